@@ -1,0 +1,44 @@
+// The notification protocol between the workers of a recovery run and
+// whatever front end hosts them.
+//
+// Every call is synchronous: the worker continues only once the front end
+// has carried the notification out. A front end that shows windows must
+// therefore marshal each call to its own thread and wait for it there, and
+// must never itself wait for a worker.
+
+#ifndef RAVELIN_RECOVERY_PROGRESS_SINK_H_
+#define RAVELIN_RECOVERY_PROGRESS_SINK_H_
+
+#include <cstdint>
+#include <string>
+
+namespace ravelin {
+
+class ProgressSink {
+ public:
+  virtual ~ProgressSink() = default;
+
+  // Position set to 0, then the range to [low, high].
+  virtual void SetProgressRange(int64_t low, int64_t high) = 0;
+  virtual void SetProgressPos(int64_t position) = 0;
+  // A status text (shown, not logged).
+  virtual void SetStatusText(const std::string& text) = 0;
+  // A failure that ends the run. The host releases the loaded database.
+  virtual void ReportError(const std::string& text) = 0;
+  // One activity-log line.
+  virtual void AppendLogLine(const std::string& text) = 0;
+};
+
+// Swallows every notification; for callers that want none.
+class NullProgressSink : public ProgressSink {
+ public:
+  void SetProgressRange(int64_t, int64_t) override {}
+  void SetProgressPos(int64_t) override {}
+  void SetStatusText(const std::string&) override {}
+  void ReportError(const std::string&) override {}
+  void AppendLogLine(const std::string&) override {}
+};
+
+}  // namespace ravelin
+
+#endif  // RAVELIN_RECOVERY_PROGRESS_SINK_H_

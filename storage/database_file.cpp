@@ -1,0 +1,186 @@
+#include "storage/database_file.h"
+
+#include <cmath>
+
+namespace ravelin {
+
+bool IsSystemObjectPage(uint32_t objectId, uint16_t indexId) {
+  return (objectId <= 100 || objectId == 2187) && indexId < 256;
+}
+
+uint64_t ProgressStep(uint64_t pageCount) {
+  auto step = static_cast<uint64_t>(std::ceil(static_cast<double>(pageCount) / 100.0));
+  return step == 0 ? 1 : step;
+}
+
+namespace {
+
+int64_t Low32(uint64_t v) { return static_cast<int64_t>(static_cast<uint32_t>(v)); }
+
+// One pass of the start check: is there a page at `base` + p * 8192 whose
+// header page number is p?
+bool FindAlignedPage(const RandomAccessFile& file, uint64_t first, uint64_t pageCount, uint64_t base,
+                     ProgressSink& sink, const std::atomic<bool>& stopRequested, uint8_t* buffer) {
+  const uint64_t step = ProgressStep(pageCount);
+  for (uint64_t p = first; p < pageCount; ++p) {
+    if (stopRequested.load()) return false;
+    file.ReadAt(base + p * kPageSize, buffer, kPageSize);
+    uint32_t number = LoadLE<uint32_t>(ByteSpan(buffer, kPageSize), 32);
+    if (number == p) return true;
+    if (p % step == 0) sink.SetProgressPos(static_cast<int64_t>(p));
+  }
+  return false;
+}
+
+}  // namespace
+
+uint64_t CheckShiftedStartOf(const RandomAccessFile& file, uint64_t pageCount, uint64_t remainder, ProgressSink& sink,
+                             const std::atomic<bool>& stopRequested) {
+  const uint64_t first = pageCount > 8 ? 8 : pageCount / 4;
+  sink.SetStatusText(kTextCheckingCorruption);
+  sink.SetProgressRange(0, Low32(pageCount));
+  sink.SetProgressPos(0);
+  Bytes buffer(kPageSize);
+  uint64_t start = remainder;
+  // With the displacement first; a stop skips to the second pass, which
+  // polls the flag as well so that a stop is never followed by a full read.
+  if (!FindAlignedPage(file, first, pageCount, remainder, sink, stopRequested, buffer.data()) && remainder != 0) {
+    if (FindAlignedPage(file, first, pageCount, 0, sink, stopRequested, buffer.data())) start = 0;
+  }
+  sink.SetProgressPos(Low32(pageCount));
+  sink.SetStatusText(kTextCheckingCorruptionDone);
+  return start;
+}
+
+CDatabaseFile::CDatabaseFile(std::string filePath, ProgressSink& sink, RecoverySettings& settings)
+    : path(std::move(filePath)), settings_(settings), sink_(sink) {
+  isOpen = true;
+  if (!file_.Open(path)) {
+    isOpen = false;
+    sink_.ReportError(kTextFileCannotBeOpen);
+    return;
+  }
+  fileSize = file_.Size();
+  if (fileSize < static_cast<uint64_t>(kPageSize)) {
+    isOpen = false;
+    sink_.ReportError(kTextNotValidMdf);
+    return;
+  }
+  const uint64_t remainder = fileSize % kPageSize;
+  pageCount = (fileSize - remainder) / kPageSize;
+  startOffset = remainder;
+  extentCount = pageCount / kPagesPerExtent;
+  if (!CheckShiftedStart()) startOffset = 0;
+  if (!MapPages()) {
+    isOpen = false;
+    sink_.ReportError(kTextNotValidMdf);
+  }
+  // A stop given while opening ends only the opening scans.
+  settings_.stopRequested = false;
+}
+
+CDatabaseFile::~CDatabaseFile() = default;
+
+bool CDatabaseFile::CheckShiftedStart() {
+  const uint64_t remainder = startOffset;
+  uint64_t start = CheckShiftedStartOf(file_, pageCount, remainder, sink_, settings_.stopRequested);
+  if (start != remainder) {
+    startOffset = start;
+    return false;
+  }
+  return true;
+}
+
+bool CDatabaseFile::MapPages() {
+  systemPageMap.clear();
+  dataPageMap.clear();
+  iamPageMap.clear();
+  sink_.SetProgressRange(0, Low32(pageCount));
+  sink_.SetProgressPos(0);
+  sink_.SetStatusText(kTextMapping);
+  const uint64_t step = ProgressStep(pageCount);
+  uint64_t systemPages = 0;
+  Bytes buffer(kPageSize);
+  for (uint64_t p = 0; p < pageCount; ++p) {
+    if (settings_.stopRequested.load()) break;
+    file_.ReadAt(startOffset + p * kPageSize, buffer.data(), kPageSize);
+    ByteSpan page(buffer);
+    const auto objectId = LoadLE<uint32_t>(page, 24);
+    const auto fileId = LoadLE<uint16_t>(page, 36);
+    const auto indexId = LoadLE<uint16_t>(page, 6);
+    const uint32_t pageType = page[1];
+    const PageMapEntry entry{fileId, static_cast<uint32_t>(p), pageType};
+    if (IsSystemObjectPage(objectId, indexId)) {
+      systemPageMap[objectId].push_back(entry);
+      // Unused pages read as object 0; only a page of a real system table
+      // shows that the file is a database.
+      if (objectId != 0) ++systemPages;
+    }
+    if (objectId != 0) {
+      if (pageType == kPageTypeData)
+        dataPageMap[objectId].push_back(entry);
+      else if (pageType == kPageTypeIam)
+        iamPageMap[objectId].push_back(entry);
+    }
+    if ((p + 1) % step == 0) sink_.SetProgressPos(static_cast<int64_t>(p + 1));
+  }
+  sink_.SetProgressPos(Low32(pageCount));
+  sink_.SetStatusText(kTextMappingDone);
+  return systemPages > 0;
+}
+
+std::optional<Bytes> CDatabaseFile::ReadPageBytes(PageRef ref, bool allowPageZero) const {
+  const int64_t n = ref.pageNo;
+  if (n < 0 || (n == 0 && !allowPageZero)) return std::nullopt;
+  Bytes buffer(kPageSize);
+  if (ref.fileId == 1) {
+    const uint64_t offset = startOffset + static_cast<uint64_t>(n) * kPageSize;
+    if (static_cast<uint64_t>(n) >= pageCount || offset > fileSize) return std::nullopt;
+    file_.ReadAt(offset, buffer.data(), kPageSize);
+    return buffer;
+  }
+  if (ref.fileId <= 0) return std::nullopt;
+  auto it = secondaryFiles.find(ref.fileId);
+  if (it == secondaryFiles.end() || it->second.physicalName.empty()) return std::nullopt;
+  const DataFileInfo& info = it->second;
+  const uint64_t offset = static_cast<uint64_t>(info.startOffset) + static_cast<uint64_t>(n) * kPageSize;
+  if (static_cast<uint64_t>(n) >= info.pageCount || offset > info.fileSize) return std::nullopt;
+  RandomAccessFile secondary;
+  if (!secondary.Open(info.physicalName)) return std::nullopt;
+  secondary.ReadAt(offset, buffer.data(), kPageSize);
+  return buffer;
+}
+
+std::optional<Bytes> CDatabaseFile::ReadRawPage(PageRef ref) const {
+  auto bytes = ReadPageBytes(ref, false);
+  if (bytes) bytes->push_back(0);
+  return bytes;
+}
+
+std::unique_ptr<CPage_Header> CDatabaseFile::ReadPageHeader(PageRef ref) const {
+  auto bytes = ReadPageBytes(ref, false);
+  if (!bytes) return nullptr;
+  return std::make_unique<CPage_Header>(std::span<uint8_t>(*bytes));
+}
+
+std::optional<CDatabaseFile::HeaderAndBuffer> CDatabaseFile::ReadPageHeaderKeepBuffer(PageRef ref) const {
+  auto bytes = ReadPageBytes(ref, false);
+  if (!bytes) return std::nullopt;
+  HeaderAndBuffer result;
+  result.buffer = std::move(*bytes);
+  result.header = std::make_unique<CPage_Header>(std::span<uint8_t>(result.buffer));
+  return result;
+}
+
+PageRef CDatabaseFile::TextPageLocation(PageRef ref) const {
+  auto header = ReadPageHeader(ref);
+  if (!header) return ref;
+  const int64_t h = static_cast<uint32_t>(header->thisPage.pageNo);
+  const int64_t p = ref.pageNo;
+  if (h == p) return ref;
+  PageRef corrected = ref;
+  corrected.pageNo = static_cast<int32_t>(2 * p - h);
+  return corrected;
+}
+
+}  // namespace ravelin

@@ -1,0 +1,106 @@
+// The open database: the primary data file, its page geometry, the page
+// maps built by one sequential scan, the secondary files, and the family of
+// page readers that fetch single pages by reference.
+
+#ifndef RAVELIN_STORAGE_DATABASE_FILE_H_
+#define RAVELIN_STORAGE_DATABASE_FILE_H_
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "recovery/progress_sink.h"
+#include "recovery/recovery_settings.h"
+#include "storage/bytes.h"
+#include "storage/page_header.h"
+#include "storage/page_types.h"
+#include "storage/random_access_file.h"
+
+namespace ravelin {
+
+// Texts of the opening step.
+inline constexpr char kTextFileCannotBeOpen[] = "File cannot be open...........";
+inline constexpr char kTextNotValidMdf[] = "Wheteher File is not valid mdf file or file is highly corrupted...........";
+inline constexpr char kTextCheckingCorruption[] = "Checking for file corruption ...........";
+inline constexpr char kTextCheckingCorruptionDone[] = "Checking for file corruption is done...........";
+inline constexpr char kTextMapping[] = "Mapping Database Objects...........";
+inline constexpr char kTextMappingDone[] = "Mapping of Database Objects has been done ......................";
+
+// A page whose header names one of these objects belongs to a system table,
+// provided its header index id is below 256: pages of user allocation units
+// carry index id 256 and object ids that can collide with these.
+bool IsSystemObjectPage(uint32_t objectId, uint16_t indexId);
+
+// The number of pages between two progress positions of a scan of
+// `pageCount` pages: about one hundred positions per scan.
+uint64_t ProgressStep(uint64_t pageCount);
+
+// Decides where page 0 of `file` starts: at `remainder` (the file length
+// modulo 8192) or at 0. Looks for a page whose header page number equals
+// its position, first with the displacement, then without. Returns the
+// chosen start offset. Reports status and progress through `sink`.
+uint64_t CheckShiftedStartOf(const RandomAccessFile& file, uint64_t pageCount, uint64_t remainder, ProgressSink& sink,
+                             const std::atomic<bool>& stopRequested);
+
+class CDatabaseFile {
+ public:
+  // Opens `path`, decides where page 0 starts and maps every page. Test
+  // isOpen afterwards: on failure the error has been reported to `sink`.
+  CDatabaseFile(std::string path, ProgressSink& sink, RecoverySettings& settings);
+  ~CDatabaseFile();
+  CDatabaseFile(const CDatabaseFile&) = delete;
+  CDatabaseFile& operator=(const CDatabaseFile&) = delete;
+
+  uint64_t fileSize = 0;
+  uint64_t pageCount = 0;
+  uint64_t startOffset = 0;
+  uint64_t extentCount = 0;
+  std::string path;
+  std::string databaseName;
+  PageMap systemPageMap;
+  PageMap dataPageMap;
+  PageMap iamPageMap;
+  std::map<int32_t, DataFileInfo> secondaryFiles;
+  bool isOpen = false;
+
+  RecoverySettings& settings() const { return settings_; }
+  ProgressSink& sink() const { return sink_; }
+
+  // Page 0 starts at the remainder (true) or at offset 0 (false, and
+  // startOffset is set to 0).
+  bool CheckShiftedStart();
+  // Builds the three page maps; true when at least one system page exists.
+  bool MapPages();
+
+  // The 8192 bytes of a page plus one zero byte; nothing when the reference
+  // fails the address check. Page 0 is refused.
+  std::optional<Bytes> ReadRawPage(PageRef ref) const;
+  std::unique_ptr<CPage_Header> ReadPageHeader(PageRef ref) const;
+  struct HeaderAndBuffer {
+    std::unique_ptr<CPage_Header> header;
+    Bytes buffer;
+  };
+  // As ReadPageHeader, handing the page's bytes to the caller as well.
+  std::optional<HeaderAndBuffer> ReadPageHeaderKeepBuffer(PageRef ref) const;
+
+  // Where a text page really lies: when the header at position p says it is
+  // page h, every page is taken to be displaced by h - p, and page p is
+  // looked for at position 2p - h. Unreadable headers leave p.
+  PageRef TextPageLocation(PageRef ref) const;
+
+  // The 8192 bytes of a page (page 0 allowed when `allowPageZero`), with
+  // the address check of every reader: nothing for a reference out of range
+  // or in a file that is not known.
+  std::optional<Bytes> ReadPageBytes(PageRef ref, bool allowPageZero) const;
+
+ private:
+  RecoverySettings& settings_;
+  ProgressSink& sink_;
+  RandomAccessFile file_;
+};
+
+}  // namespace ravelin
+
+#endif  // RAVELIN_STORAGE_DATABASE_FILE_H_

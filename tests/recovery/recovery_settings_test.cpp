@@ -1,0 +1,109 @@
+#include "recovery/recovery_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "support/synthetic.h"
+
+namespace ravelin {
+namespace {
+
+using testing::TempDir;
+
+TEST(RecoverySettings, InitialValues) {
+  RecoverySettings s;
+  EXPECT_EQ(s.busy.load(), 0);
+  EXPECT_FALSE(s.stopRequested.load());
+  EXPECT_EQ(s.codePage, 1252);
+  EXPECT_EQ(s.detectedCollationId, -1);
+  EXPECT_EQ(s.columnCollationId, 0);
+  EXPECT_TRUE(s.autoDetectCollation);
+  EXPECT_EQ(s.manualCollationId, 0);
+  EXPECT_EQ(s.recoveryMode, RecoveryMode::kUnset);
+  EXPECT_FALSE(s.IsAdvancedMode());
+}
+
+TEST(CollationTable, ParsesLinesAndSkipsBrokenOnes) {
+  CollationTable t = ParseCollationTable(
+      "Latin1_General_CI_AS\t53256\t1252\r\n"
+      "\n"
+      "no tab at all\n"
+      "OneTab\t53256\n"
+      "EmptyRest\t\n"
+      "Negative\t-5\t1250\n"
+      "Blanks\t  77\t 936\n"
+      "Replaced\t53256\t1251\n"
+      "NoDigits\tabc\t437\n");
+  ASSERT_EQ(t.size(), 4u);
+  EXPECT_EQ(t.at(53256).name, "Replaced");
+  EXPECT_EQ(t.at(53256).codePage, 1251);
+  EXPECT_EQ(t.at(-5).codePage, 1250);
+  EXPECT_EQ(t.at(77).codePage, 936);
+  EXPECT_EQ(t.at(0).name, "NoDigits");
+}
+
+TEST(CollationTable, ShippedFileCoversTheTestCollations) {
+  CollationTable t = LoadCollationTable(std::string(RAVELIN_SOURCE_DIR) + "/data/collation.txt");
+  EXPECT_EQ(t.size(), 3955u);
+  EXPECT_EQ(t.at(872468488).name, "SQL_Latin1_General_CP1_CI_AS");
+  EXPECT_EQ(t.at(53256).name, "Latin1_General_CI_AS");
+  EXPECT_EQ(t.at(53268).codePage, 1250);
+  EXPECT_TRUE(LoadCollationTable("/nonexistent/collation.txt").empty());
+}
+
+TEST(OpenChoice, ValidatesInTheDialogsOrder) {
+  TempDir dir;
+  std::string mdf = dir.Write("x.mdf", Bytes(10));
+  std::string bak = dir.Write("Sales.MDF.bak", Bytes(10));
+  RecoverySettings s;
+  OpenChoice c;
+  c.logFolder = dir.path();
+
+  c.dataFilePath = dir.path() + "/missing.mdf";
+  EXPECT_EQ(ValidateAndApplyOpenChoice(c, s), "Please select valid SQL file path to continue the recovery process.");
+  c.dataFilePath = dir.Write("data.bin", Bytes(10));
+  EXPECT_EQ(ValidateAndApplyOpenChoice(c, s), "Please select valid SQL file path to continue the recovery process.");
+
+  c.dataFilePath = mdf;
+  c.logFolder = dir.path() + "/no-such-folder";
+  EXPECT_EQ(ValidateAndApplyOpenChoice(c, s), "Please select valid Log file path to continue the recovery process.");
+  EXPECT_TRUE(s.dataFilePath.empty()) << "nothing is stored before every check passed";
+
+  c.dataFilePath = bak;  // ".MDF" anywhere in the path, any case
+  c.logFolder = dir.path();
+  c.modeIndex = 1;
+  c.showDeleted = true;
+  EXPECT_EQ(ValidateAndApplyOpenChoice(c, s), "");
+  EXPECT_EQ(s.dataFilePath, bak);
+  EXPECT_EQ(s.logFolder, dir.path() + "/");
+  EXPECT_TRUE(s.IsAdvancedMode());
+  EXPECT_TRUE(s.showDeleted);
+  EXPECT_FALSE(s.showAdvancedDeleted);
+
+  c.logFolder = dir.path() + "/";
+  c.dataFilePath = mdf;
+  c.modeIndex = 0;
+  EXPECT_EQ(ValidateAndApplyOpenChoice(c, s), "");
+  EXPECT_EQ(s.logFolder, dir.path() + "/");
+  EXPECT_EQ(s.recoveryMode, RecoveryMode::kStandard);
+}
+
+TEST(DefaultLogFolder, FollowsXdgAndCreatesTheFolder) {
+  TempDir home;
+  std::string config = home.path() + "/cfg";
+  std::filesystem::create_directories(config);
+  home.Write("cfg/user-dirs.dirs", testing::Ascii("# comment\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n"));
+  std::string oldHome = getenv("HOME") ? getenv("HOME") : "";
+  setenv("HOME", home.path().c_str(), 1);
+  setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  std::string folder = DefaultLogFolder();
+  setenv("HOME", oldHome.c_str(), 1);
+  unsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(folder, home.path() + "/Schreibtisch/");
+  EXPECT_TRUE(std::filesystem::is_directory(folder));
+}
+
+}  // namespace
+}  // namespace ravelin

@@ -1,0 +1,256 @@
+#include "support/synthetic.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include "storage/text_codec.h"
+
+namespace ravelin::testing {
+
+Bytes LE16(uint16_t v) { return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}; }
+
+Bytes LE32(uint32_t v) {
+  Bytes b(4);
+  for (int i = 0; i < 4; ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
+  return b;
+}
+
+Bytes LE64(uint64_t v) {
+  Bytes b(8);
+  for (int i = 0; i < 8; ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
+  return b;
+}
+
+Bytes Utf16(const std::string& text) { return Utf8ToUtf16(text); }
+
+Bytes Ascii(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+Bytes DiskPageRef(PageRef ref) {
+  return Concat({LE32(static_cast<uint32_t>(ref.pageNo)), LE16(static_cast<uint16_t>(ref.fileId))});
+}
+
+// --- RecordBuilder ---------------------------------------------------------
+
+RecordBuilder& RecordBuilder::Type(int recordType) {
+  type_ = recordType;
+  return *this;
+}
+RecordBuilder& RecordBuilder::StatusA(uint8_t statusA) {
+  statusOverride_ = statusA;
+  return *this;
+}
+RecordBuilder& RecordBuilder::Fixed(const Bytes& fixed) {
+  fixed_ = fixed;
+  return *this;
+}
+RecordBuilder& RecordBuilder::ColumnCount(int16_t count) {
+  columnCount_ = count;
+  return *this;
+}
+RecordBuilder& RecordBuilder::NullColumn(int column) {
+  nulls_.push_back(column);
+  return *this;
+}
+RecordBuilder& RecordBuilder::NoNullBitmap() {
+  nullBitmap_ = false;
+  return *this;
+}
+RecordBuilder& RecordBuilder::Var(const Bytes& data, bool complex) {
+  vars_.emplace_back(data, complex);
+  return *this;
+}
+
+Bytes RecordBuilder::Build() const {
+  int16_t count = columnCount_ >= 0 ? columnCount_ : static_cast<int16_t>(vars_.size() + (fixed_.empty() ? 0 : 1));
+  uint8_t statusA = static_cast<uint8_t>((type_ & 7) << 1);
+  if (nullBitmap_) statusA |= 0x10;
+  if (!vars_.empty()) statusA |= 0x20;
+  if (statusOverride_ >= 0) statusA = static_cast<uint8_t>(statusOverride_);
+
+  Bytes r = {statusA, 0};
+  Bytes fixedEnd = LE16(static_cast<uint16_t>(4 + fixed_.size()));
+  r.insert(r.end(), fixedEnd.begin(), fixedEnd.end());
+  r.insert(r.end(), fixed_.begin(), fixed_.end());
+  Bytes cc = LE16(static_cast<uint16_t>(count));
+  r.insert(r.end(), cc.begin(), cc.end());
+  if (nullBitmap_) {
+    Bytes bitmap((static_cast<size_t>(std::max<int>(count, 0)) + 7) / 8, 0);
+    for (int c : nulls_)
+      if (c >= 0 && static_cast<size_t>(c / 8) < bitmap.size()) bitmap[c / 8] |= static_cast<uint8_t>(1 << (c % 8));
+    r.insert(r.end(), bitmap.begin(), bitmap.end());
+  }
+  if (!vars_.empty()) {
+    Bytes vc = LE16(static_cast<uint16_t>(vars_.size()));
+    r.insert(r.end(), vc.begin(), vc.end());
+    size_t end = r.size() + 2 * vars_.size();
+    for (const auto& [data, complex] : vars_) {
+      end += data.size();
+      Bytes off = LE16(static_cast<uint16_t>(end | (complex ? 0x8000 : 0)));
+      r.insert(r.end(), off.begin(), off.end());
+    }
+    for (const auto& [data, complex] : vars_) r.insert(r.end(), data.begin(), data.end());
+  }
+  return r;
+}
+
+Bytes RecordBuilder::ForwardingStub(PageRef target, int16_t slot) {
+  return Concat({Bytes{0x04}, DiskPageRef(target), LE16(static_cast<uint16_t>(slot))});
+}
+
+// --- PageBuilder -----------------------------------------------------------
+
+PageBuilder::PageBuilder(uint32_t pageNo, uint16_t fileId) : pageNo_(pageNo), page_(kPageSize, 0) {
+  page_[0] = 1;  // header version
+  page_[1] = 1;  // data page
+  This(PageRef{static_cast<int16_t>(fileId), static_cast<int32_t>(pageNo)});
+}
+
+PageBuilder& PageBuilder::PageType(uint8_t type) {
+  page_[1] = type;
+  return *this;
+}
+PageBuilder& PageBuilder::ObjectId(uint32_t id) { return Put(24, LE32(id)); }
+PageBuilder& PageBuilder::IndexId(uint16_t id) { return Put(6, LE16(id)); }
+PageBuilder& PageBuilder::Level(uint8_t level) {
+  page_[3] = level;
+  return *this;
+}
+PageBuilder& PageBuilder::FlagBits(uint16_t flags) { return Put(4, LE16(flags)); }
+PageBuilder& PageBuilder::TypeFlagBits(uint8_t flags) {
+  page_[2] = flags;
+  return *this;
+}
+PageBuilder& PageBuilder::Next(PageRef ref) { return Put(16, DiskPageRef(ref)); }
+PageBuilder& PageBuilder::Prev(PageRef ref) { return Put(8, DiskPageRef(ref)); }
+PageBuilder& PageBuilder::This(PageRef ref) { return Put(32, DiskPageRef(ref)); }
+PageBuilder& PageBuilder::GhostCount(int16_t count) { return Put(58, LE16(static_cast<uint16_t>(count))); }
+PageBuilder& PageBuilder::SlotCount(int16_t count) {
+  slotCountOverride_ = count;
+  return *this;
+}
+
+uint16_t PageBuilder::AddUnslottedRecord(const Bytes& record) {
+  uint16_t at = freeData_;
+  if (at + record.size() > kPageSize - 2 * (slots_.size() + 1)) throw std::length_error("page full");
+  Put(at, record);
+  freeData_ = static_cast<uint16_t>(at + record.size());
+  return at;
+}
+
+uint16_t PageBuilder::AddRecord(const Bytes& record) {
+  uint16_t at = AddUnslottedRecord(record);
+  slots_.push_back(at);
+  return at;
+}
+
+PageBuilder& PageBuilder::Put(uint16_t offset, const Bytes& bytes) {
+  if (offset + bytes.size() > page_.size()) throw std::out_of_range("Put beyond the page");
+  std::copy(bytes.begin(), bytes.end(), page_.begin() + offset);
+  return *this;
+}
+
+PageBuilder& PageBuilder::Slot(int index, uint16_t offset) {
+  if (static_cast<size_t>(index) >= slots_.size()) slots_.resize(index + 1, 0);
+  slots_[index] = offset;
+  return *this;
+}
+
+PageBuilder& PageBuilder::TornProtect(uint8_t pattern) {
+  torn_ = true;
+  tornPattern_ = pattern & 3;
+  return *this;
+}
+
+Bytes PageBuilder::Build() const {
+  Bytes page = page_;
+  int16_t count =
+      slotCountOverride_ >= 0 ? static_cast<int16_t>(slotCountOverride_) : static_cast<int16_t>(slots_.size());
+  StoreLE16(&page[22], static_cast<uint16_t>(count));
+  StoreLE16(&page[30], freeData_);
+  for (size_t j = 0; j < slots_.size(); ++j) StoreLE16(&page[kPageSize - 2 - 2 * j], slots_[j]);
+  if (torn_) {
+    uint32_t saved = 0;
+    for (int k = 1; k <= 15; ++k) {
+      uint8_t& last = page[k * 512 + 511];
+      saved |= static_cast<uint32_t>(last & 3) << (2 * k);
+      last = static_cast<uint8_t>((last & ~3u) | tornPattern_);
+    }
+    uint16_t flags = static_cast<uint16_t>(page[4] | (page[5] << 8) | 0x100);
+    StoreLE16(&page[4], flags);
+    for (int i = 0; i < 4; ++i) page[60 + i] = static_cast<uint8_t>(saved >> (8 * i));
+  }
+  return page;
+}
+
+// --- DatabaseImage ---------------------------------------------------------
+
+PageBuilder& DatabaseImage::Page(uint32_t pageNo, uint16_t fileId) {
+  auto it = pages_.find(pageNo);
+  if (it == pages_.end()) it = pages_.emplace(pageNo, PageBuilder(pageNo, fileId)).first;
+  return it->second;
+}
+
+void DatabaseImage::SetRaw(uint32_t pageNo, Bytes bytes) {
+  bytes.resize(kPageSize, 0);
+  raw_[pageNo] = std::move(bytes);
+}
+
+Bytes DatabaseImage::Build() const {
+  Bytes file(static_cast<size_t>(pageCount_) * kPageSize, 0);
+  for (const auto& [n, builder] : pages_) {
+    if (n >= pageCount_) continue;
+    Bytes page = builder.Build();
+    std::copy(page.begin(), page.end(), file.begin() + static_cast<std::ptrdiff_t>(n) * kPageSize);
+  }
+  for (const auto& [n, page] : raw_) {
+    if (n >= pageCount_) continue;
+    std::copy(page.begin(), page.end(), file.begin() + static_cast<std::ptrdiff_t>(n) * kPageSize);
+  }
+  return file;
+}
+
+// --- files -----------------------------------------------------------------
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "ravelin-test-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempDir::Write(const std::string& name, const Bytes& bytes) const {
+  std::string file = path_ + "/" + name;
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return file;
+}
+
+Bytes ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string TestDataDir() {
+  if (const char* env = std::getenv("RAVELIN_TESTDATA"); env && *env) return env;
+  std::filesystem::path dir = std::filesystem::path(RAVELIN_SOURCE_DIR) / ".." / "shared" / "testdata";
+  std::error_code ec;
+  if (std::filesystem::is_directory(dir, ec)) return std::filesystem::weakly_canonical(dir, ec).string();
+  return "";
+}
+
+}  // namespace ravelin::testing

@@ -1,0 +1,140 @@
+// Builders for synthetic pages, records and data files, so that tests state
+// what a page holds rather than spelling out its bytes.
+
+#ifndef RAVELIN_TESTS_SUPPORT_SYNTHETIC_H_
+#define RAVELIN_TESTS_SUPPORT_SYNTHETIC_H_
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "storage/bytes.h"
+#include "storage/page_types.h"
+
+namespace ravelin::testing {
+
+// Little-endian encodings, for building field values.
+Bytes LE16(uint16_t v);
+Bytes LE32(uint32_t v);
+Bytes LE64(uint64_t v);
+// UTF-8 text as UTF-16LE bytes.
+Bytes Utf16(const std::string& text);
+// `text`'s bytes as they stand.
+Bytes Ascii(const std::string& text);
+// a followed by b.
+Bytes Concat(std::initializer_list<Bytes> parts);
+// An on-disk page pointer: page number (4 bytes), then file id (2 bytes).
+Bytes DiskPageRef(PageRef ref);
+
+// A record in the FixedVar format: status bytes, fixed part, column count,
+// null bitmap, variable column offsets and data.
+class RecordBuilder {
+ public:
+  RecordBuilder& Type(int recordType);      // 0 primary, 1 forwarded, 6 ghost, ...
+  RecordBuilder& StatusA(uint8_t statusA);  // overrides everything derived
+  RecordBuilder& Fixed(const Bytes& fixed);
+  RecordBuilder& ColumnCount(int16_t count);
+  RecordBuilder& NullColumn(int column);
+  RecordBuilder& NoNullBitmap();
+  RecordBuilder& Var(const Bytes& data, bool complex = false);
+  Bytes Build() const;
+
+  // A forwarding stub pointing at `slot` of page `target`.
+  static Bytes ForwardingStub(PageRef target, int16_t slot);
+
+ private:
+  int type_ = 0;
+  int statusOverride_ = -1;
+  Bytes fixed_;
+  int16_t columnCount_ = -1;  // -1: derived
+  std::vector<int> nulls_;
+  bool nullBitmap_ = true;
+  std::vector<std::pair<Bytes, bool>> vars_;
+};
+
+// One 8192-byte page: header fields, records with their slots.
+class PageBuilder {
+ public:
+  PageBuilder(uint32_t pageNo = 0, uint16_t fileId = 1);
+
+  PageBuilder& PageType(uint8_t type);
+  PageBuilder& ObjectId(uint32_t id);
+  PageBuilder& IndexId(uint16_t id);
+  PageBuilder& Level(uint8_t level);
+  PageBuilder& FlagBits(uint16_t flags);
+  PageBuilder& TypeFlagBits(uint8_t flags);
+  PageBuilder& Next(PageRef ref);
+  PageBuilder& Prev(PageRef ref);
+  PageBuilder& This(PageRef ref);
+  PageBuilder& GhostCount(int16_t count);
+  // Overrides the slot count that Build writes.
+  PageBuilder& SlotCount(int16_t count);
+
+  // Appends a record behind the last one and a slot for it; returns its
+  // offset.
+  uint16_t AddRecord(const Bytes& record);
+  // Appends a record without a slot (a record the slot array lost).
+  uint16_t AddUnslottedRecord(const Bytes& record);
+  // Writes `bytes` at `offset` of the page.
+  PageBuilder& Put(uint16_t offset, const Bytes& bytes);
+  PageBuilder& Slot(int index, uint16_t offset);
+
+  // Torn-page protection as SQL Server applies it: the low two bits of the
+  // last byte of sectors 1..15 are saved in the header and overwritten with
+  // `pattern`.
+  PageBuilder& TornProtect(uint8_t pattern = 1);
+
+  Bytes Build() const;
+  uint32_t pageNo() const { return pageNo_; }
+
+ private:
+  uint32_t pageNo_;
+  Bytes page_;
+  std::vector<uint16_t> slots_;
+  int slotCountOverride_ = -1;
+  uint16_t freeData_ = 96;
+  bool torn_ = false;
+  uint8_t tornPattern_ = 1;
+};
+
+// A whole data file: numbered pages, all others zero.
+class DatabaseImage {
+ public:
+  explicit DatabaseImage(uint32_t pageCount) : pageCount_(pageCount) {}
+  PageBuilder& Page(uint32_t pageNo, uint16_t fileId = 1);
+  // The bytes of page `pageNo`, as given (not built from a PageBuilder).
+  void SetRaw(uint32_t pageNo, Bytes bytes);
+  Bytes Build() const;
+  uint32_t pageCount() const { return pageCount_; }
+
+ private:
+  uint32_t pageCount_;
+  std::map<uint32_t, PageBuilder> pages_;
+  std::map<uint32_t, Bytes> raw_;
+};
+
+// A directory removed with everything in it when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  // Writes `bytes` to a file of that name in the directory; returns its path.
+  std::string Write(const std::string& name, const Bytes& bytes) const;
+
+ private:
+  std::string path_;
+};
+
+// Reads a whole file.
+Bytes ReadFileBytes(const std::string& path);
+
+// The folder of the real test databases, or "" when it is absent.
+std::string TestDataDir();
+
+}  // namespace ravelin::testing
+
+#endif  // RAVELIN_TESTS_SUPPORT_SYNTHETIC_H_
