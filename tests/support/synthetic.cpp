@@ -135,6 +135,7 @@ PageBuilder& PageBuilder::Next(PageRef ref) { return Put(16, DiskPageRef(ref)); 
 PageBuilder& PageBuilder::Prev(PageRef ref) { return Put(8, DiskPageRef(ref)); }
 PageBuilder& PageBuilder::This(PageRef ref) { return Put(32, DiskPageRef(ref)); }
 PageBuilder& PageBuilder::GhostCount(int16_t count) { return Put(58, LE16(static_cast<uint16_t>(count))); }
+PageBuilder& PageBuilder::MinLen(uint16_t length) { return Put(14, LE16(length)); }
 PageBuilder& PageBuilder::SlotCount(int16_t count) {
   slotCountOverride_ = count;
   return *this;
@@ -174,8 +175,7 @@ PageBuilder& PageBuilder::TornProtect(uint8_t pattern) {
 
 Bytes PageBuilder::Build() const {
   Bytes page = page_;
-  int16_t count =
-      slotCountOverride_ >= 0 ? static_cast<int16_t>(slotCountOverride_) : static_cast<int16_t>(slots_.size());
+  int16_t count = slotCountOverride_.value_or(static_cast<int16_t>(slots_.size()));
   StoreLE16(&page[22], static_cast<uint16_t>(count));
   StoreLE16(&page[30], freeData_);
   for (size_t j = 0; j < slots_.size(); ++j) StoreLE16(&page[kPageSize - 2 - 2 * j], slots_[j]);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,8 @@ class PageBuilder {
   PageBuilder& Prev(PageRef ref);
   PageBuilder& This(PageRef ref);
   PageBuilder& GhostCount(int16_t count);
+  // Length of the fixed part of the page's records, header included.
+  PageBuilder& MinLen(uint16_t length);
   // Overrides the slot count that Build writes.
   PageBuilder& SlotCount(int16_t count);
 
@@ -92,7 +95,7 @@ class PageBuilder {
   uint32_t pageNo_;
   Bytes page_;
   std::vector<uint16_t> slots_;
-  int slotCountOverride_ = -1;
+  std::optional<int16_t> slotCountOverride_;
   uint16_t freeData_ = 96;
   bool torn_ = false;
   uint8_t tornPattern_ = 1;

@@ -1,0 +1,166 @@
+#include "storage/page.h"
+
+#include <algorithm>
+
+#include "storage/database_file.h"
+
+namespace ravelin {
+namespace {
+
+constexpr int kMaxSlots = 4000;
+constexpr int kSlotArrayEnd = 8190;
+constexpr uint16_t kMaxOneSlotOffset = 8096;
+
+// Status byte A values of a record in the primary format: primary or ghost
+// data record, with a null bitmap, with or without variable columns.
+bool LooksLikeRecordStatus(uint8_t statusA) {
+  return statusA == 0x10 || statusA == 0x30 || statusA == 0x1C || statusA == 0x3C;
+}
+
+}  // namespace
+
+CPage::CPage(Bytes buffer, CDatabaseFile* databaseFile) : file(databaseFile), data(std::move(buffer)) {
+  header = std::make_unique<CPage_Header>(std::span<uint8_t>(data));
+}
+
+const RecoverySettings& CPage::settings() const {
+  static const RecoverySettings kDefaults;
+  return file ? file->settings() : kDefaults;
+}
+
+RecordPage::RecordPage(Bytes buffer, CDatabaseFile* databaseFile) : CPage(std::move(buffer), databaseFile) {
+  CopySlotArray();
+}
+
+void RecordPage::CopySlotArray() {
+  slotOffsets.clear();
+  const int count = header ? header->slotCount : 0;
+  if (count <= 0 || count >= kMaxSlots) return;
+  slotOffsets.reserve(static_cast<size_t>(count));
+  for (int j = 0; j < count; ++j) slotOffsets.push_back(LoadLE<uint16_t>(bytes(), kSlotArrayEnd - 2 * j));
+}
+
+PrimaryRecordPage::PrimaryRecordPage(Bytes buffer, CDatabaseFile* databaseFile)
+    : RecordPage(std::move(buffer), databaseFile) {
+  ReadCompressionInfo();
+  const RecoverySettings& s = settings();
+  if (s.showAdvancedDeleted && s.showDeleted && HeaderAllowsRecords()) HuntDeletedRecords();
+  BuildAllRecords();
+  slotOffsets.clear();
+  slotOffsets.shrink_to_fit();
+}
+
+PrimaryRecordPage::PrimaryRecordPage(Bytes buffer, CDatabaseFile* databaseFile, int slotIndex)
+    : RecordPage(std::move(buffer), databaseFile) {
+  ReadCompressionInfo();
+  // Only used to follow a forwarding stub: the record found is not followed
+  // any further, so two stubs pointing at each other cannot loop.
+  std::unique_ptr<CRecord> record;
+  if (slotIndex >= 0 && slotIndex < header->slotCount && static_cast<size_t>(slotIndex) < slotOffsets.size()) {
+    const uint16_t offset = slotOffsets[static_cast<size_t>(slotIndex)];
+    if (offset != 0 && offset <= kMaxOneSlotOffset) record = BuildRecord(offset, false);
+  }
+  records.push_back(std::move(record));
+  slotOffsets.clear();
+}
+
+bool PrimaryRecordPage::HeaderAllowsRecords() const {
+  if (!header) return false;
+  const CPage_Header& h = *header;
+  return h.slotCount <= 8192 && h.ghostRecordCount >= 0 && h.freeCount >= 0 && h.nextPage.fileId >= 0 &&
+         h.nextPage.pageNo >= 0 && h.thisPage.fileId >= 0 && h.thisPage.pageNo >= 0 && h.prevPage.fileId >= 0 &&
+         h.prevPage.pageNo >= 0;
+}
+
+void PrimaryRecordPage::ReadCompressionInfo() {
+  if (!header || !(header->typeFlagBits & kTypeFlagCompressed)) return;
+  compressionBound = LoadLE<uint16_t>(bytes(), 101);
+  if (compressionBound == 0) return;
+  compressionFlags = LoadLE<uint8_t>(bytes(), 96);
+  dictionaryOffset = LoadLE<uint16_t>(bytes(), 99);
+  hasAnchor = compressionFlags & 0x02;
+  hasDictionary = compressionFlags & 0x04;
+}
+
+std::unique_ptr<CRecord> PrimaryRecordPage::BuildRecord(uint16_t offset, bool followForwarding) const {
+  ByteSpan page = bytes().first(std::min<size_t>(data.size(), kPageSize));
+  if (offset >= page.size()) return nullptr;
+  const auto maxLength = static_cast<uint16_t>(kPageSize - offset);
+  return std::make_unique<CPrimaryRecord>(page.subspan(offset), this, maxLength, followForwarding);
+}
+
+void PrimaryRecordPage::BuildAllRecords() {
+  if (!HeaderAllowsRecords()) return;
+  const CPage_Header& h = *header;
+  const bool showDeleted = settings().showDeleted;
+  const bool upperIndexLevel = h.pageType == kPageTypeIndex && h.level != 0;
+  const bool onlyGhosts = h.ghostRecordCount >= h.slotCount && !showDeleted;
+  records.reserve(slotOffsets.size());
+  for (uint16_t offset : slotOffsets) {
+    if (upperIndexLevel || onlyGhosts || offset < kPageHeaderSize || offset > kPageSize) {
+      records.push_back(nullptr);
+      continue;
+    }
+    records.push_back(BuildRecord(offset, true));
+  }
+}
+
+// Looks for records that still stand on the page but that the slot array no
+// longer lists: every record is measured, and after a gap the scan resumes
+// at the next place whose bytes look like the start of a record.
+void PrimaryRecordPage::HuntDeletedRecords() {
+  const RecoverySettings& s = settings();
+  const ByteSpan page = bytes().first(std::min<size_t>(data.size(), kPageSize));
+  const uint16_t minLen = header->minLen;
+  auto isRecordStart = [&](int at) {
+    if (at < 0 || at + 4 > static_cast<int>(page.size())) return false;
+    const uint8_t a = page[at];
+    if (page[at + 1] != 0 || !LooksLikeRecordStatus(a)) return false;
+    const uint16_t fixedEnd = LoadLE<uint16_t>(page, static_cast<size_t>(at) + 2);
+    if ((a == 0x30 || a == 0x3C) && fixedEnd == 0x84) return true;
+    return minLen >= 4 && fixedEnd == minLen;
+  };
+
+  candidateOffsets = slotOffsets;
+  const std::vector<uint16_t> listed = slotOffsets;
+  int pos = kPageHeaderSize;
+  int lastMatch = 0;
+  // Moves forward one byte at a time to the next record start; false when
+  // none is left.
+  auto searchFrom = [&](int from) {
+    for (int at = from; at < kSlotArrayEnd; ++at) {
+      if (s.stopRequested.load()) return false;
+      if (isRecordStart(at)) {
+        lastMatch = at;
+        pos = at;
+        return true;
+      }
+    }
+    return false;
+  };
+
+  while (pos < kSlotArrayEnd && !s.stopRequested.load()) {
+    const int length = MeasureRecordLength(page.subspan(static_cast<size_t>(pos)), s.showDeleted);
+    if (length > 0) {
+      if (std::find(listed.begin(), listed.end(), pos) == listed.end())
+        candidateOffsets.push_back(static_cast<uint16_t>(pos));
+      const int next = pos + length;
+      if (next >= kPageSize || isRecordStart(next)) {
+        pos = next;
+        continue;
+      }
+      if (!searchFrom(next == lastMatch ? next + 1 : next)) break;
+    } else {
+      if (!searchFrom(pos == lastMatch ? pos + 1 : pos)) break;
+    }
+  }
+
+  if (candidateOffsets.size() >= static_cast<size_t>(std::max<int>(header->slotCount, 0)) &&
+      candidateOffsets.size() < static_cast<size_t>(kMaxSlots)) {
+    header->slotCount = static_cast<int16_t>(candidateOffsets.size());
+    slotOffsets = candidateOffsets;
+  }
+  candidateOffsets.clear();
+}
+
+}  // namespace ravelin

@@ -1,0 +1,87 @@
+// Page classes: a page owns its 8192-byte buffer and its decoded header; a
+// record page also owns the records its slot array points at.
+
+#ifndef RAVELIN_STORAGE_PAGE_H_
+#define RAVELIN_STORAGE_PAGE_H_
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "recovery/recovery_settings.h"
+#include "storage/bytes.h"
+#include "storage/page_header.h"
+#include "storage/record.h"
+
+namespace ravelin {
+
+class CDatabaseFile;
+
+class CPage {
+ public:
+  CPage() = default;
+  // Takes the buffer, decodes the header and restores torn bits in it.
+  CPage(Bytes buffer, CDatabaseFile* databaseFile);
+  virtual ~CPage() = default;
+  CPage(const CPage&) = delete;
+  CPage& operator=(const CPage&) = delete;
+
+  std::unique_ptr<CPage_Header> header;
+  CDatabaseFile* file = nullptr;  // not owned; may be null
+  Bytes data;
+
+  // The settings of the run that reads the page (defaults without a file).
+  const RecoverySettings& settings() const;
+  ByteSpan bytes() const { return ByteSpan(data); }
+};
+
+class RecordPage : public CPage {
+ public:
+  RecordPage() = default;
+  // Takes the buffer and copies the slot array.
+  RecordPage(Bytes buffer, CDatabaseFile* databaseFile);
+
+  // One entry per slot, in slot order; null where the slot yields nothing.
+  std::vector<std::unique_ptr<CRecord>> records;
+  // Record offsets from the slot array; only while records are built.
+  std::vector<uint16_t> slotOffsets;
+
+ protected:
+  void CopySlotArray();
+};
+
+// A page of records in the primary record format: data pages, the boot
+// page, IAM pages.
+class PrimaryRecordPage : public RecordPage {
+ public:
+  // An empty page without a buffer.
+  PrimaryRecordPage() = default;
+  // Builds the records of every slot (after the deleted-record hunt when
+  // both deleted-record options are on).
+  PrimaryRecordPage(Bytes buffer, CDatabaseFile* databaseFile);
+  // Builds only the record of `slotIndex`; its entry is the only one.
+  PrimaryRecordPage(Bytes buffer, CDatabaseFile* databaseFile, int slotIndex);
+
+  // Record offsets collected by the deleted-record hunt.
+  std::vector<uint16_t> candidateOffsets;
+
+  // Compression information, when the page carries it.
+  uint8_t compressionFlags = 0;
+  uint16_t dictionaryOffset = 0;
+  uint16_t compressionBound = 0;
+  bool hasAnchor = false;
+  bool hasDictionary = false;
+
+  // Whether the header is sound enough for its records to be read.
+  bool HeaderAllowsRecords() const;
+
+ private:
+  void ReadCompressionInfo();
+  void HuntDeletedRecords();
+  void BuildAllRecords();
+  std::unique_ptr<CRecord> BuildRecord(uint16_t offset, bool followForwarding) const;
+};
+
+}  // namespace ravelin
+
+#endif  // RAVELIN_STORAGE_PAGE_H_

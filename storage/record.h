@@ -1,0 +1,124 @@
+// Records: the unit a slot of a page points at.
+//
+// A record's bytes are split into status bytes, fixed-length data, column
+// count, null bitmap and variable-length columns (with an optional sparse
+// column vector). Every part is copied out of the page, so a record holds no
+// pointer into the page buffer.
+
+#ifndef RAVELIN_STORAGE_RECORD_H_
+#define RAVELIN_STORAGE_RECORD_H_
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "storage/bytes.h"
+
+namespace ravelin {
+
+class CPage;
+
+// Record types: bits 1-3 of status byte A.
+constexpr int kRecordPrimary = 0;
+constexpr int kRecordForwarded = 1;
+constexpr int kRecordForwardingStub = 2;
+constexpr int kRecordIndex = 3;
+constexpr int kRecordTextFragment = 4;
+constexpr int kRecordGhostIndex = 5;
+constexpr int kRecordGhostData = 6;
+constexpr int kRecordGhostVersion = 7;
+
+// Status byte A bits.
+constexpr uint8_t kStatusCompressed = 0x01;
+constexpr uint8_t kStatusNullBitmap = 0x10;
+constexpr uint8_t kStatusVarColumns = 0x20;
+
+// fixedLength of a forwarding stub whose forwarded record cannot be read.
+constexpr int16_t kUnreadableForward = -5;
+
+// One variable-length column (or sparse column) value of a record.
+struct ColumnValue {
+  int32_t columnId = -1;      // -1 for variable columns; the sparse column id
+  std::optional<Bytes> data;  // absent when the column is empty or damaged
+  int32_t length = 0;         // bytes in data
+  std::string text;           // filled by the value decoders
+  bool complex = false;       // bit 15 of the column's end offset
+};
+
+// Parts of a compressed record, filled by the compressed-record decoder.
+struct LongValueOffset {
+  uint16_t end = 0;
+  bool flag = false;
+};
+struct ColumnState {
+  bool isNull = false;
+  int32_t length = 0;
+};
+
+class CRecord {
+ public:
+  virtual ~CRecord() = default;
+
+  std::vector<uint16_t> varColumnEnds;  // bit 15 cleared
+  int32_t recordType = 0;
+  bool hasNullBitmap = false;
+  bool isCompressed = false;
+  bool hasError = false;
+  bool hasVarColumns = false;
+  bool isHiddenGhost = false;
+  std::optional<Bytes> fixedData;
+  int16_t columnCount = 0;
+  std::optional<Bytes> nullBitmap;
+  int16_t varColumnCount = 0;
+  std::vector<ColumnValue> varValues;
+  std::optional<Bytes> recordBytes;
+  std::optional<std::vector<ColumnValue>> sparseValues;
+  const CPage* page = nullptr;  // the page the record was read from
+  int32_t recordLength = 0;
+  uint16_t maxLength = 0;
+  int16_t fixedLength = 0;
+
+  // Compressed records only.
+  std::vector<LongValueOffset> longOffsets;
+  int32_t longDataStart = 0;
+  std::vector<ColumnState> columnStates;
+
+  // Bit `column` of the null bitmap (least significant bit first); false
+  // without a bitmap or beyond its end.
+  bool IsNullBitSet(int column) const;
+
+  // Whether a table listing shows the record: not an index record, not
+  // rejected, not a hidden ghost.
+  bool IsListed() const { return recordType != kRecordIndex && !hasError && !isHiddenGhost; }
+};
+
+class CPrimaryRecord : public CRecord {
+ public:
+  // Parses the record at the start of `bytes` (the page from the record's
+  // offset on), reading at most `maxLength` bytes. With `followForwarding`
+  // a forwarding stub is replaced by the record it points to. Never fails
+  // to construct: the outcome is in hasError, fixedLength and the parts.
+  CPrimaryRecord(ByteSpan bytes, const CPage* page, uint16_t maxLength, bool followForwarding = true);
+
+  std::vector<int32_t> cdCodes;  // compressed records: one code per column
+
+ private:
+  void Parse(ByteSpan bytes, bool followForwarding);
+  bool FollowForwardingStub(ByteSpan stub, Bytes& forwarded);
+  void ParseVarColumns(ByteSpan bytes, int& position);
+  void ParseCompressed(ByteSpan bytes);
+};
+
+// Where the record at the start of `bytes` ends, or -1 when no record of an
+// accepted type stands there. Used to find records the slot array no longer
+// lists. `showDeleted` also accepts ghost data records.
+int32_t MeasureRecordLength(ByteSpan bytes, bool showDeleted);
+
+// Parses a sparse column vector (a complex column of kind 5).
+std::optional<std::vector<ColumnValue>> ParseSparseVector(ByteSpan column);
+
+}  // namespace ravelin
+
+#endif  // RAVELIN_STORAGE_RECORD_H_

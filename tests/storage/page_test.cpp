@@ -1,0 +1,175 @@
+#include "storage/page.h"
+
+#include <gtest/gtest.h>
+
+#include "support/synthetic.h"
+#include "support/test_database.h"
+
+namespace ravelin {
+namespace {
+
+using testing::DatabaseImage;
+using testing::LE32;
+using testing::PageBuilder;
+using testing::RecordBuilder;
+using testing::TestDatabase;
+
+Bytes Row(uint32_t value) { return RecordBuilder().Fixed(LE32(value)).ColumnCount(1).Build(); }
+
+int NonNull(const RecordPage& page) {
+  int n = 0;
+  for (const auto& r : page.records) n += r != nullptr;
+  return n;
+}
+
+TEST(PrimaryRecordPage, SlotCountsOutOfRangeYieldNothing) {
+  for (int16_t count : {int16_t{0}, int16_t{4000}, int16_t{-3}}) {
+    PageBuilder b;
+    b.AddRecord(Row(1));
+    b.SlotCount(count);
+    PrimaryRecordPage page(b.Build(), nullptr);
+    EXPECT_TRUE(page.records.empty()) << count;
+  }
+}
+
+TEST(PrimaryRecordPage, SlotsThatCannotHoldARecordAreNull) {
+  PageBuilder b;
+  b.AddRecord(Row(1));
+  b.Slot(1, 95).Slot(2, 8193).Slot(3, 0).Slot(4, 96);
+  PrimaryRecordPage page(b.Build(), nullptr);
+  ASSERT_EQ(page.records.size(), 5u);
+  EXPECT_TRUE(page.records[0]);
+  EXPECT_FALSE(page.records[1]);
+  EXPECT_FALSE(page.records[2]);
+  EXPECT_FALSE(page.records[3]);
+  ASSERT_TRUE(page.records[4]);
+  EXPECT_EQ(page.records[4]->maxLength, 8096);
+}
+
+TEST(PrimaryRecordPage, UpperIndexLevelsAndDamagedHeadersYieldNoRecords) {
+  PageBuilder index;
+  index.PageType(2).Level(1);
+  index.AddRecord(Row(1));
+  index.AddRecord(Row(2));
+  PrimaryRecordPage upper(index.Build(), nullptr);
+  ASSERT_EQ(upper.records.size(), 2u);
+  EXPECT_EQ(NonNull(upper), 0);
+
+  PageBuilder damaged;
+  damaged.AddRecord(Row(1));
+  damaged.Next({1, -5});
+  PrimaryRecordPage d(damaged.Build(), nullptr);
+  EXPECT_TRUE(d.records.empty());
+}
+
+TEST(PrimaryRecordPage, APageOfGhostsShowsOnlyWithDeletedRecords) {
+  DatabaseImage image(4);
+  image.Page(1).ObjectId(34);
+  TestDatabase t(image);
+  ASSERT_TRUE(t.Open());
+  PageBuilder b;
+  for (uint32_t i = 0; i < 3; ++i) b.AddRecord(RecordBuilder().Type(6).Fixed(LE32(i)).ColumnCount(1).Build());
+  b.GhostCount(3);
+  PrimaryRecordPage hidden(b.Build(), &t.db());
+  EXPECT_EQ(hidden.records.size(), 3u);
+  EXPECT_EQ(NonNull(hidden), 0);
+  t.settings().showDeleted = true;
+  PrimaryRecordPage shown(b.Build(), &t.db());
+  ASSERT_EQ(NonNull(shown), 3);
+  for (const auto& r : shown.records) EXPECT_TRUE(r->IsListed());
+}
+
+TEST(PrimaryRecordPage, HuntFindsRecordsTheSlotArrayLost) {
+  DatabaseImage image(4);
+  image.Page(1).ObjectId(34);
+  TestDatabase t(image);
+  ASSERT_TRUE(t.Open());
+  auto record = [](int type, uint8_t fill, const char* text) {
+    return RecordBuilder().Type(type).Fixed(Bytes(20, fill)).ColumnCount(2).Var(testing::Ascii(text)).Build();
+  };
+  // A live record at 96, a deleted one right behind it, a gap of junk, and
+  // a second deleted record further on. Records of this table have a fixed
+  // part of 24 bytes, which is what marks where a record starts.
+  PageBuilder b;
+  b.MinLen(24);
+  b.AddRecord(record(0, 0x11, "live"));
+  b.AddUnslottedRecord(record(6, 0x22, "gone"));
+  b.AddUnslottedRecord(Bytes(37, 0xA5));
+  b.AddUnslottedRecord(record(6, 0x33, "late"));
+  Bytes page = b.Build();
+
+  t.settings().showDeleted = true;
+  PrimaryRecordPage plain(page, &t.db());
+  EXPECT_EQ(NonNull(plain), 1) << "no hunt without the advanced option";
+
+  t.settings().showAdvancedDeleted = true;
+  PrimaryRecordPage hunted(page, &t.db());
+  ASSERT_EQ(NonNull(hunted), 3);
+  EXPECT_EQ(hunted.header->slotCount, 3);
+  EXPECT_EQ((*hunted.records[0]->fixedData)[0], 0x11);
+  EXPECT_EQ((*hunted.records[1]->fixedData)[0], 0x22);
+  EXPECT_EQ((*hunted.records[2]->fixedData)[0], 0x33);
+  EXPECT_EQ(hunted.records[2]->recordType, 6);
+}
+
+TEST(PrimaryRecordPage, HuntKnowsTheClassicRecordSignature) {
+  // Records with a 128-byte fixed part start with 30 00 84 00 (3C 00 84 00
+  // when deleted); the hunt recognises them even without the page's minLen.
+  DatabaseImage image(4);
+  image.Page(1).ObjectId(34);
+  TestDatabase t(image);
+  ASSERT_TRUE(t.Open());
+  t.settings().showDeleted = true;
+  t.settings().showAdvancedDeleted = true;
+  Bytes gone = RecordBuilder().Type(6).Fixed(Bytes(128, 0x22)).ColumnCount(1).Build();
+  ASSERT_EQ(gone[0], 0x1C);
+  Bytes goneVar = RecordBuilder().Type(6).Fixed(Bytes(128, 0x44)).ColumnCount(2).Var(testing::Ascii("v")).Build();
+  ASSERT_EQ(goneVar[0], 0x3C);
+  ASSERT_EQ(goneVar[2], 0x84);
+  PageBuilder b;
+  b.AddRecord(Row(1));
+  b.AddUnslottedRecord(Bytes(11, 0xA5));
+  b.AddUnslottedRecord(goneVar);
+  PrimaryRecordPage hunted(b.Build(), &t.db());
+  ASSERT_EQ(NonNull(hunted), 2);
+  EXPECT_EQ((*hunted.records[1]->fixedData)[0], 0x44);
+}
+
+TEST(PrimaryRecordPage, HuntStopsWhenAsked) {
+  DatabaseImage image(4);
+  image.Page(1).ObjectId(34);
+  TestDatabase t(image);
+  ASSERT_TRUE(t.Open());
+  t.settings().showDeleted = true;
+  t.settings().showAdvancedDeleted = true;
+  t.settings().stopRequested = true;
+  PageBuilder b;
+  b.AddRecord(Row(5));
+  PrimaryRecordPage page(b.Build(), &t.db());
+  EXPECT_EQ(NonNull(page), 1);
+}
+
+TEST(PrimaryRecordPage, OneSlotConstruction) {
+  PageBuilder b;
+  b.AddRecord(Row(1));
+  b.AddRecord(Row(2));
+  PrimaryRecordPage second(b.Build(), nullptr, 1);
+  ASSERT_EQ(second.records.size(), 1u);
+  ASSERT_TRUE(second.records[0]);
+  EXPECT_EQ(*second.records[0]->fixedData, LE32(2));
+  PrimaryRecordPage beyond(b.Build(), nullptr, 2);
+  ASSERT_EQ(beyond.records.size(), 1u);
+  EXPECT_FALSE(beyond.records[0]);
+}
+
+TEST(PrimaryRecordPage, TornPagesAreRestoredBeforeRecordsAreRead) {
+  PageBuilder b;
+  Bytes name = testing::Utf16(std::string(600, 's'));  // crosses the end of sector 1
+  b.AddRecord(RecordBuilder().Fixed(LE32(9)).ColumnCount(2).Var(name).Build());
+  PrimaryRecordPage page(b.TornProtect(3).Build(), nullptr);
+  ASSERT_EQ(NonNull(page), 1);
+  EXPECT_EQ(*page.records[0]->varValues[0].data, name);
+}
+
+}  // namespace
+}  // namespace ravelin
