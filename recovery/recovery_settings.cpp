@@ -10,6 +10,8 @@
 #include <sstream>
 #include <system_error>
 
+#include "storage/text_codec.h"
+
 namespace ravelin {
 namespace {
 
@@ -101,6 +103,35 @@ std::string ValidateAndApplyOpenChoice(const OpenChoice& choice, RecoverySetting
   settings.showDeleted = choice.showDeleted;
   settings.showAdvancedDeleted = choice.showAdvancedDeleted;
   return {};
+}
+
+int CodePageForCollation(const RecoverySettings& settings, int64_t collationId) {
+  int codePage = 0;
+  if (collationId == 0 || collationId == -1) {
+    codePage = 0;
+  } else if (settings.collationFound && collationId == settings.detectedCollationId) {
+    codePage = settings.codePage;
+  } else if (auto it = settings.collationTable.find(collationId); it != settings.collationTable.end()) {
+    codePage = it->second.codePage;
+  }
+  return codePage > 0 ? codePage : AnsiCodePage();
+}
+
+void ApplyDatabaseCollation(RecoverySettings& settings, int32_t bootCollationId) {
+  const CollationTable& table = settings.collationTable;
+  auto take = [&settings](CollationTable::const_iterator it) {
+    settings.detectedCollationId = it->first;
+    settings.collationName = it->second.name;
+    settings.codePage = it->second.codePage;
+    settings.collationFound = true;
+  };
+  if (settings.autoDetectCollation) {
+    auto it = table.find(static_cast<int64_t>(bootCollationId));
+    if (it == table.end()) it = table.find(static_cast<int64_t>(static_cast<uint32_t>(bootCollationId) & 0xFFFF));
+    if (it != table.end()) take(it);
+  } else if (auto it = table.find(settings.manualCollationId); it != table.end()) {
+    take(it);
+  }
 }
 
 }  // namespace ravelin

@@ -62,6 +62,18 @@ struct RecoverySettings {
   bool IsAdvancedMode() const { return recoveryMode == RecoveryMode::kAdvanced; }
 };
 
+// The code page of 8-bit text stored under collation `collationId`: the
+// database's own code page for its detected collation, the collation
+// table's entry otherwise, and the ANSI code page for ids 0 and -1, ids the
+// table lacks and Unicode-only collations.
+int CodePageForCollation(const RecoverySettings& settings, int64_t collationId);
+
+// Takes the collation of a database (the id its boot page records) into the
+// settings when auto-detection is on, or the manual choice otherwise. The
+// id is looked up whole (sign-extended) and then by its low 16 bits; when
+// nothing matches the settings stay as they are.
+void ApplyDatabaseCollation(RecoverySettings& settings, int32_t bootCollationId);
+
 // Parses "collation.txt" text: name TAB id TAB code page per line. Lines
 // without both tabs are skipped; a repeated id replaces the earlier line.
 CollationTable ParseCollationTable(const std::string& text);
