@@ -33,6 +33,9 @@ int RunInfo(const InfoOptions& options) {
   sink.Finish();
   if (!db.isOpen) return 1;
 
+  db.LoadDatabaseName();
+  const std::string versionText = db.bootPageRead ? settings.versionText : "Unknown SQL Version";
+  const std::string collationName = settings.collationName.empty() ? "Unknown Collation" : settings.collationName;
   const uint64_t systemPages = CountEntries(db.systemPageMap);
   const uint64_t dataPages = CountEntries(db.dataPageMap);
   const uint64_t iamPages = CountEntries(db.iamPageMap);
@@ -51,11 +54,27 @@ int RunInfo(const InfoOptions& options) {
         .UInt(dataPages)
         .Key("iamPages")
         .UInt(iamPages)
+        .Key("databaseName")
+        .String(db.databaseName)
+        .Key("versionNumber")
+        .UInt(db.databaseVersion)
+        .Key("versionText")
+        .String(versionText)
+        .Key("collationId")
+        .Int(db.databaseCollationId)
+        .Key("collationName")
+        .String(collationName)
+        .Key("codePage")
+        .Int(settings.codePage)
         .EndObject();
     std::printf("%s\n", json.str().c_str());
     return 0;
   }
   std::printf("File:          %s\n", db.path.c_str());
+  std::printf("Database:      %s\n", db.databaseName.c_str());
+  std::printf("Version:       %u (%s)\n", db.databaseVersion, versionText.c_str());
+  std::printf("Collation:     %s (id %d, code page %d)\n", collationName.c_str(), db.databaseCollationId,
+              settings.codePage);
   std::printf("File size:     %llu bytes\n", static_cast<unsigned long long>(db.fileSize));
   std::printf("Pages:         %llu\n", static_cast<unsigned long long>(db.pageCount));
   std::printf("Start offset:  %llu\n", static_cast<unsigned long long>(db.startOffset));

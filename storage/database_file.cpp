@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "storage/boot_page.h"
+
 namespace ravelin {
 
 bool IsSystemObjectPage(uint32_t objectId, uint16_t indexId) {
@@ -181,6 +183,32 @@ PageRef CDatabaseFile::TextPageLocation(PageRef ref) const {
   PageRef corrected = ref;
   corrected.pageNo = static_cast<int32_t>(2 * p - h);
   return corrected;
+}
+
+void CDatabaseFile::LoadDatabaseName() {
+  databaseName.clear();
+  // A file whose pages are all displaced by the same amount shows it in the
+  // page number a catalog page carries.
+  int64_t displacement = 0;
+  const std::vector<PageMapEntry>* anchor = nullptr;
+  if (auto it = systemPageMap.find(7); it != systemPageMap.end() && !it->second.empty())
+    anchor = &it->second;
+  else if (auto it41 = systemPageMap.find(41); it41 != systemPageMap.end() && !it41->second.empty())
+    anchor = &it41->second;
+  if (anchor) {
+    const PageMapEntry& entry = anchor->front();
+    if (auto header = ReadPageHeader(entry.ToPageRef()))
+      displacement = static_cast<int64_t>(static_cast<uint32_t>(header->thisPage.pageNo)) - entry.pageIndex;
+  }
+  const int64_t boot = kBootPageNumber - displacement;
+  if (boot <= 0 || static_cast<uint64_t>(boot) >= pageCount) return;
+  auto bytes = ReadPageBytes({1, static_cast<int32_t>(boot)}, false);
+  if (!bytes) return;
+  CBootPage page(*bytes, settings_);
+  databaseName = page.databaseName;
+  databaseVersion = page.version;
+  databaseCollationId = page.collationId;
+  bootPageRead = true;
 }
 
 }  // namespace ravelin

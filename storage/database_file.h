@@ -64,6 +64,10 @@ class CDatabaseFile {
   PageMap iamPageMap;
   std::map<int32_t, DataFileInfo> secondaryFiles;
   bool isOpen = false;
+  // What the boot page said, once LoadDatabaseName has read it.
+  bool bootPageRead = false;
+  uint16_t databaseVersion = 0;
+  int32_t databaseCollationId = 0;
 
   RecoverySettings& settings() const { return settings_; }
   ProgressSink& sink() const { return sink_; }
@@ -73,6 +77,11 @@ class CDatabaseFile {
   bool CheckShiftedStart();
   // Builds the three page maps; true when at least one system page exists.
   bool MapPages();
+
+  // Finds the boot page (page 9, corrected by the displacement that the
+  // first catalog page shows) and takes the database name, version and
+  // collation from it.
+  void LoadDatabaseName();
 
   // The 8192 bytes of a page plus one zero byte; nothing when the reference
   // fails the address check. Page 0 is refused.
