@@ -6,7 +6,6 @@
 
 #include <csignal>
 #include <filesystem>
-#include <thread>
 
 #include "support/recording_sink.h"
 #include "support/synthetic.h"
@@ -153,29 +152,6 @@ TEST(ActivityLog, LoggingSinkForwardsEverythingAndFilesOnlyLogLines) {
   EXPECT_EQ(events[3].text, "Creating Tree.........");
   EXPECT_EQ(events[4].kind, 'E');
   EXPECT_EQ(ReadFileBytes(log.path()), Concat({kBom, Separator(), Line("Creating Tree.........")}));
-}
-
-TEST(ActivityLog, LinesFromTwoThreadsNeverInterleave) {
-  TempDir dir;
-  ActivityLog log;
-  ASSERT_TRUE(log.Start(dir.path() + "/", Time(3, 4, 2025, 1, 2, 3)));
-  const std::string a(300, 'a'), b(300, 'b');
-  auto write = [&log](const std::string& text) {
-    for (int i = 0; i < 300; ++i) log.AppendLogLine(text);
-  };
-  std::thread worker(write, a);
-  write(b);
-  worker.join();
-  log.Close();
-
-  Bytes file = ReadFileBytes(log.path());
-  const size_t head = kBom.size() + Separator().size();
-  const size_t lineSize = Line(a).size();
-  ASSERT_EQ(file.size(), head + 600 * lineSize);
-  for (size_t at = head; at < file.size(); at += lineSize) {
-    Bytes line(file.begin() + at, file.begin() + at + lineSize);
-    EXPECT_TRUE(line == Line(a) || line == Line(b)) << "line at byte " << at;
-  }
 }
 
 TEST(ActivityLog, OpenAndLoadStartTheirLogsDifferently) {

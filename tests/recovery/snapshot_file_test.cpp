@@ -1,10 +1,9 @@
 #include "recovery/snapshot_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <random>
 
 #include "storage/database_file.h"
 #include "support/recording_sink.h"
@@ -213,16 +212,6 @@ TEST(SnapshotFile, ImpossibleCountsAreRefusedBeforeAllocating) {
   }
   EXPECT_FALSE(ReadSnapshotHeader(dir.path() + "/missing.MDBSNP"));
   EXPECT_FALSE(ReadSnapshotHeader(dir.path())) << "a directory is no snapshot";
-
-  std::mt19937 rng(11);
-  for (int round = 0; round < 200; ++round) {
-    Bytes junk(rng() % 300);
-    for (auto& b : junk) b = static_cast<uint8_t>(rng() % 4 == 0 ? rng() : rng() % 3);
-    std::string path = dir.Write("junk.MDBSNP", junk);
-    PageMap sys, data, iam;
-    ReadSnapshotHeader(path);
-    ReadSnapshotPageMaps(path, sys, data, iam);
-  }
 }
 
 TEST(SnapshotFile, LoadFailuresEndTheOpen) {
