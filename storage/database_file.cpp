@@ -1,7 +1,9 @@
 #include "storage/database_file.h"
 
+#include <algorithm>
 #include <cmath>
 
+#include "recovery/snapshot_file.h"
 #include "storage/boot_page.h"
 
 namespace ravelin {
@@ -97,6 +99,18 @@ bool CDatabaseFile::MapPages() {
   systemPageMap.clear();
   dataPageMap.clear();
   iamPageMap.clear();
+  if (settings_.snapshotMode) {
+    sink_.SetStatusText(kTextLoadingSnapshot);
+    if (!ReadSnapshotPageMaps(settings_.snapshotFilePath, systemPageMap, dataPageMap, iamPageMap)) return false;
+    // As for a scan, zeroed pages filed under object 0 do not make a database.
+    const bool hasSystemTable = std::any_of(systemPageMap.begin(), systemPageMap.end(), [](const auto& object) {
+      const uint32_t id = object.first;
+      return id != 0 && (id <= 100 || id == 2187) && !object.second.empty();
+    });
+    if (!hasSystemTable) return false;
+    sink_.SetStatusText(kTextSnapshotLoaded);
+    return true;
+  }
   sink_.SetProgressRange(0, Low32(pageCount));
   sink_.SetProgressPos(0);
   sink_.SetStatusText(kTextMapping);

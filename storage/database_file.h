@@ -27,6 +27,8 @@ inline constexpr char kTextCheckingCorruption[] = "Checking for file corruption 
 inline constexpr char kTextCheckingCorruptionDone[] = "Checking for file corruption is done...........";
 inline constexpr char kTextMapping[] = "Mapping Database Objects...........";
 inline constexpr char kTextMappingDone[] = "Mapping of Database Objects has been done ......................";
+inline constexpr char kTextLoadingSnapshot[] = "Loading snapshot...please wait ......................";
+inline constexpr char kTextSnapshotLoaded[] = "Load snapshot finished..processing tables ......................";
 
 // A page whose header names one of these objects belongs to a system table,
 // provided its header index id is below 256: pages of user allocation units
@@ -75,7 +77,8 @@ class CDatabaseFile {
   // Page 0 starts at the remainder (true) or at offset 0 (false, and
   // startOffset is set to 0).
   bool CheckShiftedStart();
-  // Builds the three page maps; true when at least one system page exists.
+  // Builds the three page maps, by scanning or, in snapshot mode, from the
+  // snapshot file; true when at least one page of a system table exists.
   bool MapPages();
 
   // Finds the boot page (page 9, corrected by the displacement that the

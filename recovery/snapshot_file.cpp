@@ -1,0 +1,250 @@
+#include "recovery/snapshot_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "storage/bytes.h"
+#include "storage/random_access_file.h"
+#include "storage/text_codec.h"
+
+namespace ravelin {
+namespace {
+
+constexpr size_t kEntrySize = 10;
+constexpr size_t kObjectHeadSize = 8;  // id and entry count
+constexpr size_t kBufferSize = 1 << 20;
+
+// Sequential reads through a buffer, with the number of bytes the file
+// still holds, so that every count can be checked before it is trusted.
+class SnapshotReader {
+ public:
+  explicit SnapshotReader(const RandomAccessFile& file) : file_(file), size_(file.Size()) {}
+
+  uint64_t remaining() const { return size_ - pos_; }
+
+  bool Read(uint8_t* out, size_t length) {
+    if (length > remaining()) return false;
+    while (length > 0) {
+      if (bufferPos_ == buffer_.size() && !Fill()) return false;
+      size_t n = std::min(length, buffer_.size() - bufferPos_);
+      std::memcpy(out, buffer_.data() + bufferPos_, n);
+      bufferPos_ += n;
+      pos_ += n;
+      out += n;
+      length -= n;
+    }
+    return true;
+  }
+
+  template <typename T>
+  bool ReadInt(T& out) {
+    uint8_t bytes[sizeof(T)];
+    return Read(bytes, sizeof bytes) && ReadLE(ByteSpan(bytes), 0, out);
+  }
+
+  bool ReadFlag(bool& out) {
+    uint8_t b;
+    if (!ReadInt(b)) return false;
+    out = b != 0;
+    return true;
+  }
+
+ private:
+  bool Fill() {
+    size_t want = static_cast<size_t>(std::min<uint64_t>(kBufferSize, remaining()));
+    buffer_.resize(want);
+    bufferPos_ = 0;
+    // A file cut short while it is read gives a short read: refused.
+    return want > 0 && file_.ReadAt(pos_, buffer_.data(), want) == want;
+  }
+
+  const RandomAccessFile& file_;
+  const uint64_t size_;
+  uint64_t pos_ = 0;
+  Bytes buffer_;
+  size_t bufferPos_ = 0;
+};
+
+bool ReadHeader(SnapshotReader& in, SnapshotHeader& header) {
+  uint32_t pathBytes;
+  if (!in.ReadInt(pathBytes) || pathBytes % 2 != 0 || pathBytes > in.remaining()) return false;
+  Bytes path(pathBytes);
+  if (!in.Read(path.data(), path.size())) return false;
+  header.dataFilePath = Utf16ToUtf8(path, false);
+  // A zero unit would cut the path short when the file is opened.
+  if (header.dataFilePath.find('\0') != std::string::npos) return false;
+  if (!in.ReadFlag(header.advancedMode) || !in.ReadFlag(header.autoDetectCollation)) return false;
+  if (!header.autoDetectCollation && !in.ReadInt(header.manualCollationId)) return false;
+  return in.ReadFlag(header.isSql2000) && in.ReadFlag(header.showDeleted) && in.ReadFlag(header.showAdvancedDeleted);
+}
+
+bool ReadSection(SnapshotReader& in, PageMap& map) {
+  uint64_t objects;
+  if (!in.ReadInt(objects) || objects > in.remaining() / kObjectHeadSize) return false;
+  uint8_t raw[kEntrySize];
+  for (uint64_t i = 0; i < objects; ++i) {
+    uint32_t objectId, entries;
+    if (!in.ReadInt(objectId) || !in.ReadInt(entries) || entries > in.remaining() / kEntrySize) return false;
+    std::vector<PageMapEntry>& list = map[objectId];
+    list.reserve(list.size() + entries);
+    for (uint32_t e = 0; e < entries; ++e) {
+      if (!in.Read(raw, sizeof raw)) return false;
+      ByteSpan bytes(raw);
+      list.push_back({LoadLE<uint16_t>(bytes, 0), LoadLE<uint32_t>(bytes, 2), LoadLE<uint32_t>(bytes, 6)});
+    }
+  }
+  return true;
+}
+
+// Buffered writes to a file descriptor; the first failure sticks.
+class SnapshotWriter {
+ public:
+  explicit SnapshotWriter(int fd) : fd_(fd) { buffer_.reserve(kBufferSize); }
+
+  void Put(const uint8_t* data, size_t length) {
+    buffer_.insert(buffer_.end(), data, data + length);
+    if (buffer_.size() >= kBufferSize) Flush();
+  }
+  template <typename T>
+  void PutInt(T value) {
+    uint8_t bytes[sizeof(T)];
+    for (size_t i = 0; i < sizeof(T); ++i) bytes[i] = static_cast<uint8_t>(static_cast<uint64_t>(value) >> (8 * i));
+    Put(bytes, sizeof bytes);
+  }
+  void PutFlag(bool flag) { PutInt<uint8_t>(flag ? 1 : 0); }
+
+  bool Flush() {
+    size_t done = 0;
+    while (ok_ && done < buffer_.size()) {
+      ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) ok_ = false;
+      if (n > 0) done += static_cast<size_t>(n);
+    }
+    buffer_.clear();
+    return ok_;
+  }
+
+ private:
+  int fd_;
+  Bytes buffer_;
+  bool ok_ = true;
+};
+
+void WriteSection(SnapshotWriter& out, const PageMap& map) {
+  out.PutInt<uint64_t>(map.size());
+  for (const auto& [objectId, entries] : map) {
+    out.PutInt<uint32_t>(objectId);
+    out.PutInt<uint32_t>(static_cast<uint32_t>(entries.size()));
+    for (const PageMapEntry& e : entries) {
+      out.PutInt<uint16_t>(e.fileId);
+      out.PutInt<uint32_t>(e.pageIndex);
+      out.PutInt<uint32_t>(e.pageType);
+    }
+  }
+}
+
+bool SameFile(const struct stat& a, const std::string& path) {
+  struct stat b;
+  return !path.empty() && ::stat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+}  // namespace
+
+SnapshotHeader SnapshotHeaderFromSettings(const RecoverySettings& settings, const std::string& dataFilePath,
+                                          bool advancedMode) {
+  SnapshotHeader header;
+  header.dataFilePath = dataFilePath;
+  header.advancedMode = advancedMode;
+  header.autoDetectCollation = settings.autoDetectCollation;
+  header.manualCollationId = settings.manualCollationId;
+  header.isSql2000 = settings.isSql2000;
+  header.showDeleted = settings.showDeleted;
+  header.showAdvancedDeleted = settings.showAdvancedDeleted;
+  return header;
+}
+
+bool WriteSnapshot(const std::string& path, const SnapshotHeader& header, const PageMap& systemPages,
+                   const PageMap& dataPages, const PageMap& iamPages) {
+  // Not truncated on open: what lies at `path` is checked first, so that
+  // neither the database file nor a device or FIFO is ever written.
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+  if (fd < 0) return false;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || SameFile(st, header.dataFilePath)) {
+    ::close(fd);
+    return false;
+  }
+  bool ok = ::ftruncate(fd, 0) == 0;
+  if (ok) {
+    SnapshotWriter out(fd);
+    Bytes pathBytes = Utf8ToUtf16(header.dataFilePath);
+    out.PutInt<uint32_t>(static_cast<uint32_t>(pathBytes.size()));
+    out.Put(pathBytes.data(), pathBytes.size());
+    out.PutFlag(header.advancedMode);
+    out.PutFlag(header.autoDetectCollation);
+    if (!header.autoDetectCollation) out.PutInt<int64_t>(header.manualCollationId);
+    out.PutFlag(header.isSql2000);
+    out.PutFlag(header.showDeleted);
+    out.PutFlag(header.showAdvancedDeleted);
+    WriteSection(out, systemPages);
+    WriteSection(out, dataPages);
+    WriteSection(out, iamPages);
+    ok = out.Flush();
+  }
+  ok = ::close(fd) == 0 && ok;
+  // A partial snapshot would only fail to load later.
+  if (!ok) ::unlink(path.c_str());
+  return ok;
+}
+
+std::optional<SnapshotHeader> ReadSnapshotHeader(const std::string& path) {
+  RandomAccessFile file;
+  if (!file.Open(path)) return std::nullopt;
+  SnapshotReader in(file);
+  SnapshotHeader header;
+  if (!ReadHeader(in, header)) return std::nullopt;
+  return header;
+}
+
+bool ReadSnapshotPageMaps(const std::string& path, PageMap& systemPages, PageMap& dataPages, PageMap& iamPages) {
+  systemPages.clear();
+  dataPages.clear();
+  iamPages.clear();
+  RandomAccessFile file;
+  if (!file.Open(path)) return false;
+  SnapshotReader in(file);
+  SnapshotHeader header;
+  PageMap system, data, iam;
+  if (!ReadHeader(in, header) || !ReadSection(in, system) || !ReadSection(in, data) || !ReadSection(in, iam) ||
+      in.remaining() != 0)
+    return false;
+  systemPages = std::move(system);
+  dataPages = std::move(data);
+  iamPages = std::move(iam);
+  return true;
+}
+
+bool LoadSnapshotSettings(const std::string& path, RecoverySettings& settings) {
+  settings.snapshotMode = true;
+  std::optional<SnapshotHeader> header = ReadSnapshotHeader(path);
+  if (!header) {
+    settings.snapshotFilePath.clear();
+    settings.snapshotDataFilePath.clear();
+    return false;
+  }
+  settings.snapshotFilePath = path;
+  settings.snapshotDataFilePath = header->dataFilePath;
+  settings.autoDetectCollation = header->autoDetectCollation;
+  if (!header->autoDetectCollation) settings.manualCollationId = header->manualCollationId;
+  settings.isSql2000 = header->isSql2000;
+  settings.showDeleted = header->showDeleted;
+  settings.showAdvancedDeleted = header->showAdvancedDeleted;
+  return true;
+}
+
+}  // namespace ravelin
