@@ -10,6 +10,7 @@ namespace ravelin {
 // Each adds its subcommand to `app`; the subcommand's callback stores the
 // process exit code in `exitCode`.
 void AddInfoCommand(CLI::App& app, int& exitCode);
+void AddPageCommand(CLI::App& app, int& exitCode);
 
 }  // namespace ravelin
 

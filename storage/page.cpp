@@ -46,8 +46,6 @@ PrimaryRecordPage::PrimaryRecordPage(Bytes buffer, CDatabaseFile* databaseFile)
   const RecoverySettings& s = settings();
   if (s.showAdvancedDeleted && s.showDeleted && HeaderAllowsRecords()) HuntDeletedRecords();
   BuildAllRecords();
-  slotOffsets.clear();
-  slotOffsets.shrink_to_fit();
 }
 
 PrimaryRecordPage::PrimaryRecordPage(Bytes buffer, CDatabaseFile* databaseFile, int slotIndex)
@@ -61,7 +59,6 @@ PrimaryRecordPage::PrimaryRecordPage(Bytes buffer, CDatabaseFile* databaseFile, 
     if (offset != 0 && offset <= kMaxOneSlotOffset) record = BuildRecord(offset, false);
   }
   records.push_back(std::move(record));
-  slotOffsets.clear();
 }
 
 bool PrimaryRecordPage::HeaderAllowsRecords() const {

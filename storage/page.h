@@ -43,7 +43,8 @@ class RecordPage : public CPage {
 
   // One entry per slot, in slot order; null where the slot yields nothing.
   std::vector<std::unique_ptr<CRecord>> records;
-  // Record offsets from the slot array; only while records are built.
+  // Record offsets from the slot array (with the records the deleted-record
+  // hunt found behind them).
   std::vector<uint16_t> slotOffsets;
 
  protected:
