@@ -297,10 +297,10 @@ std::string FormatMoney(ByteSpan bytes) { return FourDecimals(static_cast<int64_
 std::string FormatSmallMoney(ByteSpan bytes) { return FourDecimals(static_cast<int32_t>(ReadPadded(bytes, 0, 4))); }
 
 std::string FormatFloat(ByteSpan bytes, size_t byteCount, bool compressed) {
-  uint64_t bits;
+  uint64_t bits = 0;
   if (compressed && byteCount < 8) {
     // Compression drops the low-order bytes of a double.
-    bits = ReadPadded(bytes, 0, byteCount) << (8 * (8 - byteCount));
+    if (byteCount > 0) bits = ReadPadded(bytes, 0, byteCount) << (8 * (8 - byteCount));
   } else {
     bits = ReadPadded(bytes, 0, 8);
   }
