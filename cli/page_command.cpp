@@ -1,6 +1,7 @@
 // ravelin page FILE PAGE: a forensic dump of one page, its header and every
 // slot, for users chasing corruption.
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -10,6 +11,7 @@
 #include "cli/terminal_sink.h"
 #include "storage/database_file.h"
 #include "storage/page.h"
+#include "storage/text_codec.h"
 
 namespace ravelin {
 namespace {
@@ -38,6 +40,20 @@ std::string Hex(ByteSpan bytes) {
     out.push_back(kDigits[b & 15]);
   }
   return out;
+}
+
+// A short readable form of a column's bytes: the text when they look like
+// UTF-16 text (names in the catalog are), hex otherwise.
+std::string Preview(const ColumnValue& value) {
+  if (!value.data) return "";
+  const Bytes& b = *value.data;
+  bool utf16 = b.size() >= 2 && b.size() % 2 == 0;
+  for (size_t i = 0; utf16 && i + 1 < b.size(); i += 2) utf16 = b[i + 1] == 0 && b[i] >= 0x20 && b[i] < 0x7F;
+  if (utf16) return Utf16ToUtf8(b);
+  constexpr size_t kMaxHex = 32;
+  std::string hex = "0x" + Hex(ByteSpan(b).first(std::min(b.size(), kMaxHex)));
+  if (b.size() > kMaxHex) hex += "...";
+  return hex;
 }
 
 // What one slot holds, read both from the record object and from the raw
@@ -118,7 +134,9 @@ void WriteJson(const CPage_Header& h, const PrimaryRecordPage& page, const PageO
       j.Key("varColumns").BeginArray();
       for (size_t k = 0; k < r.varColumnEnds.size(); ++k) {
         bool complex = k < r.varValues.size() && r.varValues[k].complex;
-        j.BeginObject().Key("end").Int(r.varColumnEnds[k]).Key("complex").Bool(complex).EndObject();
+        j.BeginObject().Key("end").Int(r.varColumnEnds[k]).Key("complex").Bool(complex);
+        if (k < r.varValues.size()) j.Key("preview").String(Preview(r.varValues[k]));
+        j.EndObject();
       }
       j.EndArray();
     } else {
@@ -169,6 +187,10 @@ void WriteText(const CPage_Header& h, const PrimaryRecordPage& page, const PageO
       std::printf("\n    variable column ends");
       for (size_t k = 0; k < r.varColumnEnds.size(); ++k)
         std::printf(" %u%s", r.varColumnEnds[k], k < r.varValues.size() && r.varValues[k].complex ? "c" : "");
+    }
+    for (size_t k = 0; k < r.varValues.size(); ++k) {
+      std::string preview = Preview(r.varValues[k]);
+      if (!preview.empty()) std::printf("\n    [%zu] %s", k, preview.c_str());
     }
     std::printf("\n");
   }

@@ -1,0 +1,113 @@
+#include "storage/boot_page.h"
+
+#include <gtest/gtest.h>
+
+#include "support/synthetic.h"
+#include "support/test_database.h"
+
+namespace ravelin {
+namespace {
+
+using testing::DatabaseImage;
+using testing::LE16;
+using testing::LE32;
+using testing::TestDatabase;
+
+// A boot page: version at 100, name field at 148, collation at 488.
+Bytes BootPage(uint16_t version, const Bytes& nameField, int32_t collation) {
+  Bytes page(kPageSize, 0);
+  auto put = [&page](size_t at, const Bytes& b) { std::copy(b.begin(), b.end(), page.begin() + at); };
+  put(100, LE16(version));
+  put(148, nameField);
+  put(488, LE32(static_cast<uint32_t>(collation)));
+  return page;
+}
+
+// A name field as SQL Server pads it: UTF-16 units, then 0x20 bytes.
+Bytes NameField(const std::string& name) {
+  Bytes field = testing::Utf16(name);
+  field.resize(208, 0x20);
+  return field;
+}
+
+TEST(BootPage, VersionTexts) {
+  EXPECT_EQ(VersionText(539), " SQL Server 2000");
+  EXPECT_EQ(VersionText(661), " SQL Server 2008 R2");
+  EXPECT_EQ(VersionText(660), " SQL Server 2008 R2");
+  EXPECT_EQ(VersionText(782), " SQL Server 2014");
+  EXPECT_EQ(VersionText(700), "Unknown SQL Version");
+}
+
+TEST(BootPage, NameRules) {
+  EXPECT_EQ(DecodeBootName(NameField("Sales")), "Sales");
+  EXPECT_EQ(DecodeBootName(NameField("My Sales")), "My");
+  EXPECT_EQ(DecodeBootName(NameField(" Sales")), std::string(" Sales") + std::string(98, ' '));
+  EXPECT_EQ(DecodeBootName(Bytes(208, 0)), "");
+  // Only the low byte of each unit counts: 0xE9 0x00 is é in the ANSI page.
+  EXPECT_EQ(DecodeBootName(testing::Concat({testing::Utf16("Caf\xC3\xA9"), Bytes(2, 0)})), "Caf\xC3\xA9");
+}
+
+TEST(BootPage, CollationByFullIdThenLow16Bits) {
+  RecoverySettings s;
+  s.collationTable =
+      ParseCollationTable("SQL_Latin1_General_CP1_CI_AS\t872468488\t1252\nRomanian_CI_AS\t53268\t1250\n");
+  CBootPage full(BootPage(611, NameField("db"), 872468488), s);
+  EXPECT_TRUE(s.collationFound);
+  EXPECT_EQ(s.collationName, "SQL_Latin1_General_CP1_CI_AS");
+  EXPECT_EQ(s.detectedCollationId, 872468488);
+  EXPECT_EQ(s.versionText, " SQL Server 2005");
+
+  RecoverySettings low;
+  low.collationTable = s.collationTable;
+  CBootPage lowOnly(BootPage(611, NameField("db"), 0x7FFF0000 | 53268), low);
+  EXPECT_EQ(low.collationName, "Romanian_CI_AS");
+  EXPECT_EQ(low.codePage, 1250);
+  EXPECT_EQ(low.detectedCollationId, 53268);
+
+  RecoverySettings manual;
+  manual.collationTable = s.collationTable;
+  manual.autoDetectCollation = false;
+  manual.manualCollationId = 53268;
+  CBootPage m(BootPage(611, NameField("db"), 872468488), manual);
+  EXPECT_EQ(manual.collationName, "Romanian_CI_AS");
+
+  RecoverySettings unknown;
+  CBootPage u(BootPage(611, NameField("db"), 12345), unknown);
+  EXPECT_FALSE(unknown.collationFound);
+  EXPECT_EQ(unknown.codePage, 1252);
+}
+
+TEST(BootPage, FoundThroughTheDisplacementOfTheFirstCatalogPage) {
+  // Every page is stored one position later than its number says: the page
+  // whose header says 20 lies at position 21, so the boot page (9) lies at
+  // position 10.
+  DatabaseImage image(30);
+  image.Page(21).ObjectId(7).This({1, 20});
+  image.SetRaw(10, BootPage(655, NameField("Shifted"), 0));
+  image.SetRaw(9, BootPage(539, NameField("Wrong"), 0));
+  TestDatabase t(image);
+  ASSERT_TRUE(t.Open());
+  t.db().LoadDatabaseName();
+  EXPECT_EQ(t.db().databaseName, "Shifted");
+  EXPECT_EQ(t.db().databaseVersion, 655);
+
+  DatabaseImage plain(30);
+  plain.Page(3).ObjectId(34);
+  plain.SetRaw(9, BootPage(706, NameField("Plain"), 0));
+  TestDatabase p(plain);
+  ASSERT_TRUE(p.Open());
+  p.db().LoadDatabaseName();
+  EXPECT_EQ(p.db().databaseName, "Plain");
+  EXPECT_EQ(p.settings().versionText, " SQL Server 2012");
+
+  DatabaseImage tiny(5);
+  tiny.Page(3).ObjectId(34);
+  TestDatabase n(tiny);
+  ASSERT_TRUE(n.Open());
+  n.db().LoadDatabaseName();
+  EXPECT_FALSE(n.db().bootPageRead);
+  EXPECT_EQ(n.db().databaseName, "");
+}
+
+}  // namespace
+}  // namespace ravelin
