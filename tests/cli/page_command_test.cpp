@@ -82,7 +82,7 @@ TEST(PageCommand, SysobjectsNamesNeedTheTornBitsRestored) {
     auto r = RunRavelin({"page", file, "8"});
     ASSERT_EQ(r.exitCode, 0);
     for (const std::string& n : clean) {
-      if (!n.empty()) EXPECT_NE(r.out.find(n), std::string::npos) << n;
+      EXPECT_TRUE(n.empty() || r.out.find(n) != std::string::npos) << n;
     }
   }
 }
