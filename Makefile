@@ -1,13 +1,16 @@
 # make demo: install what is missing, build, and read the bundled sample.
 # make test: install what is missing, build, and run every test, plain and
-#            under AddressSanitizer + UndefinedBehaviorSanitizer.
+#            under AddressSanitizer + UndefinedBehaviorSanitizer, then run
+#            the page fuzzer for a minute.
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 SAMPLE     := samples/northwind-sql2000.mdf
 JOBS       ?= $(shell nproc)
 
-.PHONY: deps build demo test test-plain test-asan clean
+.PHONY: deps build demo test test-plain test-asan fuzz clean
 
 deps:
 	@./tools/install-deps
@@ -27,7 +30,18 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest -j $(JOBS) --output-on-failure
 
-test: test-plain test-asan
+# The page fuzzer, seeded with pages of the sample (and of the shared test
+# files when they are there), for FUZZ_SECONDS seconds.
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DRAVELIN_BUILD_FUZZ=ON -DRAVELIN_BUILD_TESTS=OFF -DRAVELIN_BUILD_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target page_fuzzer
+	rm -rf $(FUZZ_BUILD)/corpus
+	./tools/make-fuzz-corpus $(FUZZ_BUILD)/corpus samples/*.mdf $(wildcard ../shared/testdata/*.mdf)
+	./$(FUZZ_BUILD)/page_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=8193 -timeout=10 \
+	  -print_final_stats=1 $(FUZZ_BUILD)/corpus
+
+test: test-plain test-asan fuzz
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
