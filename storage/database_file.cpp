@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "catalog/data_page.h"
+
 namespace ravelin {
 
 bool IsSystemObjectPage(uint32_t objectId, uint16_t indexId) {
@@ -170,6 +172,18 @@ std::optional<CDatabaseFile::HeaderAndBuffer> CDatabaseFile::ReadPageHeaderKeepB
   result.buffer = std::move(*bytes);
   result.header = std::make_unique<CPage_Header>(std::span<uint8_t>(result.buffer));
   return result;
+}
+
+std::unique_ptr<CDataPage> CDatabaseFile::ReadDataPage(PageRef ref) {
+  auto bytes = ReadPageBytes(ref, true);
+  if (!bytes) return nullptr;
+  return std::make_unique<CDataPage>(std::move(*bytes), this);
+}
+
+std::unique_ptr<CDataPage> CDatabaseFile::ReadTableDataPage(PageRef ref) {
+  auto bytes = ReadPageBytes(ref, false);
+  if (!bytes) return nullptr;
+  return std::make_unique<CDataPage>(std::move(*bytes), this);
 }
 
 PageRef CDatabaseFile::TextPageLocation(PageRef ref) const {
