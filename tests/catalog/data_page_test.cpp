@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <random>
 
 #include "storage/database_file.h"
 #include "support/catalog_rows.h"
@@ -469,6 +470,40 @@ TEST(OtherReaders, CopyTheirFields) {
   EXPECT_EQ(refs[0].status, 2);
   EXPECT_EQ(refs[1].dependentId, 0);
   EXPECT_EQ(refs[1].dependentSubId, -1);
+}
+
+TEST(DataPageReaders, RandomPagesNeverCrash) {
+  std::mt19937 rng(21);
+  for (int round = 0; round < 200; ++round) {
+    Bytes bytes(kPageSize);
+    for (auto& b : bytes) b = static_cast<uint8_t>(rng());
+    bytes[1] = 1;                                                                     // data page
+    StoreLE16(&bytes[22], static_cast<uint16_t>(rng() % 40));                         // slot count
+    for (size_t at : {8u, 12u, 16u, 20u, 28u, 32u, 36u, 58u}) bytes[at + 1] &= 0x7F;  // sound header signs
+    auto page = [&] { return std::make_unique<CDataPage>(bytes, nullptr); };
+    uint64_t counter = 0;
+    std::vector<DataFileInfo> files;
+    std::vector<ClassObjectRow> classes;
+    std::vector<ObjectRow> objects;
+    std::vector<ColumnRow> columns;
+    std::vector<LegacyColumnRow> legacyColumns;
+    std::map<int32_t, LegacyIndexRoot> roots;
+    std::vector<AllocUnitRow> units;
+    std::vector<TypeRow> types;
+    std::vector<IndexRow> indexes;
+    std::vector<HobtColumnRow> hobtColumns;
+    page()->ReadFileRows(files);
+    page()->ReadClassObjectRows(classes);
+    page()->ReadObjectRows(objects, classes, counter);
+    page()->ReadColumnRows(columns, counter);
+    page()->ReadLegacyColumnRows(legacyColumns, counter);
+    page()->ReadLegacyIndexRoots(roots);
+    page()->ReadAllocUnitRows(units);
+    page()->ReadTypeRows(types);
+    page()->ReadIndexRows(indexes);
+    page()->ReadHobtColumnRows(hobtColumns);
+    for (const ObjectRow& row : objects) EXPECT_FALSE(row.name.empty());
+  }
 }
 
 TEST(DataPageReaders, PageZeroIsReadOnlyForTheCatalog) {
