@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "catalog/data_page.h"
 #include "recovery/snapshot_file.h"
 #include "storage/boot_page.h"
 
@@ -186,6 +187,18 @@ std::optional<CDatabaseFile::HeaderAndBuffer> CDatabaseFile::ReadPageHeaderKeepB
   result.buffer = std::move(*bytes);
   result.header = std::make_unique<CPage_Header>(std::span<uint8_t>(result.buffer));
   return result;
+}
+
+std::unique_ptr<CDataPage> CDatabaseFile::ReadDataPage(PageRef ref) {
+  auto bytes = ReadPageBytes(ref, true);
+  if (!bytes) return nullptr;
+  return std::make_unique<CDataPage>(std::move(*bytes), this);
+}
+
+std::unique_ptr<CDataPage> CDatabaseFile::ReadTableDataPage(PageRef ref) {
+  auto bytes = ReadPageBytes(ref, false);
+  if (!bytes) return nullptr;
+  return std::make_unique<CDataPage>(std::move(*bytes), this);
 }
 
 PageRef CDatabaseFile::TextPageLocation(PageRef ref) const {

@@ -20,6 +20,8 @@
 
 namespace ravelin {
 
+class CDataPage;
+
 // Texts of the opening step.
 inline constexpr char kTextFileCannotBeOpen[] = "File cannot be open...........";
 inline constexpr char kTextNotValidMdf[] = "Wheteher File is not valid mdf file or file is highly corrupted...........";
@@ -96,6 +98,13 @@ class CDatabaseFile {
   };
   // As ReadPageHeader, handing the page's bytes to the caller as well.
   std::optional<HeaderAndBuffer> ReadPageHeaderKeepBuffer(PageRef ref) const;
+
+  // A data page with the records of every slot built; null when the
+  // reference fails the address check. ReadDataPage allows page 0 (the
+  // catalog reads whatever the page maps list); ReadTableDataPage, used for
+  // a table's own pages, refuses it.
+  std::unique_ptr<CDataPage> ReadDataPage(PageRef ref);
+  std::unique_ptr<CDataPage> ReadTableDataPage(PageRef ref);
 
   // Where a text page really lies: when the header at position p says it is
   // page h, every page is taken to be displaced by h - p, and page p is

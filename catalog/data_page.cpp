@@ -1,0 +1,428 @@
+#include "catalog/data_page.h"
+
+#include <optional>
+#include <utility>
+
+#include "storage/database_file.h"
+#include "storage/page_header.h"
+#include "storage/record.h"
+#include "storage/text_codec.h"
+
+namespace ravelin {
+namespace {
+
+// The helpers below copy one field of a fixed part into `out`, or leave
+// `out` alone when the field does not lie wholly inside the fixed part.
+
+template <typename T>
+void Field(ByteSpan fixed, size_t offset, T& out) {
+  ReadLE(fixed, offset, out);
+}
+
+// A 16-bit value stored into a wider field, sign-extended.
+void Field16(ByteSpan fixed, size_t offset, int32_t& out) {
+  int16_t value;
+  if (ReadLE(fixed, offset, value)) out = value;
+}
+
+// An on-disk page pointer: page number, then file id.
+void PointerField(ByteSpan fixed, size_t offset, PageRef& out) {
+  if (offset > fixed.size() || fixed.size() - offset < 6) return;
+  out = ReadDiskPageRef(fixed, offset);
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+
+// A UTF-16 text of `bytes` bytes: cut at its first zero character, with
+// trailing white space removed (nchar columns are padded with blanks).
+void PaddedTextField(ByteSpan fixed, size_t offset, size_t bytes, std::string& out) {
+  if (offset > fixed.size() || fixed.size() - offset < bytes) return;
+  std::string text = Utf16ToUtf8(fixed.subspan(offset, bytes));
+  while (!text.empty() && IsBlank(text.back())) text.pop_back();
+  out = std::move(text);
+}
+
+// Two 8-bit characters widened with the ANSI code page; a zero byte ends
+// the code early.
+void TypeCodeField(ByteSpan fixed, size_t offset, std::string& out) {
+  if (offset > fixed.size() || fixed.size() - offset < 2) return;
+  out = CodePageToUtf8(UpToNul(fixed.subspan(offset, 2)), AnsiCodePage());
+}
+
+// The text of variable column `column`, when the record has that column
+// and its buffer is present.
+std::optional<std::string> VarText(const CRecord& record, size_t column) {
+  if (record.varValues.size() <= column || !record.varValues[column].data) return std::nullopt;
+  return Utf16ToUtf8(*record.varValues[column].data);
+}
+
+// The fixed part, when present and at least `minimum` bytes long.
+std::optional<ByteSpan> FixedPart(const CRecord& record, size_t minimum = 0) {
+  if (!record.fixedData || record.fixedData->size() < minimum) return std::nullopt;
+  return ByteSpan(*record.fixedData);
+}
+
+// Allocation and structure pages (GAM, SGAM, IAM, PFS, boot page, file
+// header, change maps) hold no rows. Catalog tables' IAM pages are filed
+// under the tables' object ids, and their bitmap records would otherwise be
+// read as rows.
+bool HoldsNoRows(uint32_t pageType) {
+  switch (pageType) {
+    case 8:
+    case 9:
+    case kPageTypeIam:
+    case 11:
+    case 13:
+    case 15:
+    case 16:
+    case 17:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A name for a row that has none: `prefix` and the loader's counter.
+std::string RepairName(const char* prefix, uint64_t& repairCounter) { return prefix + std::to_string(repairCounter++); }
+
+}  // namespace
+
+// The buffer holds the column's last identity value, its seed and its
+// increment, each as wide as the column's type, and a flag byte.
+std::string IdentityText(ByteSpan buffer) {
+  const size_t length = buffer.size();
+  int64_t seed = 1;
+  int64_t increment = 1;
+  if (length >= 24) {
+    // 25 bytes is the bigint layout; a bigint whose last value is still 0
+    // would otherwise be taken for the int layout.
+    const bool bigint = length == 25 || (LoadLE<uint32_t>(buffer, 0) != 0 && LoadLE<uint32_t>(buffer, 4) == 0);
+    if (bigint) {
+      seed = LoadLE<int64_t>(buffer, 8);
+      increment = LoadLE<int64_t>(buffer, 16);
+    } else {
+      seed = LoadLE<int32_t>(buffer, 4);
+      increment = LoadLE<int32_t>(buffer, 8);
+    }
+  } else if (length >= 12) {
+    seed = LoadLE<int32_t>(buffer, 4);
+    increment = LoadLE<int32_t>(buffer, 8);
+  } else if (length >= 6) {
+    seed = LoadLE<int16_t>(buffer, 2);
+    increment = LoadLE<int16_t>(buffer, 4);
+  } else if (length >= 4) {
+    // tinyint: one byte each.
+    seed = LoadLE<uint8_t>(buffer, 1);
+    increment = LoadLE<uint8_t>(buffer, 2);
+  }
+  if (increment == 0) increment = 1;
+  return "identity(" + std::to_string(seed) + "," + std::to_string(increment) + ")";
+}
+
+CDataPage::CDataPage(Bytes buffer, CDatabaseFile* databaseFile) : PrimaryRecordPage(std::move(buffer), databaseFile) {}
+
+template <typename Fn>
+void CDataPage::ForEachRecord(LoopRules rules, Fn read) {
+  if (!header || HoldsNoRows(header->pageType)) return;
+  const int slotCount = header->slotCount;
+  if (slotCount <= 0) return;
+  for (size_t i = 0; i < static_cast<size_t>(slotCount) && i < records.size(); ++i) {
+    std::unique_ptr<CRecord>& record = records[i];
+    if (!record || record->recordType == kRecordTextFragment) continue;
+    if (rules.skipIndexRecords && record->recordType == kRecordIndex) continue;
+    read(*record);
+    if (!rules.keepRecords) record.reset();
+  }
+}
+
+void CDataPage::ReadFileRows(std::vector<DataFileInfo>& files) {
+  ForEachRecord({}, [&](const CRecord& record) {
+    DataFileInfo file;
+    if (auto fixed = FixedPart(record, 520)) {
+      Field(*fixed, 0, file.status);
+      Field16(*fixed, 4, file.fileId);
+      PaddedTextField(*fixed, 6, 256, file.logicalName);
+      PaddedTextField(*fixed, 262, 520, file.physicalName);
+    }
+    files.push_back(std::move(file));
+  });
+}
+
+void CDataPage::ReadClassObjectRows(std::vector<ClassObjectRow>& rows) {
+  ForEachRecord({}, [&](const CRecord& record) {
+    ClassObjectRow row;
+    if (auto fixed = FixedPart(record, 10)) {
+      Field(*fixed, 1, row.id);
+      Field(*fixed, 5, row.status);
+      if (auto name = VarText(record, 0)) row.name = std::move(*name);
+    }
+    rows.push_back(std::move(row));
+  });
+}
+
+void CDataPage::ReadObjectRows(std::vector<ObjectRow>& rows, const std::vector<ClassObjectRow>& classObjects,
+                               uint64_t& repairCounter) {
+  const bool sql2000 = settings().isSql2000.load();
+  ForEachRecord({}, [&](const CRecord& record) {
+    auto fixed = FixedPart(record, 20);
+    if (!fixed || LoadLE<int32_t>(*fixed, 0) <= 0) return;
+    ObjectRow row;
+    Field(*fixed, 0, row.objectId);
+    Field(*fixed, 4, row.schemaId);
+    Field(*fixed, 8, row.schemaClass);
+    Field(*fixed, 9, row.status);
+    TypeCodeField(*fixed, sql2000 ? 4 : 13, row.typeCode);
+    Field(*fixed, sql2000 && fixed->size() >= 24 ? 24 : 15, row.parentId);
+    Field(*fixed, 19, row.parentClass);
+    Field(*fixed, 20, row.intProp);
+
+    auto name = VarText(record, 0);
+    row.name = name ? std::move(*name) : RepairName("Repairname", repairCounter);
+    if (row.name.empty()) row.name = RepairName("RepairColumn", repairCounter);
+    for (const ClassObjectRow& schema : classObjects) {
+      if (schema.id == row.schemaId && schema.status == 0) {
+        row.name = schema.name + "." + row.name;
+        break;
+      }
+    }
+    rows.push_back(std::move(row));
+  });
+}
+
+void CDataPage::ReadAllocUnitRows(std::vector<AllocUnitRow>& rows) {
+  ForEachRecord({}, [&](const CRecord& record) {
+    AllocUnitRow row;
+    if (auto fixed = FixedPart(record, 39)) {
+      Field(*fixed, 0, row.allocUnitId);
+      Field(*fixed, 8, row.type);
+      Field(*fixed, 9, row.ownerId);
+      Field(*fixed, 17, row.status);
+      Field(*fixed, 21, row.fileGroupId);
+      PointerField(*fixed, 23, row.firstPage);
+      PointerField(*fixed, 29, row.rootPage);
+      PointerField(*fixed, 35, row.firstIamPage);
+    }
+    rows.push_back(row);
+  });
+}
+
+void CDataPage::ReadRowsetRows(std::vector<RowsetRow>& rows) {
+  ForEachRecord({}, [&](const CRecord& record) {
+    RowsetRow row;
+    if (auto fixed = FixedPart(record, 27)) {
+      Field(*fixed, 0, row.rowsetId);
+      Field(*fixed, 8, row.ownerType);
+      Field(*fixed, 9, row.objectId);
+      Field(*fixed, 13, row.indexId);
+      Field(*fixed, 17, row.partitionNumber);
+      Field(*fixed, 21, row.status);
+      Field(*fixed, 25, row.fileGroupId);
+      Field(*fixed, 27, row.rowCount);
+    }
+    rows.push_back(row);
+  });
+}
+
+void CDataPage::ReadLegacyIndexRoots(std::map<int32_t, LegacyIndexRoot>& roots) {
+  const int16_t pageFileId = header ? header->thisPage.fileId : 0;
+  ForEachRecord({.skipIndexRecords = true, .keepRecords = true}, [&](const CRecord& record) {
+    auto fixed = FixedPart(record, 64);
+    if (!fixed) return;
+    LegacyIndexRoot root;
+    Field(*fixed, 0, root.objectId);
+    Field(*fixed, 8, root.firstPage);
+    Field(*fixed, 14, root.indexId);
+    Field(*fixed, 64, root.firstIamPage);
+    // The first-page pointer names its own file; a table kept in a
+    // secondary file would otherwise be looked for in the catalog's file.
+    const int16_t rowFileId = LoadLE<int16_t>(*fixed, 12);
+    root.fileId = rowFileId > 0 ? rowFileId : pageFileId;
+    if (root.indexId == 1) roots[root.objectId] = root;
+  });
+}
+
+void CDataPage::ReadLegacyColumnRows(std::vector<LegacyColumnRow>& rows, uint64_t& repairCounter) {
+  ForEachRecord({.skipIndexRecords = true}, [&](const CRecord& record) {
+    LegacyColumnRow row;
+    if (auto fixed = FixedPart(record)) {
+      Field(*fixed, 0, row.objectId);
+      Field(*fixed, 4, row.systemTypeId);
+      Field(*fixed, 5, row.typeStatus);
+      Field(*fixed, 6, row.userTypeId);
+      Field(*fixed, 8, row.length);
+      Field(*fixed, 10, row.precision);
+      Field(*fixed, 11, row.scale);
+      Field(*fixed, 12, row.columnId);
+      Field(*fixed, 14, row.fixedOffset);
+      Field(*fixed, 16, row.bitPosition);
+      Field(*fixed, 17, row.reserved);
+      Field(*fixed, 18, row.columnStatus);
+      Field(*fixed, 20, row.defaultIdLow);
+      Field(*fixed, 24, row.domain);
+      Field(*fixed, 28, row.number);
+      Field(*fixed, 30, row.columnOrder);
+      Field(*fixed, 32, row.offset);
+      // Older rows end before the collation.
+      if (record.columnCount > 20) {
+        Field(*fixed, 34, row.collationId);
+        Field(*fixed, 42, row.status);
+      }
+      auto name = VarText(record, 0);
+      row.name = name ? std::move(*name) : RepairName("RepairColumn", repairCounter);
+      if (row.name.empty()) row.name = RepairName("RepairColumn", repairCounter);
+    }
+    rows.push_back(std::move(row));
+  });
+}
+
+void CDataPage::ReadColumnRows(std::vector<ColumnRow>& rows, uint64_t& repairCounter) {
+  ForEachRecord({.skipIndexRecords = true}, [&](const CRecord& record) {
+    ColumnRow row;
+    if (auto fixed = FixedPart(record, 37)) {
+      Field(*fixed, 0, row.objectId);
+      Field(*fixed, 4, row.number);
+      Field(*fixed, 6, row.columnId);
+      Field(*fixed, 10, row.systemTypeId);
+      Field(*fixed, 11, row.userTypeId);
+      Field(*fixed, 15, row.length);
+      Field(*fixed, 17, row.precision);
+      Field(*fixed, 18, row.scale);
+      Field(*fixed, 19, row.collationId);
+      Field(*fixed, 23, row.status);
+      Field(*fixed, 27, row.maxInRowLength);
+      Field(*fixed, 29, row.xmlNamespaceId);
+      Field(*fixed, 33, row.defaultObjectId);
+      Field(*fixed, 37, row.checkObjectId);
+
+      auto name = VarText(record, 0);
+      row.name = name ? std::move(*name) : RepairName("RepairColumn", repairCounter);
+      if (row.status == 5 && record.varValues.size() >= 2) {
+        const auto& identity = record.varValues[1].data;
+        row.identityText = IdentityText(identity ? ByteSpan(*identity) : ByteSpan());
+      }
+      if (row.name.empty()) row.name = RepairName("RepairColumn", repairCounter);
+    }
+    rows.push_back(std::move(row));
+  });
+}
+
+void CDataPage::ReadTypeRows(std::vector<TypeRow>& rows) {
+  ForEachRecord({}, [&](const CRecord& record) {
+    auto fixed = FixedPart(record);
+    if (!fixed) return;
+    TypeRow row;
+    if (fixed->size() >= 34) {
+      Field(*fixed, 0, row.typeId);
+      Field(*fixed, 4, row.schemaId);
+      Field(*fixed, 8, row.systemTypeId);
+      Field(*fixed, 9, row.length);
+      Field(*fixed, 11, row.precision);
+      Field(*fixed, 12, row.scale);
+      Field(*fixed, 13, row.collationId);
+      Field(*fixed, 17, row.status);
+    }
+    if (auto name = VarText(record, 0)) row.name = std::move(*name);
+    rows.push_back(std::move(row));
+  });
+}
+
+void CDataPage::ReadRowsetColumnRows(std::vector<RowsetColumnRow>& rows) {
+  ForEachRecord({}, [&](const CRecord& record) {
+    RowsetColumnRow row;
+    if (auto fixed = FixedPart(record, 48)) {
+      Field(*fixed, 0, row.rowsetId);
+      Field(*fixed, 8, row.rowsetColumnId);
+      Field(*fixed, 12, row.hobtColumnId);
+      Field(*fixed, 16, row.modifiedCount);
+      Field(*fixed, 24, row.typeInfo);
+      Field(*fixed, 28, row.columnId);
+      Field(*fixed, 32, row.orderKey);
+      Field(*fixed, 34, row.maxInRowLength);
+      Field(*fixed, 36, row.status);
+      Field(*fixed, 40, row.offset);
+      Field(*fixed, 44, row.nullBit);
+      Field(*fixed, 48, row.bitPosition);
+    }
+    rows.push_back(row);
+  });
+}
+
+void CDataPage::ReadObjectRefRows(std::vector<ObjectRefRow>& rows) {
+  ForEachRecord({}, [&](const CRecord& record) {
+    auto fixed = FixedPart(record);
+    if (!fixed) return;
+    ObjectRefRow row;
+    Field(*fixed, 0, row.refClass);
+    Field(*fixed, 1, row.dependentId);
+    Field(*fixed, 5, row.dependentSubId);
+    Field(*fixed, 9, row.independentId);
+    Field(*fixed, 13, row.independentSubId);
+    Field(*fixed, 17, row.status);
+    rows.push_back(row);
+  });
+}
+
+void CDataPage::ReadIndexRows(std::vector<IndexRow>& rows) {
+  ForEachRecord({}, [&](const CRecord& record) {
+    auto fixed = FixedPart(record);
+    if (!fixed) return;
+    IndexRow row;
+    if (fixed->size() >= 27) {
+      Field(*fixed, 0, row.objectId);
+      Field(*fixed, 4, row.indexId);
+      Field(*fixed, 8, row.status);
+      Field(*fixed, 12, row.intProp);
+      Field(*fixed, 16, row.fillFactor);
+      Field(*fixed, 17, row.indexType);
+      Field(*fixed, 18, row.tinyProp);
+      Field(*fixed, 19, row.dataSpaceId);
+      Field(*fixed, 23, row.lobDataSpaceId);
+      Field(*fixed, 27, row.rowsetId);
+    }
+    if (auto name = VarText(record, 0)) row.name = std::move(*name);
+    rows.push_back(std::move(row));
+  });
+}
+
+void CDataPage::ReadIndexColumnRows(std::vector<IndexColumnRow>& rows) {
+  ForEachRecord({}, [&](const CRecord& record) {
+    IndexColumnRow row;
+    if (auto fixed = FixedPart(record, 21)) {
+      Field(*fixed, 0, row.objectId);
+      Field(*fixed, 4, row.indexId);
+      Field(*fixed, 8, row.indexColumnId);
+      Field(*fixed, 12, row.status);
+      Field(*fixed, 16, row.columnId);
+      Field(*fixed, 20, row.keyOrdinal);
+      Field(*fixed, 21, row.partitionOrdinal);
+    }
+    rows.push_back(row);
+  });
+}
+
+void CDataPage::ReadHobtColumnRows(std::vector<HobtColumnRow>& rows) {
+  ForEachRecord({}, [&](const CRecord& record) {
+    HobtColumnRow row;
+    if (auto fixed = FixedPart(record)) {
+      Field(*fixed, 0, row.hobtId);
+      Field(*fixed, 8, row.hobtColumnId);
+      Field(*fixed, 27, row.leafOffset);
+      Field(*fixed, 33, row.nullBit);
+    }
+    rows.push_back(row);
+  });
+}
+
+void CDataPage::ReadRowsetColumnMapRows(std::vector<RowsetColumnMapRow>& rows) {
+  ForEachRecord({}, [&](const CRecord& record) {
+    RowsetColumnMapRow row;
+    if (auto fixed = FixedPart(record)) {
+      Field(*fixed, 0, row.rowsetId);
+      Field(*fixed, 8, row.rowsetColumnId);
+      Field(*fixed, 12, row.hobtColumnId);
+    }
+    rows.push_back(row);
+  });
+}
+
+}  // namespace ravelin

@@ -1,0 +1,81 @@
+// A data page read for its rows. The catalog reads the pages of each system
+// base table through one of the row readers below, each of which turns the
+// page's records into row records of one kind and appends them to a list.
+//
+// The readers copy fields and supply names for rows that have none; they do
+// not interpret the rows. A record too short for its reader, or without a
+// fixed part, is skipped or kept with initial values according to the
+// reader's rule; no field is ever read past the end of the fixed part.
+
+#ifndef RAVELIN_CATALOG_DATA_PAGE_H_
+#define RAVELIN_CATALOG_DATA_PAGE_H_
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "catalog/system_rows.h"
+#include "storage/bytes.h"
+#include "storage/page.h"
+#include "storage/page_types.h"
+
+namespace ravelin {
+
+class CDataPage : public PrimaryRecordPage {
+ public:
+  // Takes the page buffer and builds the records of every slot.
+  CDataPage(Bytes buffer, CDatabaseFile* databaseFile);
+
+  // sysfiles1 (8).
+  void ReadFileRows(std::vector<DataFileInfo>& files);
+  // sysclsobjs (64).
+  void ReadClassObjectRows(std::vector<ClassObjectRow>& rows);
+  // sysschobjs (34) or, with "Is SQL 2000" set, sysobjects (1). Names carry
+  // the schema prefix taken from `classObjects`.
+  void ReadObjectRows(std::vector<ObjectRow>& rows, const std::vector<ClassObjectRow>& classObjects,
+                      uint64_t& repairCounter);
+  // sysallocunits (7; 99 in the 2000 layout).
+  void ReadAllocUnitRows(std::vector<AllocUnitRow>& rows);
+  // sysrowsets (5).
+  void ReadRowsetRows(std::vector<RowsetRow>& rows);
+  // sysindexes (2): keeps the clustered index (index id 1) of each object;
+  // a later row replaces an earlier one. Leaves the records to the page.
+  void ReadLegacyIndexRoots(std::map<int32_t, LegacyIndexRoot>& roots);
+  // syscolumns (3), 2000 layout.
+  void ReadLegacyColumnRows(std::vector<LegacyColumnRow>& rows, uint64_t& repairCounter);
+  // syscolpars (41 and 2187).
+  void ReadColumnRows(std::vector<ColumnRow>& rows, uint64_t& repairCounter);
+  // sysscalartypes (50).
+  void ReadTypeRows(std::vector<TypeRow>& rows);
+  // sysrscols (3), 2008 and later.
+  void ReadRowsetColumnRows(std::vector<RowsetColumnRow>& rows);
+  // syssingleobjrefs (74).
+  void ReadObjectRefRows(std::vector<ObjectRefRow>& rows);
+  // sysidxstats (54).
+  void ReadIndexRows(std::vector<IndexRow>& rows);
+  // sysiscols (55).
+  void ReadIndexColumnRows(std::vector<IndexColumnRow>& rows);
+  // Object 13, 2005 layout.
+  void ReadHobtColumnRows(std::vector<HobtColumnRow>& rows);
+  // Object 4, 2005 layout.
+  void ReadRowsetColumnMapRows(std::vector<RowsetColumnMapRow>& rows);
+
+ private:
+  // Which records a reader looks at and whether it releases them.
+  struct LoopRules {
+    bool skipIndexRecords = false;
+    bool keepRecords = false;
+  };
+  // Runs `read` on each record the reader looks at, in slot order.
+  template <typename Fn>
+  void ForEachRecord(LoopRules rules, Fn read);
+};
+
+// The text of an identity column's seed and increment, from the buffer of
+// its syscolpars row's second variable column; e.g. "identity(1,1)".
+std::string IdentityText(ByteSpan buffer);
+
+}  // namespace ravelin
+
+#endif  // RAVELIN_CATALOG_DATA_PAGE_H_
