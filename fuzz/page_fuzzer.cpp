@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "catalog/data_page.h"
 #include "recovery/progress_sink.h"
 #include "recovery/recovery_settings.h"
 #include "storage/boot_page.h"
@@ -44,6 +45,42 @@ struct Fixture {
   }
 };
 
+// Each reader consumes the records it reads, so every reader gets a page
+// of its own.
+void ReadEverySystemTable(const Bytes& page, CDatabaseFile* db) {
+  uint64_t repair = 0;
+  std::vector<ClassObjectRow> classObjects;
+  CDataPage(page, db).ReadClassObjectRows(classObjects);
+  std::vector<DataFileInfo> files;
+  CDataPage(page, db).ReadFileRows(files);
+  std::vector<ObjectRow> objects;
+  CDataPage(page, db).ReadObjectRows(objects, classObjects, repair);
+  std::vector<AllocUnitRow> allocUnits;
+  CDataPage(page, db).ReadAllocUnitRows(allocUnits);
+  std::vector<RowsetRow> rowsets;
+  CDataPage(page, db).ReadRowsetRows(rowsets);
+  std::map<int32_t, LegacyIndexRoot> roots;
+  CDataPage(page, db).ReadLegacyIndexRoots(roots);
+  std::vector<LegacyColumnRow> legacyColumns;
+  CDataPage(page, db).ReadLegacyColumnRows(legacyColumns, repair);
+  std::vector<ColumnRow> columns;
+  CDataPage(page, db).ReadColumnRows(columns, repair);
+  std::vector<TypeRow> types;
+  CDataPage(page, db).ReadTypeRows(types);
+  std::vector<RowsetColumnRow> rowsetColumns;
+  CDataPage(page, db).ReadRowsetColumnRows(rowsetColumns);
+  std::vector<ObjectRefRow> refs;
+  CDataPage(page, db).ReadObjectRefRows(refs);
+  std::vector<IndexRow> indexes;
+  CDataPage(page, db).ReadIndexRows(indexes);
+  std::vector<IndexColumnRow> indexColumns;
+  CDataPage(page, db).ReadIndexColumnRows(indexColumns);
+  std::vector<HobtColumnRow> hobtColumns;
+  CDataPage(page, db).ReadHobtColumnRows(hobtColumns);
+  std::vector<RowsetColumnMapRow> map;
+  CDataPage(page, db).ReadRowsetColumnMapRows(map);
+}
+
 Fixture& GetFixture() {
   static Fixture fixture;
   return fixture;
@@ -62,6 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 1) std::copy(data + 1, data + std::min<size_t>(size, kPageSize + 1), page.begin());
 
   PrimaryRecordPage records(page, f.db.get());
+  ReadEverySystemTable(page, f.db.get());
   for (size_t at = 0; at < page.size(); at += 97) MeasureRecordLength(ByteSpan(page).subspan(at), options & 1);
   CBootPage boot(page, f.settings);
   return 0;
