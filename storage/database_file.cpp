@@ -2,6 +2,9 @@
 
 #include <cmath>
 
+#include "storage/iam_page.h"
+#include "storage/text_page.h"
+
 namespace ravelin {
 
 bool IsSystemObjectPage(uint32_t objectId, uint16_t indexId) {
@@ -181,6 +184,26 @@ PageRef CDatabaseFile::TextPageLocation(PageRef ref) const {
   PageRef corrected = ref;
   corrected.pageNo = static_cast<int32_t>(2 * p - h);
   return corrected;
+}
+
+std::unique_ptr<TextMixPage> CDatabaseFile::ReadTextPage(PageRef ref) {
+  std::optional<Bytes> bytes;
+  const PageRef located = TextPageLocation(ref);
+  if (located != ref) {
+    // Only a page that calls itself the requested one stands in for it: a
+    // header damaged in place is no sign that the file is displaced.
+    bytes = ReadRawPage(located);
+    if (bytes && LoadLE<int32_t>(*bytes, 32) != ref.pageNo) bytes.reset();
+  }
+  if (!bytes) bytes = ReadRawPage(ref);
+  if (!bytes) return nullptr;
+  return std::make_unique<TextMixPage>(std::move(*bytes), this);
+}
+
+std::unique_ptr<IamPage> CDatabaseFile::ReadIamPage(PageRef ref) {
+  auto bytes = ReadRawPage(ref);
+  if (!bytes) return nullptr;
+  return std::make_unique<IamPage>(std::move(*bytes), this);
 }
 
 }  // namespace ravelin

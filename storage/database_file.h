@@ -20,6 +20,9 @@
 
 namespace ravelin {
 
+class IamPage;
+class TextMixPage;
+
 // Texts of the opening step.
 inline constexpr char kTextFileCannotBeOpen[] = "File cannot be open...........";
 inline constexpr char kTextNotValidMdf[] = "Wheteher File is not valid mdf file or file is highly corrupted...........";
@@ -94,6 +97,12 @@ class CDatabaseFile {
   // the address check of every reader: nothing for a reference out of range
   // or in a file that is not known.
   std::optional<Bytes> ReadPageBytes(PageRef ref, bool allowPageZero) const;
+
+  // A text page (large-value records), looked for where TextPageLocation
+  // says; null when it cannot be read. Page 0 is refused.
+  std::unique_ptr<TextMixPage> ReadTextPage(PageRef ref);
+  // An IAM page; null when it cannot be read. Page 0 is refused.
+  std::unique_ptr<IamPage> ReadIamPage(PageRef ref);
 
  private:
   RecoverySettings& settings_;
