@@ -1,6 +1,7 @@
 #include "storage/iam_page.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "storage/database_file.h"
 #include "storage/page_header.h"
@@ -47,9 +48,12 @@ std::vector<ExtentEntry> ExtentAllocationMap::ListAllocatedExtents() {
   std::vector<ExtentEntry> extents;
   for (int64_t i = 0; i < limit; ++i) {
     if (!extentBits[static_cast<size_t>(i)]) continue;
+    const int64_t first = int64_t{intervalStart_.pageNo} + kPagesPerExtent * i;
+    // A damaged header can name an interval that page numbers cannot reach.
+    if (first + kPagesPerExtent - 1 > INT32_MAX) break;
     ExtentEntry entry;
-    entry.firstPage = {intervalStart_.fileId, static_cast<int32_t>(intervalStart_.pageNo + 8 * i)};
-    entry.lastPage = {intervalStart_.fileId, static_cast<int32_t>(intervalStart_.pageNo + 8 * i + 7)};
+    entry.firstPage = {intervalStart_.fileId, static_cast<int32_t>(first)};
+    entry.lastPage = {intervalStart_.fileId, static_cast<int32_t>(first + kPagesPerExtent - 1)};
     extents.push_back(entry);
   }
   allocatedExtentCount = static_cast<int32_t>(extents.size());

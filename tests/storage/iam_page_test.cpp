@@ -98,6 +98,13 @@ TEST(IamPage, IntervalComesFromStartPageOrOwnPosition) {
   MakeIamPage(named, {2, 511232}, {}, {0x02});
   EXPECT_EQ(ExtentPages(*std::make_unique<IamPage>(named.Build(), nullptr)), Pages(2, 511240, 511247));
 
+  // The last interval that page numbers reach is listed only up to them.
+  PageBuilder last(10);
+  MakeIamPage(last, {1, 4200 * kPagesPerInterval}, {}, Bytes(7988, 0xFF));
+  auto extents = IamPage(last.Build(), nullptr).ListAllocatedExtents();
+  ASSERT_EQ(extents.size(), 38656u);
+  EXPECT_EQ(extents.back().lastPage.pageNo, INT32_MAX);
+
   // A start page that cannot begin an interval is damage.
   PageBuilder odd(10);
   MakeIamPage(odd, {1, 77}, {}, {0x01});
