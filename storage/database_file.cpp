@@ -6,6 +6,8 @@
 #include "catalog/data_page.h"
 #include "recovery/snapshot_file.h"
 #include "storage/boot_page.h"
+#include "storage/iam_page.h"
+#include "storage/text_page.h"
 
 namespace ravelin {
 
@@ -236,6 +238,26 @@ void CDatabaseFile::LoadDatabaseName() {
   databaseVersion = page.version;
   databaseCollationId = page.collationId;
   bootPageRead = true;
+}
+
+std::unique_ptr<TextMixPage> CDatabaseFile::ReadTextPage(PageRef ref) {
+  std::optional<Bytes> bytes;
+  const PageRef located = TextPageLocation(ref);
+  if (located != ref) {
+    // Only a page that calls itself the requested one stands in for it: a
+    // header damaged in place is no sign that the file is displaced.
+    bytes = ReadRawPage(located);
+    if (bytes && LoadLE<int32_t>(*bytes, 32) != ref.pageNo) bytes.reset();
+  }
+  if (!bytes) bytes = ReadRawPage(ref);
+  if (!bytes) return nullptr;
+  return std::make_unique<TextMixPage>(std::move(*bytes), this);
+}
+
+std::unique_ptr<IamPage> CDatabaseFile::ReadIamPage(PageRef ref) {
+  auto bytes = ReadRawPage(ref);
+  if (!bytes) return nullptr;
+  return std::make_unique<IamPage>(std::move(*bytes), this);
 }
 
 }  // namespace ravelin

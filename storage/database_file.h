@@ -21,6 +21,8 @@
 namespace ravelin {
 
 class CDataPage;
+class IamPage;
+class TextMixPage;
 
 // Texts of the opening step.
 inline constexpr char kTextFileCannotBeOpen[] = "File cannot be open...........";
@@ -115,6 +117,12 @@ class CDatabaseFile {
   // the address check of every reader: nothing for a reference out of range
   // or in a file that is not known.
   std::optional<Bytes> ReadPageBytes(PageRef ref, bool allowPageZero) const;
+
+  // A text page (large-value records), looked for where TextPageLocation
+  // says; null when it cannot be read. Page 0 is refused.
+  std::unique_ptr<TextMixPage> ReadTextPage(PageRef ref);
+  // An IAM page; null when it cannot be read. Page 0 is refused.
+  std::unique_ptr<IamPage> ReadIamPage(PageRef ref);
 
  private:
   RecoverySettings& settings_;

@@ -193,6 +193,82 @@ Bytes PageBuilder::Build() const {
   return page;
 }
 
+// --- Large-value structures ------------------------------------------------
+
+namespace {
+
+Bytes StructureHeader(uint64_t blobId, uint16_t kind) { return Concat({LE64(blobId), LE16(kind)}); }
+
+Bytes PadTo(Bytes bytes, size_t size) {
+  if (bytes.size() < size) bytes.resize(size, 0);
+  return bytes;
+}
+
+Bytes Link(const LobLinkSpec& link) { return Concat({LE32(link.size), DiskPageRef(link.page), LE16(link.slot)}); }
+
+}  // namespace
+
+Bytes TextRecordBytes(const Bytes& structure) {
+  return Concat({Bytes{0x08, 0x00}, LE16(static_cast<uint16_t>(4 + structure.size())), structure});
+}
+
+Bytes SmallRootStructure(const Bytes& data, size_t padTo, uint64_t blobId) {
+  // Length, then 4 bytes the reader skips, then the data.
+  Bytes s = Concat({StructureHeader(blobId, 0), LE16(static_cast<uint16_t>(data.size())), LE32(0), data});
+  return PadTo(std::move(s), padTo);
+}
+
+Bytes DataStructure(const Bytes& data, uint64_t blobId) { return Concat({StructureHeader(blobId, 3), data}); }
+
+Bytes InternalStructure(const std::vector<LobLinkSpec>& links, uint64_t blobId) {
+  const auto count = static_cast<uint16_t>(links.size());
+  Bytes s = Concat({StructureHeader(blobId, 2), LE16(count), LE16(count), LE16(0)});
+  for (const LobLinkSpec& link : links) s = Concat({s, LE64(link.size), DiskPageRef(link.page), LE16(link.slot)});
+  return s;
+}
+
+Bytes LargeRootStructure(const std::vector<LobLinkSpec>& links, uint16_t kind, size_t padTo, uint64_t blobId) {
+  const auto count = static_cast<uint16_t>(links.size());
+  Bytes s = Concat({StructureHeader(blobId, kind), LE16(count), LE16(count), LE16(0), LE32(0)});
+  for (const LobLinkSpec& link : links) s = Concat({s, Link(link)});
+  return PadTo(std::move(s), padTo);
+}
+
+Bytes TextPointer(PageRef page, uint16_t slot) { return Concat({LE64(0x1234), DiskPageRef(page), LE16(slot)}); }
+
+Bytes InRowRoot(const std::vector<LobLinkSpec>& links, uint8_t type) {
+  Bytes s = Concat({Bytes{type, 0, 0, 0}, LE32(1), LE32(0x5678)});
+  for (const LobLinkSpec& link : links) s = Concat({s, Link(link)});
+  return s;
+}
+
+// --- IAM pages -------------------------------------------------------------
+
+Bytes IamHeaderRecord(PageRef startPage, const std::vector<PageRef>& singlePages) {
+  // Fixed data of 90 bytes: counters the reader skips, the start page at
+  // 36, eight single-page slots from 42.
+  Bytes fixed(90, 0);
+  Bytes start = DiskPageRef(startPage);
+  std::copy(start.begin(), start.end(), fixed.begin() + 36);
+  for (size_t k = 0; k < singlePages.size() && k < 8; ++k) {
+    Bytes slot = DiskPageRef(singlePages[k]);
+    std::copy(slot.begin(), slot.end(), fixed.begin() + 42 + 6 * static_cast<std::ptrdiff_t>(k));
+  }
+  return RecordBuilder().StatusA(0x00).Fixed(fixed).ColumnCount(0).NoNullBitmap().Build();
+}
+
+Bytes IamBitmapRecord(const Bytes& bitmap) {
+  return RecordBuilder().StatusA(0x00).Fixed(PadTo(bitmap, 7988)).ColumnCount(0).NoNullBitmap().Build();
+}
+
+PageBuilder& MakeIamPage(PageBuilder& page, PageRef startPage, const std::vector<PageRef>& singlePages,
+                         const Bytes& bitmap) {
+  page.PageType(10);
+  page.AddRecord(IamHeaderRecord(startPage, singlePages));
+  page.AddRecord(IamBitmapRecord(bitmap));
+  return page;
+}
+
 // --- DatabaseImage ---------------------------------------------------------
 
 PageBuilder& DatabaseImage::Page(uint32_t pageNo, uint16_t fileId) {

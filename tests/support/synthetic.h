@@ -101,6 +101,41 @@ class PageBuilder {
   uint8_t tornPattern_ = 1;
 };
 
+// --- Large-value structures ------------------------------------------------
+
+// A link from a root, internal node or in-row root to a text record: where
+// the record is, and the offset of the end of its bytes in the value.
+struct LobLinkSpec {
+  PageRef page;
+  uint16_t slot = 0;
+  uint32_t size = 0;
+};
+
+// A text record (status 0x08) whose fixed data is `structure`.
+Bytes TextRecordBytes(const Bytes& structure);
+// Structures: blob id, kind, then the kind's own part. `padTo` pads the
+// structure with zeros to that many bytes (SQL Server pads roots to 80).
+Bytes SmallRootStructure(const Bytes& data, size_t padTo = 0, uint64_t blobId = 1);
+Bytes DataStructure(const Bytes& data, uint64_t blobId = 1);
+Bytes InternalStructure(const std::vector<LobLinkSpec>& links, uint64_t blobId = 1);
+Bytes LargeRootStructure(const std::vector<LobLinkSpec>& links, uint16_t kind = 5, size_t padTo = 0,
+                         uint64_t blobId = 1);
+// What a row holds: a 16-byte text pointer, or an in-row root (type 2 or 4,
+// a 12-byte header, then one 12-byte link per entry).
+Bytes TextPointer(PageRef page, uint16_t slot);
+Bytes InRowRoot(const std::vector<LobLinkSpec>& links, uint8_t type = 4);
+
+// --- IAM pages -------------------------------------------------------------
+
+// Slot 0 of an IAM page: the header with the interval's start page and up
+// to eight single pages.
+Bytes IamHeaderRecord(PageRef startPage, const std::vector<PageRef>& singlePages);
+// Slot 1 of an IAM page: the extent bitmap, padded to a whole interval.
+Bytes IamBitmapRecord(const Bytes& bitmap);
+// Makes `page` an IAM page (type 10) holding the two records above.
+PageBuilder& MakeIamPage(PageBuilder& page, PageRef startPage, const std::vector<PageRef>& singlePages,
+                         const Bytes& bitmap);
+
 // A whole data file: numbered pages, all others zero.
 class DatabaseImage {
  public:

@@ -1,0 +1,34 @@
+// Turns an allocation unit's IAM pages into the list of pages it owns.
+
+#ifndef RAVELIN_STORAGE_IAM_WALK_H_
+#define RAVELIN_STORAGE_IAM_WALK_H_
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "storage/page_types.h"
+
+namespace ravelin {
+
+class CDatabaseFile;
+
+// Follows the IAM chain from `firstIam` by the headers' next-page pointers
+// and lists, per IAM page, its single pages and then every page of its
+// allocated extents, in bitmap order. A page listed before is not listed
+// again. The walk ends at a page number of 0, at an IAM page that cannot be
+// read or is not an IAM page, at an IAM page met before (a damaged chain
+// may loop), or when a stop is requested.
+std::vector<PageRef> CollectIamChainPages(CDatabaseFile& file, PageRef firstIam);
+
+// The same over IAM pages given in order (the 2000 layout keeps no usable
+// chain: an object's IAM pages come from the page maps). Entries that
+// cannot be read or are not IAM pages are skipped; the rest still count.
+std::vector<PageRef> CollectIamListPages(CDatabaseFile& file, std::span<const PageRef> iamPages);
+
+// CollectIamListPages over the entries of iamPageMap[objectId].
+std::vector<PageRef> CollectIamMapPages(CDatabaseFile& file, uint32_t objectId);
+
+}  // namespace ravelin
+
+#endif  // RAVELIN_STORAGE_IAM_WALK_H_

@@ -1,0 +1,316 @@
+#include "storage/lob.h"
+
+#include <algorithm>
+#include <memory>
+#include <new>
+#include <optional>
+#include <set>
+#include <tuple>
+
+#include "storage/database_file.h"
+#include "storage/text_codec.h"
+#include "storage/text_page.h"
+
+namespace ravelin {
+namespace {
+
+constexpr int32_t kStructureHeaderSize = 10;
+constexpr int32_t kMaxFragment = 8192;
+// Real trees are a few levels deep; a deeper one is damage.
+constexpr int kMaxDepth = 32;
+
+constexpr size_t kSmallRootLengthOffset = 10;
+constexpr size_t kSmallRootDataOffset = 16;
+constexpr size_t kEntryCountOffset = 12;
+constexpr size_t kInternalEntriesOffset = 16;
+constexpr size_t kInternalEntrySize = 16;
+constexpr size_t kLargeRootEntriesOffset = 20;
+constexpr size_t kLinkSize = 12;
+constexpr size_t kInRowHeaderSize = 12;
+constexpr size_t kTextPointerSize = 16;
+// In-row roots name file ids above this only when damaged; such links are
+// read from the primary file.
+constexpr uint16_t kMaxPlausibleFileId = 1000;
+
+// Variant base types whose bytes are binary.
+constexpr uint8_t kTypeVarbinary = 165;
+constexpr uint8_t kTypeBinary = 173;
+constexpr size_t kVariantPrefixSize = 8;
+
+std::string HexDigits(ByteSpan bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (uint8_t b : bytes) {
+    out.push_back(kDigits[b >> 4]);
+    out.push_back(kDigits[b & 15]);
+  }
+  return out;
+}
+
+std::string EightBitText(ByteSpan bytes, int codePage) { return CodePageToUtf8(UpToNul(bytes), codePage); }
+
+// A link of 12 bytes at `offset`: size, page number, file id, slot.
+std::optional<LobLink> ReadLink(ByteSpan bytes, size_t offset) {
+  if (offset > bytes.size() || bytes.size() - offset < kLinkSize) return std::nullopt;
+  LobLink link;
+  link.size = LoadLE<int32_t>(bytes, offset);
+  link.page.pageNo = LoadLE<int32_t>(bytes, offset + 4);
+  link.page.fileId = LoadLE<int16_t>(bytes, offset + 8);
+  link.slot = LoadLE<uint16_t>(bytes, offset + 10);
+  return link;
+}
+
+// Follows the structures of one value and gathers its bytes. Each record is
+// visited at most once, so links that loop back end instead of repeating.
+class LobAssembler {
+ public:
+  LobAssembler(CDatabaseFile& file, const LobReadOptions& options) : file_(file), options_(options) {}
+
+  // Adds the bytes of the structure in `structure`.
+  void AddStructure(ByteSpan structure, int32_t payloadLength, int depth) {
+    if (depth > kMaxDepth) {
+      incomplete_ = true;
+      return;
+    }
+    int16_t kind = LoadLE<int16_t>(structure, 8, kLobUnreadable);
+    // A data fragment may be short; every other kind needs more than its
+    // header to say anything.
+    if (kind != kLobData && payloadLength < kStructureHeaderSize) return;
+    if (kind == kLobLargeRootShiloh || kind == kLobSuperLargeRoot) kind = kLobLargeRootYukon;
+    switch (kind) {
+      case kLobSmallRoot: {
+        SmallRoot root(structure, &file_);
+        if (!root.valid) return;
+        // Hex shows the stored bytes and wide text is read as UTF-16, so
+        // only 8-bit text is narrowed.
+        if (!options_.collect && !options_.asHex && !options_.wideText) root.NarrowUtf16();
+        AddBytes(root.data);
+        return;
+      }
+      case kLobData: {
+        LobSData fragment(structure, payloadLength, &file_);
+        if (fragment.valid) AddBytes(fragment.data);
+        return;
+      }
+      case kLobInternal:
+        AddLinks(Internal(structure, &file_).entries, depth);
+        return;
+      case kLobLargeRootYukon:
+        AddLinks(LargeRootYukon(structure, payloadLength, &file_).entries, depth);
+        return;
+      default:
+        return;
+    }
+  }
+
+  // Adds the value of the record `link` names; false when that record
+  // cannot be found or has no structure.
+  bool AddLink(const LobLink& link, int depth) {
+    if (Full()) return true;
+    if (file_.settings().stopRequested.load() || !visited_.emplace(link.page, link.slot).second) {
+      incomplete_ = true;
+      return false;
+    }
+    const TextMixPage* page = Page(link.page);
+    const TextRecord* record = page ? page->RecordAt(link.slot) : nullptr;
+    if (!record || !record->fixedData) {
+      incomplete_ = true;
+      return false;
+    }
+    // The page may be replaced while the children are read: keep a copy.
+    const Bytes structure = *record->fixedData;
+    AddStructure(structure, record->payloadLength, depth);
+    return true;
+  }
+
+  // The assembled value as text (empty in collect mode); fills `outcome`.
+  std::string Finish(LobReadOutcome* outcome) {
+    std::string text;
+    if (!options_.collect) text = RenderLobBytes(value_, options_);
+    if (outcome) {
+      outcome->truncated = outcome->truncated || truncated_;
+      outcome->incomplete = outcome->incomplete || incomplete_;
+      for (Bytes& piece : pieces_) outcome->pieces.push_back(std::move(piece));
+    }
+    return text;
+  }
+
+ private:
+  void AddLinks(const std::vector<LobLink>& links, int depth) {
+    // Running out of memory ends this node with what it gave so far.
+    try {
+      for (const LobLink& link : links) {
+        if (Full()) return;
+        AddLink(link, depth + 1);
+      }
+    } catch (const std::bad_alloc&) {
+      truncated_ = true;
+    }
+  }
+
+  bool Full() const { return truncated_ || assembled_ >= options_.byteLimit; }
+
+  void AddBytes(ByteSpan bytes) {
+    if (Full()) return;
+    const uint64_t room = options_.byteLimit - assembled_;
+    if (bytes.size() > room) {
+      bytes = bytes.first(static_cast<size_t>(room));
+      truncated_ = true;
+    }
+    assembled_ += bytes.size();
+    if (options_.collect)
+      pieces_.emplace_back(bytes.begin(), bytes.end());
+    else
+      value_.insert(value_.end(), bytes.begin(), bytes.end());
+  }
+
+  // The fragments of a value often share a page: the last page read is kept.
+  const TextMixPage* Page(PageRef ref) {
+    if (!page_ || pageRef_ != ref) {
+      page_ = file_.ReadTextPage(ref);
+      pageRef_ = ref;
+    }
+    return page_.get();
+  }
+
+  CDatabaseFile& file_;
+  const LobReadOptions& options_;
+  std::set<std::tuple<PageRef, int32_t>> visited_;
+  std::unique_ptr<TextMixPage> page_;
+  PageRef pageRef_;
+  Bytes value_;
+  std::vector<Bytes> pieces_;
+  uint64_t assembled_ = 0;
+  bool truncated_ = false;
+  bool incomplete_ = false;
+};
+
+}  // namespace
+
+LobStructureBase::LobStructureBase(ByteSpan structure, CDatabaseFile* databaseFile)
+    : blobIdLow(LoadLE<uint32_t>(structure, 0)), blobIdHigh(LoadLE<uint32_t>(structure, 4)), file(databaseFile) {}
+
+std::string LobStructureBase::RenderText(const LobReadOptions&) const { return {}; }
+
+std::string LobStructureBase::RenderHex() const { return {}; }
+
+SmallRoot::SmallRoot(ByteSpan structure, CDatabaseFile* databaseFile) : LobStructureBase(structure, databaseFile) {
+  dataLength = LoadLE<int16_t>(structure, kSmallRootLengthOffset);
+  if (dataLength < 1 || dataLength > kMaxFragment) return;
+  auto bytes = CopyBytes(structure, kSmallRootDataOffset, static_cast<size_t>(dataLength));
+  if (!bytes) return;
+  data = std::move(*bytes);
+  valid = true;
+}
+
+std::string SmallRoot::RenderText(const LobReadOptions& options) const { return RenderLobBytes(data, options); }
+
+std::string SmallRoot::RenderHex() const { return HexDigits(data); }
+
+bool SmallRoot::NarrowUtf16() {
+  const size_t n = data.size();
+  const auto zeros = static_cast<size_t>(std::count(data.begin(), data.end(), uint8_t{0}));
+  // A single byte has "half" of its bytes zero by integer halving; it is
+  // one character, not UTF-16.
+  if (n < 2 || zeros != n / 2) return false;
+  for (size_t i = 1; i + 1 <= n / 2; ++i) data[i] = data[2 * i];
+  data[n / 2] = 0;
+  return true;
+}
+
+Internal::Internal(ByteSpan structure, CDatabaseFile* databaseFile) : LobStructureBase(structure, databaseFile) {
+  entryCount = LoadLE<int16_t>(structure, kEntryCountOffset);
+  for (int k = 0; k < entryCount; ++k) {
+    // Entry: size (an 8-byte offset, of which the low half is kept), then
+    // page number, file id, slot.
+    const size_t at = kInternalEntriesOffset + kInternalEntrySize * static_cast<size_t>(k);
+    if (at + kInternalEntrySize > structure.size()) break;
+    LobLink link;
+    link.size = LoadLE<int32_t>(structure, at);
+    link.page.pageNo = LoadLE<int32_t>(structure, at + 8);
+    link.page.fileId = LoadLE<int16_t>(structure, at + 12);
+    link.slot = LoadLE<int16_t>(structure, at + 14);
+    entries.push_back(link);
+  }
+}
+
+LobSData::LobSData(ByteSpan structure, int32_t payloadLength, CDatabaseFile* databaseFile)
+    : LobStructureBase(structure, databaseFile) {
+  if (payloadLength < 1 || payloadLength > kMaxFragment) return;
+  auto bytes = CopyBytes(structure, kStructureHeaderSize, static_cast<size_t>(payloadLength));
+  if (!bytes) return;
+  data = std::move(*bytes);
+  valid = true;
+}
+
+std::string LobSData::RenderText(const LobReadOptions& options) const { return RenderLobBytes(data, options); }
+
+std::string LobSData::RenderHex() const { return HexDigits(data); }
+
+LargeRootYukon::LargeRootYukon(ByteSpan structure, int32_t payloadLength, CDatabaseFile* databaseFile)
+    : LobStructureBase(structure, databaseFile) {
+  if (payloadLength <= 16) return;
+  entryCount = LoadLE<int16_t>(structure, kEntryCountOffset);
+  for (int k = 0; k < entryCount; ++k) {
+    const size_t at = kLargeRootEntriesOffset + kLinkSize * static_cast<size_t>(k);
+    if (at >= static_cast<size_t>(payloadLength) || at >= static_cast<size_t>(kPageSize)) break;
+    auto link = ReadLink(structure, at);
+    if (!link) break;
+    entries.push_back(*link);
+  }
+}
+
+std::string RenderLobBytes(ByteSpan bytes, const LobReadOptions& options) {
+  if (options.prefixed) {
+    if (bytes.size() < kVariantPrefixSize) return {};
+    const uint8_t type = bytes[0];
+    const ByteSpan rest = bytes.subspan(kVariantPrefixSize);
+    if (type == kTypeVarbinary || type == kTypeBinary) return HexDigits(rest);
+    return EightBitText(rest, options.codePage);
+  }
+  if (options.asHex) return HexDigits(bytes);
+  if (options.wideText) return Utf16ToUtf8(bytes, true);
+  return EightBitText(bytes, options.codePage);
+}
+
+std::string ReadLobValue(ByteSpan structure, int32_t payloadLength, CDatabaseFile& file, const LobReadOptions& options,
+                         LobReadOutcome* outcome) {
+  LobAssembler assembler(file, options);
+  assembler.AddStructure(structure, payloadLength, 0);
+  return assembler.Finish(outcome);
+}
+
+std::string ReadTextPointerValue(ByteSpan textPointer, CDatabaseFile& file, const LobReadOptions& options,
+                                 LobReadOutcome* outcome) {
+  if (textPointer.size() < kTextPointerSize) return {};
+  LobLink link;
+  link.page.pageNo = LoadLE<int32_t>(textPointer, 8);
+  link.page.fileId = LoadLE<int16_t>(textPointer, 12);
+  link.slot = LoadLE<uint16_t>(textPointer, 14);
+  LobAssembler assembler(file, options);
+  if (!assembler.AddLink(link, 0)) {
+    assembler.Finish(outcome);
+    return {};
+  }
+  std::string text = assembler.Finish(outcome);
+  if (text.empty() && !options.collect) return std::string(1, ' ');
+  return text;
+}
+
+std::string ReadInRowRootValue(ByteSpan column, CDatabaseFile& file, const LobReadOptions& options,
+                               LobReadOutcome* outcome) {
+  if (column.size() <= kInRowHeaderSize) return {};
+  LobAssembler assembler(file, options);
+  const size_t count = (column.size() - 13) / kLinkSize + 1;
+  for (size_t k = 0; k < count; ++k) {
+    auto link = ReadLink(column, kInRowHeaderSize + kLinkSize * k);
+    if (!link) break;
+    if (link->size <= 0) continue;
+    if (static_cast<uint16_t>(link->page.fileId) > kMaxPlausibleFileId) link->page.fileId = 1;
+    assembler.AddLink(*link, 0);
+  }
+  return assembler.Finish(outcome);
+}
+
+}  // namespace ravelin
