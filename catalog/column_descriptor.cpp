@@ -4,75 +4,62 @@
 
 namespace ravelin {
 
+namespace {
+
+struct SystemType {
+  uint8_t id;
+  int32_t typeCode;
+  const char* name;
+};
+
+// SQL Server's system types. 232 has no name of its own; 240 (the CLR
+// types) is named by user type id.
+constexpr SystemType kSystemTypes[] = {
+    {127, kTypeBigInt, "bigint"},
+    {173, kTypeBinary, "binary"},
+    {104, kTypeBit, "bit"},
+    {175, kTypeChar, "char"},
+    {61, kTypeDateTime, "datetime"},
+    {40, kTypeDate, "date"},
+    {41, kTypeTime, "time"},
+    {42, kTypeDateTime2, "datetime2"},
+    {43, kTypeDateTimeOffset, "datetimeoffset"},
+    {56, kTypeInt, "int"},
+    {239, kTypeNChar, "nchar"},
+    {231, kTypeNVarChar, "nvarchar"},
+    {52, kTypeSmallInt, "smallint"},
+    {48, kTypeTinyInt, "tinyint"},
+    {36, kTypeUniqueIdentifier, "uniqueidentifier"},
+    {165, kTypeVarBinary, "varbinary"},
+    {167, kTypeVarChar, "varchar"},
+    {232, kTypeSystem232, ""},
+    {99, kTypeNText, "ntext"},
+    {98, kTypeSqlVariant, "sql_variant"},
+    {60, kTypeMoney, "money"},
+    {62, kTypeFloat, "float"},
+    {108, kTypeNumeric, "numeric"},
+    {106, kTypeDecimal, "decimal"},
+    {34, kTypeImage, "image"},
+    {35, kTypeText, "text"},
+    {58, kTypeSmallDateTime, "smalldatetime"},
+    {59, kTypeReal, "real"},
+    {122, kTypeSmallMoney, "smallmoney"},
+    {189, kTypeTimestamp, "timestamp"},
+    {240, kTypeClr, ""},
+    {241, kTypeXml, "xml"},
+};
+
+const SystemType* FindSystemType(uint8_t systemTypeId) {
+  for (const SystemType& type : kSystemTypes)
+    if (type.id == systemTypeId) return &type;
+  return nullptr;
+}
+
+}  // namespace
+
 int32_t TypeCodeForSystemType(uint8_t systemTypeId) {
-  switch (systemTypeId) {
-    case 127:
-      return kTypeBigInt;
-    case 173:
-      return kTypeBinary;
-    case 104:
-      return kTypeBit;
-    case 175:
-      return kTypeChar;
-    case 61:
-      return kTypeDateTime;
-    case 40:
-      return kTypeDate;
-    case 41:
-      return kTypeTime;
-    case 42:
-      return kTypeDateTime2;
-    case 43:
-      return kTypeDateTimeOffset;
-    case 56:
-      return kTypeInt;
-    case 239:
-      return kTypeNChar;
-    case 231:
-      return kTypeNVarChar;
-    case 52:
-      return kTypeSmallInt;
-    case 48:
-      return kTypeTinyInt;
-    case 36:
-      return kTypeUniqueIdentifier;
-    case 165:
-      return kTypeVarBinary;
-    case 167:
-      return kTypeVarChar;
-    case 232:
-      return kTypeSystem232;
-    case 99:
-      return kTypeNText;
-    case 98:
-      return kTypeSqlVariant;
-    case 60:
-      return kTypeMoney;
-    case 62:
-      return kTypeFloat;
-    case 108:
-      return kTypeNumeric;
-    case 106:
-      return kTypeDecimal;
-    case 34:
-      return kTypeImage;
-    case 35:
-      return kTypeText;
-    case 58:
-      return kTypeSmallDateTime;
-    case 59:
-      return kTypeReal;
-    case 122:
-      return kTypeSmallMoney;
-    case 189:
-      return kTypeTimestamp;
-    case 240:
-      return kTypeClr;
-    case 241:
-      return kTypeXml;
-    default:
-      return kTypeChar;
-  }
+  const SystemType* type = FindSystemType(systemTypeId);
+  return type ? type->typeCode : kTypeChar;
 }
 
 int32_t LengthInParentheses(const std::string& text) {
@@ -136,81 +123,14 @@ ColumnDescriptor MakeColumnDescriptor(const std::string& name, const std::string
 }
 
 std::string BuiltInTypeName(uint8_t systemTypeId, int32_t userTypeId) {
-  switch (systemTypeId) {
-    case 34:
-      return "image";
-    case 35:
-      return "text";
-    case 36:
-      return "uniqueidentifier";
-    case 40:
-      return "date";
-    case 41:
-      return "time";
-    case 42:
-      return "datetime2";
-    case 43:
-      return "datetimeoffset";
-    case 48:
-      return "tinyint";
-    case 52:
-      return "smallint";
-    case 56:
-      return "int";
-    case 58:
-      return "smalldatetime";
-    case 59:
-      return "real";
-    case 60:
-      return "money";
-    case 61:
-      return "datetime";
-    case 62:
-      return "float";
-    case 98:
-      return "sql_variant";
-    case 99:
-      return "ntext";
-    case 104:
-      return "bit";
-    case 106:
-      return "decimal";
-    case 108:
-      return "numeric";
-    case 122:
-      return "smallmoney";
-    case 127:
-      return "bigint";
-    case 165:
-      return "varbinary";
-    case 167:
-      return "varchar";
-    case 173:
-      return "binary";
-    case 175:
-      return "char";
-    case 189:
-      return "timestamp";
-    case 231:
-      return "nvarchar";
-    case 239:
-      return "nchar";
-    case 241:
-      return "xml";
-    case 240:
-      switch (userTypeId) {
-        case 128:
-          return "hierarchyid";
-        case 129:
-          return "geometry";
-        case 130:
-          return "geography";
-        default:
-          return "";
-      }
-    default:
-      return "";
+  if (systemTypeId == 240) {
+    if (userTypeId == 128) return "hierarchyid";
+    if (userTypeId == 129) return "geometry";
+    if (userTypeId == 130) return "geography";
+    return "";
   }
+  const SystemType* type = FindSystemType(systemTypeId);
+  return type ? type->name : "";
 }
 
 }  // namespace ravelin

@@ -60,8 +60,10 @@ void SystemCatalog::Load() {
   l.ReadSystemTable(64, Filter::kAllPages, [&](CDataPage& page) { page.ReadClassObjectRows(classObjects); });
 
   // The layout: a database with sysschobjs rows is read as 2005 and later,
-  // anything else as 2000. The readers decode by the flag as it stands.
+  // anything else as 2000. The readers decode by the flag, so it is
+  // cleared first whatever an earlier load left in it.
   if (!file->systemPageMap.empty()) {
+    settings_.isSql2000 = false;
     counter = 0;
     l.ReadSystemTable(34, Filter::kAllPages,
                       [&](CDataPage& page) { page.ReadObjectRows(objects, classObjects, counter); });

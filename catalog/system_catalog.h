@@ -88,11 +88,13 @@ class SystemCatalog {
   // file's). Not owned; null counts as empty.
   void BindPageMaps(const PageMap* systemPages, const PageMap* dataPages, const PageMap* iamPages);
 
-  // With useIndexes (the default) lookups by key go through indexes, which
-  // are rebuilt whenever a list's length has changed. Without it every
-  // lookup walks its whole list; the results are the same.
+  // With useIndexes (the default) lookups by key go through indexes, each
+  // rebuilt when its list's length has changed. Without it every lookup
+  // walks its whole list; the results are the same.
   bool useIndexes = true;
-  // Rebuilds every index now; needed only after rows were changed in place.
+  // Rebuilds every index now. Needed only by callers that change rows in
+  // place or replace rows without changing a list's length; a loaded
+  // catalog's system-table lists never change.
   void BuildIndexes();
 
   bool IsSql2000() const { return settings_.isSql2000.load(); }
