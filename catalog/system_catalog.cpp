@@ -71,8 +71,6 @@ void SystemCatalog::Load() {
       settings_.isSql2000 = true;
       l.ReadSystemTable(1, Filter::kAllPages,
                         [&](CDataPage& page) { page.ReadObjectRows(objects, classObjects, counter); });
-    } else {
-      settings_.isSql2000 = false;
     }
     counter = 0;
   }

@@ -203,6 +203,7 @@ class SystemCatalog {
   // unit `unitId` and are not in seenPages yet to tablePages.
   void AppendDataPages(uint32_t key, int64_t unitId);
   bool UnitHoldsPage(int64_t unitId, uint32_t key, const PageMapEntry& entry);
+  void TakeLastDataPage(int64_t unitId, PageRef& firstPage);
   const std::vector<PageMapEntry>* PagesUnder(const PageMap* map, uint32_t key) const;
 
   // Lookups by key: positions of the matching rows in list order.

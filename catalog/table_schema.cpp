@@ -17,15 +17,6 @@ bool IsSystemObjectKey(uint32_t key) { return key <= 100 || key == 2187; }
 // Server writes into the header index id of the unit's pages.
 uint64_t IndexPart(int64_t allocUnitId) { return static_cast<uint64_t>(allocUnitId) >> 48; }
 
-void TakeLastPage(const std::vector<PageMapEntry>* entries, uint32_t pageType, PageRef& out, bool& found) {
-  if (!entries) return;
-  for (const PageMapEntry& entry : *entries) {
-    if (entry.pageType != pageType) continue;
-    out = entry.ToPageRef();
-    found = true;
-  }
-}
-
 }  // namespace
 
 TypeRow SystemCatalog::FindType(uint8_t systemTypeId, int32_t userTypeId) {
@@ -44,7 +35,7 @@ RowsetRow SystemCatalog::SelectTableRowset(int32_t objectId) {
     const RowsetRow& row = rowsets[i];
     last = &row;
     isTable = true;
-    // The heap (0) or the clustered index (1); of equals the later.
+    // The heap (0) or the clustered index (1); of two alike the later.
     if (row.indexId <= 1 && row.indexId <= (best ? best->indexId : 8)) best = &row;
   }
   if (best) {
@@ -71,40 +62,34 @@ AllocUnitRow SystemCatalog::SelectAllocUnit(int64_t rowsetId) {
   for (uint32_t i : AllocUnitsOwnedBy(rowsetId))
     if (allocUnits[i].type == 1) unit = allocUnits[i];
 
-  // The last data page of the unit stands as its first page.
-  const auto lastDataPage = [&](int64_t unitId, PageRef& out) {
-    bool found = false;
-    const uint32_t key = AllocUnitPageKey(unitId);
-    if (const std::vector<PageMapEntry>* entries = PagesUnder(dataPages_, key)) {
-      for (const PageMapEntry& entry : *entries) {
-        if (entry.pageType != kPageTypeData || !UnitHoldsPage(unitId, key, entry)) continue;
-        out = entry.ToPageRef();
-        found = true;
-      }
-    }
-    return found;
-  };
-
   if (unit.firstPage.pageNo != 0 || unit.rootPage.pageNo != 0 || unit.firstIamPage.pageNo != 0) {
-    lastDataPage(unit.allocUnitId, unit.firstPage);
-    currentAllocUnit = unit;
-    return unit;
-  }
-  // No unit, or one without pages: the rowset id stands for the unit id.
-  unit.allocUnitId = rowsetId;
-  unit.ownerId = rowsetId;
-  const uint32_t key = AllocUnitPageKey(rowsetId);
-  if (const std::vector<PageMapEntry>* entries = PagesUnder(dataPages_, key); entries && !entries->empty()) {
-    derivedStorage = true;
-    lastDataPage(rowsetId, unit.firstPage);
-  }
-  if (const std::vector<PageMapEntry>* entries = PagesUnder(iamPages_, key); entries && !entries->empty()) {
-    derivedStorage = true;
-    bool found = false;
-    TakeLastPage(entries, kPageTypeIam, unit.firstIamPage, found);
+    TakeLastDataPage(unit.allocUnitId, unit.firstPage);
+  } else {
+    // No unit, or one without pages: the rowset id stands for the unit id.
+    unit.allocUnitId = rowsetId;
+    unit.ownerId = rowsetId;
+    const uint32_t key = AllocUnitPageKey(rowsetId);
+    if (const std::vector<PageMapEntry>* pages = PagesUnder(dataPages_, key); pages && !pages->empty()) {
+      derivedStorage = true;
+      TakeLastDataPage(rowsetId, unit.firstPage);
+    }
+    if (const std::vector<PageMapEntry>* pages = PagesUnder(iamPages_, key); pages && !pages->empty()) {
+      derivedStorage = true;
+      for (const PageMapEntry& entry : *pages)
+        if (entry.pageType == kPageTypeIam) unit.firstIamPage = entry.ToPageRef();
+    }
   }
   currentAllocUnit = unit;
   return unit;
+}
+
+// The last data page of the unit stands as its first page.
+void SystemCatalog::TakeLastDataPage(int64_t unitId, PageRef& firstPage) {
+  const uint32_t key = AllocUnitPageKey(unitId);
+  const std::vector<PageMapEntry>* pages = PagesUnder(dataPages_, key);
+  if (!pages) return;
+  for (const PageMapEntry& entry : *pages)
+    if (entry.pageType == kPageTypeData && UnitHoldsPage(unitId, key, entry)) firstPage = entry.ToPageRef();
 }
 
 bool SystemCatalog::UnitHoldsPage(int64_t unitId, uint32_t key, const PageMapEntry& entry) {
