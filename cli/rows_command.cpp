@@ -142,7 +142,7 @@ const ObjectRow* FindTable(const SystemCatalog& catalog, const std::string& name
   return nullptr;
 }
 
-void WarnAbout(const TableRow& row, uint64_t rowNumber) {
+void WarnAbout(const TableRow& row, const RowColumnSet& columns, uint64_t rowNumber) {
   const PageRef page = row.location.page;
   if (row.forwardUnreadable)
     std::fprintf(stderr, "warning: row %llu (page %d:%d slot %d): its forwarded record cannot be read\n",
@@ -152,7 +152,7 @@ void WarnAbout(const TableRow& row, uint64_t rowNumber) {
                                        : "is incomplete: some of its parts cannot be read";
     std::fprintf(stderr, "warning: row %llu (page %d:%d slot %d), column %s: the large value %s\n",
                  static_cast<unsigned long long>(rowNumber), page.fileId, page.pageNo, row.location.slot,
-                 row.columns[issue.column].name.c_str(), what);
+                 columns[issue.column].name.c_str(), what);
   }
 }
 
@@ -208,10 +208,10 @@ int RunRows(const RowsOptions& o) {
         full = true;
         break;
       }
-      for (size_t k = 0; k < shown.size(); ++k) values[k] = &row.columns[shown[k]].definitionText;
+      for (size_t k = 0; k < shown.size(); ++k) values[k] = &row.values[shown[k]];
       writer.Write(values);
       ++written;
-      if (row.forwardUnreadable || !row.issues.empty()) WarnAbout(row, written);
+      if (row.forwardUnreadable || !row.issues.empty()) WarnAbout(row, reader.columns(), written);
     }
     sink.SetProgressPos(static_cast<int64_t>(p + 1));
   }

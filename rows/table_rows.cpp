@@ -200,6 +200,7 @@ std::vector<TableRow> TableRowReader::ReadRows(const PrimaryRecordPage& page, Pa
   context.legacyLayout = file_.settings().isSql2000.load();
   context.systemVariant = systemVariant;
   const size_t slots = std::min<size_t>(std::max<int16_t>(page.header->slotCount, 0), page.records.size());
+  rows.reserve(slots);
   for (size_t i = 0; i < slots; ++i) {
     const CRecord* record = page.records[i].get();
     if (!record) continue;
@@ -208,8 +209,8 @@ std::vector<TableRow> TableRowReader::ReadRows(const PrimaryRecordPage& page, Pa
     TableRow row = DecodeRecord(*record, here, context);
     // The positional reader keeps a record only when its first column says
     // something; an unreadable forwarded row is kept so that it is noticed.
-    if (reader_ == ColumnReader::kPositional && !systemVariant && !row.forwardUnreadable && !row.columns.empty() &&
-        row.columns[0].definitionText.empty())
+    if (reader_ == ColumnReader::kPositional && !systemVariant && !row.forwardUnreadable && !row.values.empty() &&
+        row.values[0].empty())
       continue;
     rows.push_back(std::move(row));
   }
@@ -235,12 +236,12 @@ bool TableRowReader::TakeRecord(const CRecord& record, const RecordLocation& her
 TableRow TableRowReader::DecodeRecord(const CRecord& record, const RecordLocation& here, const DecodeContext& context) {
   TableRow row;
   row.location = here;
+  row.values.reserve(columns_.size());
   if (record.recordType == kRecordForwardingStub && !record.forwardTarget) {
     // The row's values went with the record the stub points at.
     row.forwardUnreadable = true;
-    row.columns = columns_;
-    for (ColumnDescriptor& d : row.columns)
-      if (d.hobtColumnId != kDroppedColumnId) d.definitionText.clear();
+    for (const ColumnDescriptor& d : columns_)
+      row.values.push_back(d.hobtColumnId == kDroppedColumnId ? d.definitionText : std::string());
     return row;
   }
   const ColumnReader reader = reader_;
@@ -260,7 +261,7 @@ TableRow TableRowReader::DecodeRecord(const CRecord& record, const RecordLocatio
     if (counters.valueTruncated || counters.valueIncomplete)
       row.issues.push_back(ValueIssue{c, counters.valueTruncated, counters.valueIncomplete});
   }
-  row.columns = columns_;
+  for (const ColumnDescriptor& d : columns_) row.values.push_back(d.definitionText);
   return row;
 }
 

@@ -92,15 +92,18 @@ using RowColumnSet = std::vector<ColumnDescriptor>;
 
 // A large value of a row that did not come out whole.
 struct ValueIssue {
-  size_t column = 0;        // index into the row's columns
+  size_t column = 0;        // index into the row's values
   bool truncated = false;   // longer than the reader assembles
   bool incomplete = false;  // parts of it could not be read
 };
 
-// One decoded record: the column set with this record's value texts in
-// definitionText.
+// One decoded record: the value text of every column of the listing's
+// column set, in its order ("NULL" for NULL, empty when unreadable). A
+// dropped column (hobtColumnId kDroppedColumnId) keeps its descriptor's
+// definition text. The descriptors themselves are the reader's columns():
+// copying them for every row would cost more than decoding the row.
 struct TableRow {
-  std::vector<ColumnDescriptor> columns;
+  std::vector<std::string> values;
   // The slot the row was listed from (a forwarding stub's own slot).
   RecordLocation location;
   std::vector<ValueIssue> issues;
@@ -132,6 +135,8 @@ class TableRowReader {
   // and large values are always read in full.
   std::vector<TableRow> ReadSystemRows(const PrimaryRecordPage& page, PageRef where);
 
+  // The listing's column set; its definition texts hold the values of the
+  // record decoded last.
   const RowColumnSet& columns() const { return columns_; }
   ColumnReader reader() const { return reader_; }
 

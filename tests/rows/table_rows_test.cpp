@@ -58,7 +58,7 @@ class TableRowsTest : public ::testing::Test {
   // The values of the rows, in listing order; an unreadable row reads "?".
   static std::vector<std::string> Values(const std::vector<TableRow>& rows) {
     std::vector<std::string> out;
-    for (const TableRow& row : rows) out.push_back(row.forwardUnreadable ? "?" : row.columns[0].definitionText);
+    for (const TableRow& row : rows) out.push_back(row.forwardUnreadable ? "?" : row.values[0]);
     return out;
   }
 
