@@ -249,8 +249,10 @@ TableRow TableRowReader::DecodeRecord(const CRecord& record, const RecordLocatio
   const size_t decoded = static_cast<size_t>(counters.columnsDecoded);
   for (size_t c = 0; c < columns_.size(); ++c) {
     if (c >= decoded) {
-      // Columns added after the record was written hold nothing for it.
-      if (context.systemVariant && reader == ColumnReader::kPositional) {
+      // Columns added after the record was written hold nothing for it; a
+      // record whose column count cannot be read gives no value at all.
+      const bool unreadable = record.columnCount <= 0;
+      if (unreadable || (context.systemVariant && reader == ColumnReader::kPositional)) {
         if (columns_[c].hobtColumnId != kDroppedColumnId) columns_[c].definitionText.clear();
       } else {
         MarkColumnAbsent(columns_[c]);
