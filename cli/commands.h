@@ -11,6 +11,7 @@ namespace ravelin {
 // process exit code in `exitCode`.
 void AddInfoCommand(CLI::App& app, int& exitCode);
 void AddPageCommand(CLI::App& app, int& exitCode);
+void AddSchemaCommand(CLI::App& app, int& exitCode);
 void AddRowsCommand(CLI::App& app, int& exitCode);
 
 }  // namespace ravelin

@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
   int exitCode = 0;
   ravelin::AddInfoCommand(app, exitCode);
   ravelin::AddPageCommand(app, exitCode);
+  ravelin::AddSchemaCommand(app, exitCode);
   ravelin::AddRowsCommand(app, exitCode);
   try {
     app.parse(argc, argv);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "catalog/data_page.h"
+#include "catalog/system_catalog.h"
 #include "recovery/snapshot_file.h"
 #include "storage/boot_page.h"
 #include "storage/iam_page.h"
@@ -87,6 +88,15 @@ CDatabaseFile::CDatabaseFile(std::string filePath, ProgressSink& sink, RecoveryS
 }
 
 CDatabaseFile::~CDatabaseFile() = default;
+
+SystemCatalog* CDatabaseFile::GetCatalog(bool reuse) {
+  if (!reuse || !catalog_) {
+    // The old catalog goes first: the new one sets the layout flag afresh.
+    catalog_.reset();
+    catalog_ = std::make_unique<SystemCatalog>(*this);
+  }
+  return catalog_.get();
+}
 
 bool CDatabaseFile::CheckShiftedStart() {
   const uint64_t remainder = startOffset;

@@ -23,6 +23,7 @@ namespace ravelin {
 class CDataPage;
 class IamPage;
 class TextMixPage;
+class SystemCatalog;
 
 // Texts of the opening step.
 inline constexpr char kTextFileCannotBeOpen[] = "File cannot be open...........";
@@ -90,6 +91,12 @@ class CDatabaseFile {
   // collation from it.
   void LoadDatabaseName();
 
+  // The catalog of this database. Without `reuse` (or when none exists
+  // yet) a new one is loaded, replacing the one held before; with it the
+  // one held is returned. The database file owns the catalog, which lives
+  // until the next load or until the file object is destroyed.
+  SystemCatalog* GetCatalog(bool reuse);
+
   // The 8192 bytes of a page plus one zero byte; nothing when the reference
   // fails the address check. Page 0 is refused.
   std::optional<Bytes> ReadRawPage(PageRef ref) const;
@@ -128,6 +135,7 @@ class CDatabaseFile {
   RecoverySettings& settings_;
   ProgressSink& sink_;
   RandomAccessFile file_;
+  std::unique_ptr<SystemCatalog> catalog_;
 };
 
 }  // namespace ravelin

@@ -1,0 +1,98 @@
+// The records the catalog builds over the system-table rows: constraints
+// and child objects of a table, foreign-key column pairs, primary key
+// columns, the tables of a 2000-layout database, and the definition rows
+// handed to PrepareObject.
+
+#ifndef RAVELIN_CATALOG_CATALOG_TYPES_H_
+#define RAVELIN_CATALOG_CATALOG_TYPES_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ravelin {
+
+// An object whose parent is the object last prepared (a key, a constraint,
+// a default or a trigger of a table).
+struct KeyConstraint {
+  bool isPrimaryKey = false;
+  bool isForeignKey = false;
+  bool isUnique = false;
+  std::string typeCode{};
+  // The child's object id; in the 2000 layout the parent's (table's) id.
+  int32_t id = 0;
+  std::string name{};
+};
+
+// An object that belongs to a parent object (schema class 0, parent class 1).
+struct ChildObject {
+  std::string name{};
+  int32_t objectId = 0;
+  int32_t referencedIndependentId = 0;  // from an object reference of class 97
+  int32_t schemaId = 0;
+  int32_t parentId = 0;
+  int32_t referencedObjectId = 0;  // class 27
+  int32_t referencedIndexId = 0;   // class 27
+  std::string typeCode{};
+  std::string unused{};
+  int32_t intProp = 0;
+
+  friend bool operator==(const ChildObject&, const ChildObject&) = default;
+};
+
+// One column pair of one foreign key.
+struct ForeignKeyColumn {
+  int32_t constraintId = 0;
+  int32_t constraintColumnId = 0;
+  int32_t parentObjectId = 0;
+  int32_t parentColumnId = 0;
+  int32_t referencedObjectId = 0;
+  int32_t referencedColumnId = 0;
+  std::string constraintName{};
+  std::string unused{};
+  std::string parentTableName{};
+  std::string parentColumnName{};
+  std::string referencedTableName{};
+  std::string referencedColumnName{};
+  int32_t constraintStatus = 0;
+
+  friend bool operator==(const ForeignKeyColumn&, const ForeignKeyColumn&) = default;
+};
+
+// A primary key column of a prepared table, tagged with the table's name.
+struct PrimaryKeyColumn {
+  std::string tableName{};
+  std::string columnName{};
+  std::string unused{};
+  int32_t keyOrdinal = 0;
+
+  friend bool operator==(const PrimaryKeyColumn&, const PrimaryKeyColumn&) = default;
+};
+
+// A column of a 2000-layout table, as the key scripts use it.
+struct LegacyTableColumn {
+  std::string name{};
+  std::string unused{};
+  int16_t columnOrder = 0;
+  uint8_t typeStatus = 0;
+};
+
+// A table of a 2000-layout database: one per clustered index root.
+struct LegacyTable {
+  int32_t objectId = 0;
+  std::string name{};
+  std::string unused{};
+  std::vector<LegacyTableColumn> columns{};
+};
+
+// One row of the definition tables (syscomments or sysobjvalues) in its
+// display form.
+struct DefinitionEntry {
+  std::string objectIdText{};
+  std::string numberText{};
+  std::string valueText{};
+};
+
+}  // namespace ravelin
+
+#endif  // RAVELIN_CATALOG_CATALOG_TYPES_H_

@@ -1,0 +1,241 @@
+// The catalog of one database: the rows of every system base table the
+// recovery uses, read once when the database is opened, and the working
+// lists that describe the object prepared last.
+//
+// Construction from a CDatabaseFile reads the catalog pages, decides
+// between the SQL Server 2000 layout (sysobjects, syscolumns, sysindexes)
+// and the 2005-and-later layout (sysschobjs, syscolpars, sysrowsets,
+// sysallocunits, ...), sets the run's isSql2000 flag accordingly, maps the
+// secondary files and joins child objects, references and foreign keys.
+// Loading never fails: damage shows as missing rows or repair names.
+//
+// PrepareObject finds an object by name and type code and describes it:
+// for a table its data pages and column descriptors, for anything else its
+// id, type code and name. Lookups by object id or rowset id go through
+// indexes built lazily over the row lists (see useIndexes); the lists
+// themselves keep the order in which the rows were read.
+//
+// Not thread-safe: one worker at a time prepares objects.
+
+#ifndef RAVELIN_CATALOG_SYSTEM_CATALOG_H_
+#define RAVELIN_CATALOG_SYSTEM_CATALOG_H_
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "catalog/catalog_types.h"
+#include "catalog/column_descriptor.h"
+#include "catalog/system_rows.h"
+#include "recovery/recovery_settings.h"
+#include "storage/page_types.h"
+
+namespace ravelin {
+
+class CDatabaseFile;
+class CDataPage;
+
+// Object ids are compared without these bits where columns are selected.
+inline constexpr int32_t kObjectIdMask = static_cast<int32_t>(0xFCFFFFFF);
+
+// The page key of an allocation unit: SQL Server writes bits 16 to 47 of
+// the unit's id into the object id of each of its page headers.
+inline uint32_t AllocUnitPageKey(int64_t allocUnitId) {
+  return static_cast<uint32_t>((static_cast<uint64_t>(allocUnitId) >> 16) & 0xFFFFFFFFu);
+}
+
+// Loading state: the file read and the counter that numbers repair names.
+class CatalogLoader {
+ public:
+  explicit CatalogLoader(CDatabaseFile& file) : file_(file) {}
+
+  enum class PageFilter {
+    kAllPages,
+    kDataPagesByEntry,   // page type 1 as the page map recorded it
+    kDataPagesByHeader,  // page type 1 as the page read says
+  };
+  // Reads every page filed under system object `objectId` and hands each
+  // page that can be read to `read`. Unreadable pages are skipped.
+  void ReadSystemTable(uint32_t objectId, PageFilter filter, const std::function<void(CDataPage&)>& read);
+
+  CDatabaseFile& file() const { return file_; }
+  uint64_t repairCounter = 0;
+
+ private:
+  CDatabaseFile& file_;
+};
+
+class SystemCatalog {
+ public:
+  // Loads the catalog of `file`, which must outlive the catalog.
+  explicit SystemCatalog(CDatabaseFile& file);
+  // An empty catalog without a file, for callers that fill the lists
+  // themselves. Page lookups find nothing until BindPageMaps.
+  explicit SystemCatalog(RecoverySettings& settings);
+  ~SystemCatalog();
+  SystemCatalog(const SystemCatalog&) = delete;
+  SystemCatalog& operator=(const SystemCatalog&) = delete;
+
+  // Empties every list and map and resets the current-object fields.
+  void Clear();
+
+  // The page maps table pages are looked up in (a loaded catalog uses its
+  // file's). Not owned; null counts as empty.
+  void BindPageMaps(const PageMap* systemPages, const PageMap* dataPages, const PageMap* iamPages);
+
+  // With useIndexes (the default) lookups by key go through indexes, each
+  // rebuilt when its list's length has changed. Without it every lookup
+  // walks its whole list; the results are the same.
+  bool useIndexes = true;
+  // Rebuilds every index now. Needed only by callers that change rows in
+  // place or replace rows without changing a list's length; a loaded
+  // catalog's system-table lists never change.
+  void BuildIndexes();
+
+  bool IsSql2000() const { return settings_.isSql2000.load(); }
+  RecoverySettings& settings() const { return settings_; }
+
+  // --- Object model ---------------------------------------------------------
+
+  // The first object named `name` whose type code is `typeCode` or is not a
+  // table's ("U ", "S "); a fresh ObjectRow (objectId -1) when none.
+  ObjectRow FindObject(const std::string& name, const std::string& typeCode);
+  // keyConstraints := the objects whose parent is `objectId`.
+  void LoadKeyConstraints(int32_t objectId);
+  // objectRowsets := the rowsets of `objectId`, or ones made from its
+  // sysidxstats rows when sysrowsets has none.
+  void LoadObjectRowsets(int32_t objectId);
+  // Fills childObjects, referencingChildObjects and foreignKeyColumns.
+  void JoinChildObjects();
+  // Prepares the object named `name`: a table yields its column descriptors
+  // (and fills tablePages, keyConstraints, ...); any other object three
+  // descriptors whose definitionText holds its id, type code and name; an
+  // unknown object nothing. The caller stores the result in
+  // columnDescriptors.
+  std::vector<ColumnDescriptor> PrepareObject(const std::string& name, const std::string& typeCode,
+                                              const std::vector<DefinitionEntry>& definitions);
+
+  // --- Table schema ---------------------------------------------------------
+
+  TypeRow FindType(uint8_t systemTypeId, int32_t userTypeId);
+  // The rowset that holds the table's rows (heap or clustered index); also
+  // becomes currentRowset.
+  RowsetRow SelectTableRowset(int32_t objectId);
+  // The in-row data unit of `rowsetId`; also becomes currentAllocUnit.
+  AllocUnitRow SelectAllocUnit(int64_t rowsetId);
+  // tableAllocUnits and tablePages from objectRowsets (2005+ layout).
+  void CollectTablePages();
+  // tablePages := the data pages filed under `objectId` (2000 layout).
+  void CollectLegacyPages(int32_t objectId);
+  // tableColumns (2005+) or tableLegacyColumns (2000) of `objectId`.
+  void SelectTableColumns(int32_t objectId);
+  // tableRowsetColumns, or for SQL Server 2005 tableHobtColumns and
+  // tableRowsetColumnMap.
+  void SelectRowsetColumns(int64_t rowsetId);
+  // The index columns of `objectId` with their index's status; fills
+  // tableIndexes.
+  std::vector<IndexColumnRow> SelectIndexColumns(int32_t objectId);
+  // The descriptor of one catalog column; nothing for system type id 0.
+  std::optional<ColumnDescriptor> DescribeColumn(const ColumnRow& row);
+  std::optional<ColumnDescriptor> DescribeColumn(const LegacyColumnRow& row);
+
+  // --- Fields -----------------------------------------------------------------
+  // The system-table lists are filled by loading and do not change
+  // afterwards; the working lists (table..., current..., keyConstraints,
+  // objectRowsets, seenPages, isTable, firstStoredColumn, derivedStorage)
+  // describe the object prepared last.
+
+  std::unique_ptr<CatalogLoader> loader;
+  CDatabaseFile* file = nullptr;  // not owned; null for a detached catalog
+  AllocUnitRow currentAllocUnit{};
+  RowsetRow currentRowset{};
+  std::vector<HobtColumnRow> hobtColumns;
+  std::vector<RowsetColumnMapRow> rowsetColumnMap;
+  std::vector<LegacyColumnRow> legacyColumns;
+  std::vector<LegacyTable> legacyTables;
+  std::map<int32_t, LegacyIndexRoot> legacyIndexRoots;
+  std::vector<ColumnRow> columns;
+  std::vector<ColumnRow> tableColumns;
+  std::vector<LegacyColumnRow> tableLegacyColumns;
+  std::vector<ObjectRow> objects;
+  std::vector<ClassObjectRow> classObjects;
+  std::vector<HobtColumnRow> tableHobtColumns;
+  std::vector<RowsetColumnMapRow> tableRowsetColumnMap;
+  std::vector<TypeRow> types;
+  std::vector<RowsetColumnRow> rowsetColumns;
+  std::vector<ObjectRefRow> objectRefs;
+  std::vector<IndexRow> indexes;
+  std::vector<IndexColumnRow> indexColumns;
+  std::vector<KeyConstraint> keyConstraints;
+  std::vector<IndexRow> tableIndexes;
+  std::vector<AllocUnitRow> allocUnits;
+  std::vector<ChildObject> childObjects;
+  std::vector<ChildObject> referencingChildObjects;
+  std::vector<ForeignKeyColumn> foreignKeyColumns;
+  std::vector<RowsetRow> rowsets;
+  std::vector<RowsetRow> objectRowsets;
+  std::vector<AllocUnitRow> tableAllocUnits;
+  std::vector<RowsetColumnRow> tableRowsetColumns;
+  std::vector<PageRef> tablePages;
+  std::vector<PrimaryKeyColumn> primaryKeyColumns;
+  std::vector<DataFileInfo> files;
+  bool isTable = false;
+  int32_t firstStoredColumn = 0;
+  std::vector<ColumnDescriptor> columnDescriptors;
+  ObjectRow currentObject{};
+  bool derivedStorage = false;
+  std::set<PageRef> seenPages;
+
+ private:
+  void Load();
+  void LoadLegacyTables();
+  std::vector<ColumnDescriptor> PrepareTable(const std::string& tableName);
+  void CollectObjectPages(int32_t objectId);
+  void ApplyPhysicalLayout(std::vector<ColumnDescriptor>& descriptors);
+  void ApplyKeys(std::vector<ColumnDescriptor>& descriptors, const std::vector<IndexColumnRow>& keyColumns,
+                 const std::string& tableName);
+  // Appends the data pages filed under `key` that belong to allocation
+  // unit `unitId` and are not in seenPages yet to tablePages.
+  void AppendDataPages(uint32_t key, int64_t unitId);
+  bool UnitHoldsPage(int64_t unitId, uint32_t key, const PageMapEntry& entry);
+  void TakeLastDataPage(int64_t unitId, PageRef& firstPage);
+  const std::vector<PageMapEntry>* PagesUnder(const PageMap* map, uint32_t key) const;
+
+  // Lookups by key: positions of the matching rows in list order.
+  struct Lookups;
+  std::vector<uint32_t> ObjectsNamed(const std::string& name);
+  std::vector<uint32_t> ObjectsWithId(int32_t objectId);
+  std::vector<uint32_t> ObjectsWithParent(int32_t parentId);
+  std::vector<uint32_t> RowsetsOf(int32_t objectId);
+  std::vector<uint32_t> IndexesOf(int32_t objectId);
+  std::vector<uint32_t> IndexColumnsOf(int32_t objectId);
+  std::vector<uint32_t> AllocUnitsOwnedBy(int64_t rowsetId);
+  std::vector<uint32_t> AllocUnitsWithId(int64_t allocUnitId);
+  std::vector<uint32_t> ColumnsOf(int32_t objectId);        // masked ids
+  std::vector<uint32_t> LegacyColumnsOf(int32_t objectId);  // masked ids
+  std::vector<uint32_t> RowsetColumnsOf(int64_t rowsetId);
+  std::vector<uint32_t> HobtColumnsOf(int64_t hobtId);
+  std::vector<uint32_t> RowsetColumnMapOf(int64_t rowsetId);
+  std::vector<uint32_t> TypesWithId(int32_t typeId);
+  std::vector<uint32_t> ForeignKeysOf(int32_t parentObjectId);
+  std::vector<uint32_t> ChildObjectsWithId(int32_t objectId);
+  std::vector<uint32_t> ObjectRefsOf(int32_t dependentId, int32_t dependentSubId);
+  // Pages of the system tables by key, for telling their pages apart from
+  // user pages filed under the same small object id.
+  const std::set<PageRef>& SystemPagesUnder(uint32_t key);
+
+  RecoverySettings& settings_;
+  const PageMap* systemPages_ = nullptr;
+  const PageMap* dataPages_ = nullptr;
+  const PageMap* iamPages_ = nullptr;
+  std::unique_ptr<Lookups> lookups_;
+};
+
+}  // namespace ravelin
+
+#endif  // RAVELIN_CATALOG_SYSTEM_CATALOG_H_

@@ -1,0 +1,391 @@
+// Preparing a table: its storage (rowset, allocation units, data pages)
+// and its column descriptors with their physical positions and keys.
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "catalog/system_catalog.h"
+#include "storage/page_header.h"
+
+namespace ravelin {
+namespace {
+
+bool IsSystemObjectKey(uint32_t key) { return key <= 100 || key == 2187; }
+
+// The index id part of an allocation unit id (bits 48 to 63), which SQL
+// Server writes into the header index id of the unit's pages.
+uint64_t IndexPart(int64_t allocUnitId) { return static_cast<uint64_t>(allocUnitId) >> 48; }
+
+}  // namespace
+
+TypeRow SystemCatalog::FindType(uint8_t systemTypeId, int32_t userTypeId) {
+  const std::vector<uint32_t> candidates = TypesWithId(systemTypeId);
+  for (uint32_t i : candidates) {
+    const TypeRow& row = types[i];
+    if (row.typeId == userTypeId && row.systemTypeId == systemTypeId && row.schemaId == 1) return row;
+  }
+  return candidates.empty() ? TypeRow{} : types[candidates.front()];
+}
+
+RowsetRow SystemCatalog::SelectTableRowset(int32_t objectId) {
+  const RowsetRow* best = nullptr;
+  const RowsetRow* last = nullptr;
+  for (uint32_t i : RowsetsOf(objectId)) {
+    const RowsetRow& row = rowsets[i];
+    last = &row;
+    isTable = true;
+    // The heap (0) or the clustered index (1); of two alike the later.
+    if (row.indexId <= 1 && row.indexId <= (best ? best->indexId : 8)) best = &row;
+  }
+  if (best) {
+    currentRowset = *best;
+    return currentRowset;
+  }
+  for (uint32_t i : IndexesOf(objectId)) {
+    const IndexRow& index = indexes[i];
+    if (index.rowsetId == 0) continue;
+    derivedStorage = true;
+    RowsetRow derived = last ? *last : RowsetRow{};
+    derived.rowsetId = index.rowsetId;
+    derived.objectId = index.objectId;
+    derived.status = index.status;
+    currentRowset = derived;
+    return currentRowset;
+  }
+  currentRowset = last ? *last : RowsetRow{};
+  return currentRowset;
+}
+
+AllocUnitRow SystemCatalog::SelectAllocUnit(int64_t rowsetId) {
+  AllocUnitRow unit;
+  for (uint32_t i : AllocUnitsOwnedBy(rowsetId))
+    if (allocUnits[i].type == 1) unit = allocUnits[i];
+
+  if (unit.firstPage.pageNo != 0 || unit.rootPage.pageNo != 0 || unit.firstIamPage.pageNo != 0) {
+    TakeLastDataPage(unit.allocUnitId, unit.firstPage);
+  } else {
+    // No unit, or one without pages: the rowset id stands for the unit id.
+    unit.allocUnitId = rowsetId;
+    unit.ownerId = rowsetId;
+    const uint32_t key = AllocUnitPageKey(rowsetId);
+    if (const std::vector<PageMapEntry>* pages = PagesUnder(dataPages_, key); pages && !pages->empty()) {
+      derivedStorage = true;
+      TakeLastDataPage(rowsetId, unit.firstPage);
+    }
+    if (const std::vector<PageMapEntry>* pages = PagesUnder(iamPages_, key); pages && !pages->empty()) {
+      derivedStorage = true;
+      for (const PageMapEntry& entry : *pages)
+        if (entry.pageType == kPageTypeIam) unit.firstIamPage = entry.ToPageRef();
+    }
+  }
+  currentAllocUnit = unit;
+  return unit;
+}
+
+// The last data page of the unit stands as its first page.
+void SystemCatalog::TakeLastDataPage(int64_t unitId, PageRef& firstPage) {
+  const uint32_t key = AllocUnitPageKey(unitId);
+  const std::vector<PageMapEntry>* pages = PagesUnder(dataPages_, key);
+  if (!pages) return;
+  for (const PageMapEntry& entry : *pages)
+    if (entry.pageType == kPageTypeData && UnitHoldsPage(unitId, key, entry)) firstPage = entry.ToPageRef();
+}
+
+bool SystemCatalog::UnitHoldsPage(int64_t unitId, uint32_t key, const PageMapEntry& entry) {
+  // User allocation units (index part 256) may carry the same small object
+  // id in their page headers as a system table does; the page maps file
+  // both under that id. The system table's pages are the ones filed as
+  // system pages.
+  if (!IsSystemObjectKey(key)) return true;
+  const bool systemPage = SystemPagesUnder(key).count(entry.ToPageRef()) != 0;
+  return IndexPart(unitId) < 256 ? systemPage : !systemPage;
+}
+
+void SystemCatalog::AppendDataPages(uint32_t key, int64_t unitId) {
+  const std::vector<PageMapEntry>* entries = PagesUnder(dataPages_, key);
+  if (!entries) return;
+  for (const PageMapEntry& entry : *entries) {
+    if (entry.pageType != kPageTypeData || !UnitHoldsPage(unitId, key, entry)) continue;
+    // Units that share a page key (the indexes of a system table, a unit
+    // read twice) must not list a page twice.
+    const PageRef ref = entry.ToPageRef();
+    if (!seenPages.insert(ref).second) continue;
+    tablePages.push_back(ref);
+  }
+}
+
+void SystemCatalog::CollectTablePages() {
+  tableAllocUnits.clear();
+  tablePages.clear();
+  for (const RowsetRow& rowset : objectRowsets)
+    for (uint32_t i : AllocUnitsOwnedBy(rowset.rowsetId)) tableAllocUnits.push_back(allocUnits[i]);
+  if (derivedStorage && tableAllocUnits.empty()) {
+    for (const RowsetRow& rowset : objectRowsets)
+      for (uint32_t i : AllocUnitsWithId(rowset.rowsetId)) tableAllocUnits.push_back(allocUnits[i]);
+    if (tableAllocUnits.empty()) {
+      for (const RowsetRow& rowset : objectRowsets) {
+        AllocUnitRow unit;
+        unit.allocUnitId = rowset.rowsetId;
+        unit.ownerId = rowset.rowsetId;
+        unit.type = 255;
+        unit.status = -1;
+        tableAllocUnits.push_back(unit);
+      }
+    }
+  }
+  seenPages.clear();
+  for (const AllocUnitRow& unit : tableAllocUnits)
+    AppendDataPages(AllocUnitPageKey(unit.allocUnitId), unit.allocUnitId);
+}
+
+void SystemCatalog::CollectLegacyPages(int32_t objectId) {
+  tablePages.clear();
+  const std::vector<PageMapEntry>* entries = PagesUnder(dataPages_, static_cast<uint32_t>(objectId));
+  if (!entries) return;
+  for (const PageMapEntry& entry : *entries)
+    if (entry.pageType == kPageTypeData) tablePages.push_back(entry.ToPageRef());
+}
+
+void SystemCatalog::SelectTableColumns(int32_t objectId) {
+  if (IsSql2000()) {
+    tableLegacyColumns.clear();
+    std::unordered_set<int32_t> seen;
+    for (uint32_t i : LegacyColumnsOf(objectId))
+      if (seen.insert(legacyColumns[i].columnId).second) tableLegacyColumns.push_back(legacyColumns[i]);
+    return;
+  }
+  tableColumns.clear();
+  std::unordered_set<int32_t> seen;
+  for (uint32_t i : ColumnsOf(objectId)) {
+    const ColumnRow& row = columns[i];
+    if (row.number == 0 && seen.insert(row.columnId).second) tableColumns.push_back(row);
+  }
+}
+
+void SystemCatalog::SelectRowsetColumns(int64_t rowsetId) {
+  tableRowsetColumns.clear();
+  tableHobtColumns.clear();
+  tableRowsetColumnMap.clear();
+  for (uint32_t i : RowsetColumnsOf(rowsetId)) tableRowsetColumns.push_back(rowsetColumns[i]);
+  if (!tableRowsetColumns.empty()) return;
+  // SQL Server 2005 keeps the physical columns in objects 13 and 4.
+  for (uint32_t i : HobtColumnsOf(rowsetId)) tableHobtColumns.push_back(hobtColumns[i]);
+  for (uint32_t i : RowsetColumnMapOf(rowsetId)) {
+    const RowsetColumnMapRow& map = rowsetColumnMap[i];
+    for (HobtColumnRow& hobt : tableHobtColumns)
+      if (hobt.hobtColumnId == map.rowsetColumnId) hobt.mappedColumnId = map.hobtColumnId;
+    tableRowsetColumnMap.push_back(map);
+  }
+}
+
+std::vector<IndexColumnRow> SystemCatalog::SelectIndexColumns(int32_t objectId) {
+  tableIndexes.clear();
+  for (uint32_t i : IndexesOf(objectId)) {
+    const IndexRow& index = indexes[i];
+    if ((index.status & 1) != 0 && index.indexId > 0) tableIndexes.push_back(index);
+  }
+  const std::vector<uint32_t> collected = IndexColumnsOf(objectId);
+  std::vector<IndexColumnRow> result;
+  for (const IndexRow& index : tableIndexes) {
+    for (uint32_t i : collected) {
+      if (indexColumns[i].indexId != index.indexId) continue;
+      IndexColumnRow column = indexColumns[i];
+      column.indexStatus = index.status;
+      result.push_back(column);
+    }
+  }
+  return result;
+}
+
+namespace {
+
+// "name(length)"; a catalog without the type's row still names the
+// system types.
+std::string TypeText(const TypeRow& type, uint8_t systemTypeId, int32_t userTypeId, int16_t length) {
+  const std::string name = type.name.empty() ? BuiltInTypeName(systemTypeId, userTypeId) : type.name;
+  return name + "(" + std::to_string(length) + ")";
+}
+
+}  // namespace
+
+std::optional<ColumnDescriptor> SystemCatalog::DescribeColumn(const ColumnRow& row) {
+  if (row.systemTypeId == 0) return std::nullopt;
+  const TypeRow type = FindType(row.systemTypeId, row.userTypeId);
+  ColumnDescriptor d = MakeColumnDescriptor(row.name, TypeText(type, row.systemTypeId, row.userTypeId, row.length),
+                                            TypeCodeForSystemType(row.systemTypeId));
+  if (d.typeCode == kTypeClr) {
+    if (row.userTypeId == 129) d.typeCode = kTypeGeometry;
+    if (row.userTypeId == 128) d.typeCode = kTypeHierarchyId;
+  }
+  d.nullable = (row.status & 1) == 0 ? 1 : 0;
+  d.statusBit24 = (row.status >> 24) & 1;
+  d.statusBit3 = (row.status & 8) != 0 ? 1 : 0;
+  d.columnId = row.columnId;
+  d.hobtColumnId = row.columnId;
+  d.precision = row.precision;
+  d.scale = row.scale;
+  d.collationId = row.collationId;
+  d.identityText = row.identityText;
+  d.stored = 1;
+  return d;
+}
+
+std::optional<ColumnDescriptor> SystemCatalog::DescribeColumn(const LegacyColumnRow& row) {
+  if (row.systemTypeId == 0) return std::nullopt;
+  const TypeRow type = FindType(row.systemTypeId, row.userTypeId);
+  ColumnDescriptor d = MakeColumnDescriptor(row.name, TypeText(type, row.systemTypeId, row.userTypeId, row.length),
+                                            TypeCodeForSystemType(row.systemTypeId));
+  // syscolumns marks a column NOT NULL in bit 0 of its type status; the
+  // status byte that follows the collation is absent from the rows SQL
+  // Server 2000 writes.
+  d.nullable = (row.typeStatus & 1) == 0 ? 1 : 0;
+  d.columnId = row.columnId;
+  d.hobtColumnId = row.columnId;
+  d.precision = row.precision;
+  d.scale = row.scale;
+  d.statusBit24 = 0;
+  d.nullBit = row.bitPosition;
+  d.collationId = row.collationId;
+  d.leafOffset = row.offset;
+  d.legacyFixedOffset = row.fixedOffset;
+  return d;
+}
+
+// The storage of a table of the 2005+ layout: its rowset and allocation
+// units, and from them its data pages.
+void SystemCatalog::CollectObjectPages(int32_t objectId) {
+  derivedStorage = false;
+  SelectTableRowset(objectId);
+  SelectAllocUnit(currentRowset.rowsetId);
+  LoadObjectRowsets(objectId);
+  CollectTablePages();
+  if (!tablePages.empty()) return;
+  // Pages of an upgraded 2000 table keep the object id in their headers.
+  seenPages.clear();
+  AppendDataPages(static_cast<uint32_t>(objectId), static_cast<int64_t>(static_cast<uint32_t>(objectId)) << 16);
+}
+
+void SystemCatalog::ApplyPhysicalLayout(std::vector<ColumnDescriptor>& descriptors) {
+  // Column id -> first descriptor with that id.
+  std::unordered_map<int32_t, size_t> byColumnId;
+  for (size_t i = 0; i < descriptors.size(); ++i) byColumnId.emplace(descriptors[i].columnId, i);
+
+  for (const RowsetColumnRow& column : tableRowsetColumns) {
+    auto it = byColumnId.find(column.rowsetColumnId);
+    if (it == byColumnId.end()) continue;
+    ColumnDescriptor& d = descriptors[it->second];
+    d.leafOffset = static_cast<int16_t>(column.offset & 0xFFFF);
+    d.hobtColumnId = column.hobtColumnId;
+    d.nullBit = column.nullBit;
+    d.stored = 1;
+  }
+  if (tableRowsetColumns.empty() && tableHobtColumns.empty())
+    for (ColumnDescriptor& d : descriptors) d.stored = 1;
+
+  // SQL Server 2005: a physical column without a catalog row is a dropped
+  // column whose values are still in the records; it keeps its place.
+  const size_t catalogColumns = descriptors.size();
+  for (const HobtColumnRow& hobt : tableHobtColumns) {
+    if (auto it = byColumnId.find(hobt.hobtColumnId); it != byColumnId.end()) {
+      ColumnDescriptor& d = descriptors[it->second];
+      d.leafOffset = hobt.leafOffset;
+      d.nullBit = hobt.nullBit;
+      d.hobtColumnId = hobt.mappedColumnId;
+      d.stored = 1;
+      continue;
+    }
+    if (descriptors.size() == tableHobtColumns.size()) continue;
+    ColumnDescriptor dropped;
+    dropped.columnId = hobt.hobtColumnId;
+    dropped.leafOffset = hobt.leafOffset;
+    dropped.nullBit = hobt.nullBit;
+    dropped.stored = 0;
+    if (catalogColumns != 0) dropped.hobtColumnId = kDroppedColumnId;
+    byColumnId.emplace(dropped.columnId, descriptors.size());
+    descriptors.push_back(std::move(dropped));
+  }
+}
+
+void SystemCatalog::ApplyKeys(std::vector<ColumnDescriptor>& descriptors, const std::vector<IndexColumnRow>& keyColumns,
+                              const std::string& tableName) {
+  for (ColumnDescriptor& d : descriptors) {
+    for (const IndexColumnRow& key : keyColumns) {
+      if (key.columnId != d.columnId) continue;
+      if ((key.indexStatus & 0x20) != 0) {
+        primaryKeyColumns.push_back({tableName, d.name, {}, key.keyOrdinal});
+        d.primaryKey = 1;
+      }
+      if ((key.indexStatus & 0x08) != 0) d.unique = 1;
+      if ((key.indexStatus & 0x40) != 0) {
+        d.uniqueConstraint = 1;
+        d.keyOrdinal = key.keyOrdinal;
+      }
+    }
+  }
+  for (uint32_t i : ForeignKeysOf(currentObject.objectId)) {
+    const ForeignKeyColumn& key = foreignKeyColumns[i];
+    if (key.referencedTableName.empty() || key.referencedColumnName.empty()) continue;
+    for (ColumnDescriptor& d : descriptors) {
+      if (d.columnId != key.parentColumnId) continue;
+      d.foreignKey = 1;
+      d.referencedTable = key.referencedTableName;
+      d.referencedColumn = key.referencedColumnName;
+    }
+  }
+}
+
+std::vector<ColumnDescriptor> SystemCatalog::PrepareTable(const std::string& tableName) {
+  const int32_t objectId = currentObject.objectId;
+  const bool sql2000 = IsSql2000();
+  isTable = false;
+  if (sql2000) {
+    // The 2000 layout has no rowsets; nothing of the table before stays.
+    derivedStorage = false;
+    currentRowset = {};
+    currentAllocUnit = {};
+    objectRowsets.clear();
+    tableAllocUnits.clear();
+    seenPages.clear();
+    CollectLegacyPages(objectId);
+  } else {
+    CollectObjectPages(objectId);
+  }
+
+  SelectTableColumns(objectId);
+  if (sql2000) {
+    tableRowsetColumns.clear();
+    tableHobtColumns.clear();
+    tableRowsetColumnMap.clear();
+  } else {
+    SelectRowsetColumns(currentRowset.rowsetId);
+  }
+  const std::vector<IndexColumnRow> keyColumns = SelectIndexColumns(objectId);
+
+  std::vector<ColumnDescriptor> descriptors;
+  const auto add = [&](std::optional<ColumnDescriptor> d) {
+    if (d) descriptors.push_back(std::move(*d));
+  };
+  if (sql2000) {
+    for (const LegacyColumnRow& row : tableLegacyColumns) add(DescribeColumn(row));
+  } else {
+    for (const ColumnRow& row : tableColumns) add(DescribeColumn(row));
+  }
+  std::stable_sort(descriptors.begin(), descriptors.end(),
+                   [](const ColumnDescriptor& a, const ColumnDescriptor& b) { return a.columnId < b.columnId; });
+
+  ApplyPhysicalLayout(descriptors);
+  ApplyKeys(descriptors, keyColumns, tableName);
+
+  firstStoredColumn = 0;
+  for (size_t i = 0; i < descriptors.size(); ++i) {
+    if (descriptors[i].hobtColumnId != kDroppedColumnId) {
+      firstStoredColumn = static_cast<int32_t>(i);
+      break;
+    }
+  }
+  isTable = true;
+  return descriptors;
+}
+
+}  // namespace ravelin

@@ -1,0 +1,221 @@
+// ravelin schema FILE [--json]: the objects of a database grouped as the
+// object tree groups them, and for every table its columns, keys,
+// constraints and data pages.
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "catalog/system_catalog.h"
+#include "cli/commands.h"
+#include "cli/json_writer.h"
+#include "cli/terminal_sink.h"
+#include "recovery/recovery_settings.h"
+#include "storage/database_file.h"
+
+namespace ravelin {
+namespace {
+
+constexpr char kTextNoObjects[] =
+    "Either it is not valid mdf file or highly corrupted, select another file to recover.";
+
+struct SchemaOptions {
+  std::string file;
+  bool json = false;
+  bool deleted = false;
+  bool deletedAdvanced = false;
+  bool quiet = false;
+};
+
+// The categories of the object tree, each with the type codes placed in it
+// and whether the tree sorts its items.
+struct Category {
+  const char* label;
+  std::vector<std::string> typeCodes;
+  bool sorted;
+  bool tables;
+};
+
+const std::vector<Category>& Categories() {
+  static const std::vector<Category> kCategories = {
+      {"User Tables", {"U "}, true, true},      {"System Tables", {"S "}, false, true},
+      {"Views", {"V "}, false, false},          {"Function", {"FN", "IF", "TF"}, true, false},
+      {"Store Procedure", {"P "}, true, false}, {"Default", {"D "}, false, false},
+      {"Triggers", {"TR"}, false, false},
+  };
+  return kCategories;
+}
+
+bool LessIgnoringCase(const std::string& a, const std::string& b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+// The objects of one category in the tree's order: each is inserted as the
+// first child, so the catalog order is reversed, then some are sorted.
+std::vector<const ObjectRow*> ObjectsIn(const Category& category, const std::vector<ObjectRow>& objects) {
+  std::vector<const ObjectRow*> placed;
+  for (auto it = objects.rbegin(); it != objects.rend(); ++it) {
+    if (it->name.empty()) continue;
+    if (std::find(category.typeCodes.begin(), category.typeCodes.end(), it->typeCode) != category.typeCodes.end())
+      placed.push_back(&*it);
+  }
+  if (category.sorted)
+    std::stable_sort(placed.begin(), placed.end(),
+                     [](const ObjectRow* a, const ObjectRow* b) { return LessIgnoringCase(a->name, b->name); });
+  return placed;
+}
+
+bool IsListedConstraint(const std::string& typeCode) {
+  return typeCode == "PK" || typeCode == "UQ" || typeCode == "F " || typeCode == "C " || typeCode == "D ";
+}
+
+struct TableSchema {
+  const ObjectRow* object = nullptr;
+  std::vector<ColumnDescriptor> columns;  // listed ones only
+  std::vector<KeyConstraint> constraints;
+  bool hasData = false;
+  size_t pageCount = 0;
+};
+
+TableSchema DescribeTable(SystemCatalog& catalog, const ObjectRow& object) {
+  TableSchema table;
+  table.object = &object;
+  std::vector<ColumnDescriptor> descriptors = catalog.PrepareObject(object.name, object.typeCode, {});
+  table.hasData = !descriptors.empty() && !catalog.tablePages.empty();
+  table.pageCount = catalog.isTable ? catalog.tablePages.size() : 0;
+  for (ColumnDescriptor& d : descriptors) {
+    // Dropped columns still in the records, and columns without a name,
+    // are not columns of the table.
+    if (d.hobtColumnId == kDroppedColumnId || d.name.empty()) continue;
+    table.columns.push_back(std::move(d));
+  }
+  for (const KeyConstraint& key : catalog.keyConstraints)
+    if (IsListedConstraint(key.typeCode)) table.constraints.push_back(key);
+  return table;
+}
+
+std::string ColumnLine(const ColumnDescriptor& d) {
+  std::string line = d.name + "  " + d.typeText + (d.nullable ? "  NULL" : "  NOT NULL");
+  if (!d.identityText.empty()) line += "  " + d.identityText;
+  if (d.primaryKey)
+    line += "  [Primary Key]";
+  else if (d.unique || d.uniqueConstraint)
+    line += "  [Unique]";
+  if (d.foreignKey) line += "  (foreign key) references " + d.referencedTable + "( " + d.referencedColumn + ")";
+  return line;
+}
+
+void PrintText(const CDatabaseFile& db, const SystemCatalog& catalog, const std::vector<TableSchema>& tables) {
+  std::printf("Database: %s\n", db.databaseName.c_str());
+  std::printf("Layout: %s\n", catalog.IsSql2000() ? "2000" : "2005+");
+  size_t next = 0;
+  for (const Category& category : Categories()) {
+    const std::vector<const ObjectRow*> placed = ObjectsIn(category, catalog.objects);
+    std::printf("\n%s (%zu)\n", category.label, placed.size());
+    for (const ObjectRow* object : placed) {
+      if (!category.tables) {
+        std::printf("  %s\n", object->name.c_str());
+        continue;
+      }
+      const TableSchema& table = tables[next++];
+      if (table.hasData)
+        std::printf("  %s  (%zu data page%s)\n", object->name.c_str(), table.pageCount,
+                    table.pageCount == 1 ? "" : "s");
+      else
+        std::printf("  %s  (no data pages)\n", object->name.c_str());
+      for (const ColumnDescriptor& d : table.columns) std::printf("    %s\n", ColumnLine(d).c_str());
+      for (const KeyConstraint& key : table.constraints)
+        std::printf("    constraint %s  %s\n", key.typeCode.c_str(), key.name.c_str());
+    }
+  }
+}
+
+void PrintJson(const SystemCatalog& catalog, const std::vector<TableSchema>& tables) {
+  JsonWriter j;
+  j.BeginObject().Key("layout").String(catalog.IsSql2000() ? "2000" : "2005+");
+  j.Key("objects").BeginArray();
+  for (const ObjectRow& o : catalog.objects) {
+    j.BeginObject().Key("id").Int(o.objectId).Key("name").String(o.name);
+    j.Key("typeCode").String(o.typeCode).Key("parentId").Int(o.parentId).EndObject();
+  }
+  j.EndArray().Key("tables").BeginArray();
+  for (const TableSchema& t : tables) {
+    j.BeginObject().Key("name").String(t.object->name).Key("typeCode").String(t.object->typeCode);
+    j.Key("objectId").Int(t.object->objectId).Key("hasData").Bool(t.hasData).Key("pageCount").UInt(t.pageCount);
+    j.Key("columns").BeginArray();
+    for (const ColumnDescriptor& d : t.columns) {
+      j.BeginObject().Key("name").String(d.name).Key("typeText").String(d.typeText).Key("typeCode").Int(d.typeCode);
+      j.Key("nullable").Bool(d.nullable != 0).Key("identity");
+      if (d.identityText.empty())
+        j.Null();
+      else
+        j.String(d.identityText);
+      j.Key("primaryKey").Bool(d.primaryKey != 0).Key("unique").Bool(d.unique != 0 || d.uniqueConstraint != 0);
+      j.Key("foreignKey");
+      if (d.foreignKey)
+        j.BeginObject().Key("table").String(d.referencedTable).Key("column").String(d.referencedColumn).EndObject();
+      else
+        j.Null();
+      j.EndObject();
+    }
+    j.EndArray().Key("constraints").BeginArray();
+    for (const KeyConstraint& key : t.constraints)
+      j.BeginObject().Key("name").String(key.name).Key("typeCode").String(key.typeCode).EndObject();
+    j.EndArray().EndObject();
+  }
+  j.EndArray().EndObject();
+  std::printf("%s\n", j.str().c_str());
+}
+
+int RunSchema(const SchemaOptions& options) {
+  RecoverySettings settings;
+  settings.collationTable = LoadCollationTable(ExecutableFolder() + "collation.txt");
+  settings.showDeleted = options.deleted || options.deletedAdvanced;
+  settings.showAdvancedDeleted = options.deletedAdvanced;
+  TerminalSink sink(options.quiet, false);
+  CDatabaseFile db(options.file, sink, settings);
+  if (!db.isOpen) {
+    sink.Finish();
+    return 1;
+  }
+  SystemCatalog& catalog = *db.GetCatalog(false);
+  sink.Finish();
+  if (catalog.objects.empty()) {
+    std::fprintf(stderr, "%s\n", kTextNoObjects);
+    return 1;
+  }
+
+  // Tables in the order they are shown, each prepared as the tree does.
+  std::vector<TableSchema> tables;
+  for (const Category& category : Categories()) {
+    if (!category.tables) continue;
+    for (const ObjectRow* object : ObjectsIn(category, catalog.objects))
+      tables.push_back(DescribeTable(catalog, *object));
+  }
+  if (options.json)
+    PrintJson(catalog, tables);
+  else
+    PrintText(db, catalog, tables);
+  return 0;
+}
+
+}  // namespace
+
+void AddSchemaCommand(CLI::App& app, int& exitCode) {
+  auto options = std::make_shared<SchemaOptions>();
+  CLI::App* cmd = app.add_subcommand("schema", "List the objects, tables, columns and keys of a data file");
+  cmd->add_option("FILE", options->file, "Primary data file (.mdf)")->required();
+  cmd->add_flag("--json", options->json, "Print one JSON object");
+  cmd->add_flag("--deleted", options->deleted, "Read deleted (ghost) catalog rows as well");
+  cmd->add_flag("--deleted-advanced", options->deletedAdvanced,
+                "Also search catalog pages for deleted rows byte by byte (implies --deleted)");
+  cmd->add_flag("--quiet", options->quiet, "No status texts or progress bar");
+  cmd->callback([options, &exitCode] { exitCode = RunSchema(*options); });
+}
+
+}  // namespace ravelin
