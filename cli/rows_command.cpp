@@ -169,7 +169,7 @@ int RunRows(const RowsOptions& o) {
     return 1;
   }
   db.LoadDatabaseName();
-  SystemCatalog catalog(db);
+  SystemCatalog& catalog = *db.GetCatalog(false);
   const ObjectRow* table = FindTable(catalog, o.table);
   if (!table) {
     sink.Finish();
