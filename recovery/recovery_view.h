@@ -52,6 +52,8 @@ class RecoveryView {
   virtual void SetRecordCell(int /*row*/, int /*column*/, const std::string& /*text*/) {}
   virtual void SelectRecordRow(int /*row*/) {}
   virtual void DeleteSelectedRecordRows() {}
+  // Deletes row `row` alone, whatever else is selected.
+  virtual void DeleteRecordRow(int /*row*/) {}
   virtual int RecordRowCount() { return 0; }
   virtual void RepaintRecords() {}
   // A column with header `header` at `position`, left-aligned, `width`
