@@ -12,6 +12,7 @@ namespace ravelin {
 void AddInfoCommand(CLI::App& app, int& exitCode);
 void AddPageCommand(CLI::App& app, int& exitCode);
 void AddSchemaCommand(CLI::App& app, int& exitCode);
+void AddRowsCommand(CLI::App& app, int& exitCode);
 
 }  // namespace ravelin
 

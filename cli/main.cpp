@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
   ravelin::AddInfoCommand(app, exitCode);
   ravelin::AddPageCommand(app, exitCode);
   ravelin::AddSchemaCommand(app, exitCode);
+  ravelin::AddRowsCommand(app, exitCode);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -10,9 +10,11 @@
 #include <memory>
 #include <string>
 
+#include "catalog/column_descriptor.h"
 #include "catalog/data_page.h"
 #include "recovery/progress_sink.h"
 #include "recovery/recovery_settings.h"
+#include "rows/table_rows.h"
 #include "storage/boot_page.h"
 #include "storage/database_file.h"
 #include "storage/page.h"
@@ -81,6 +83,48 @@ void ReadEverySystemTable(const Bytes& page, CDatabaseFile* db) {
   CDataPage(page, db).ReadRowsetColumnMapRows(map);
 }
 
+ColumnDescriptor Column(int id, const char* typeText, int32_t typeCode, int16_t leafOffset) {
+  ColumnDescriptor d = MakeColumnDescriptor("c" + std::to_string(id), typeText, typeCode);
+  d.columnId = d.hobtColumnId = d.nullBit = id;
+  d.leafOffset = leafOffset;
+  d.legacyFixedOffset = leafOffset;
+  d.stored = 1;
+  d.nullable = 1;
+  return d;
+}
+
+// A table of assorted kinds: fixed columns (int, nine bits sharing two
+// bytes, datetime, decimal, uniqueidentifier), variable ones (nvarchar,
+// varchar, a text pointer image, sql_variant) and a sparse column.
+RowColumnSet FuzzColumns() {
+  RowColumnSet columns = {Column(1, "int(4)", kTypeInt, 4)};
+  for (int i = 0; i < 9; ++i) columns.push_back(Column(2 + i, "bit(1)", kTypeBit, i < 8 ? 8 : 9));
+  columns.push_back(Column(11, "datetime(8)", kTypeDateTime, 10));
+  columns.push_back(Column(12, "decimal(9)", kTypeDecimal, 18));
+  columns.back().precision = 18;
+  columns.back().scale = 2;
+  columns.push_back(Column(13, "uniqueidentifier(16)", kTypeUniqueIdentifier, 27));
+  columns.push_back(Column(14, "nvarchar(100)", kTypeNVarChar, -1));
+  columns.push_back(Column(15, "varchar(50)", kTypeVarChar, -2));
+  columns.push_back(Column(16, "image(16)", kTypeImage, -3));
+  columns.push_back(Column(17, "sql_variant(8016)", kTypeSqlVariant, -4));
+  columns.push_back(Column(18, "text(16)", kTypeText, -5));
+  columns.push_back(Column(19, "int(4)", kTypeInt, 0));
+  columns.back().statusBit24 = 1;
+  return columns;
+}
+
+// Decodes every record of the page against the fixed column set with both
+// column readers, as table rows and as definition-table rows.
+void DecodeEveryRow(const PrimaryRecordPage& page, CDatabaseFile& db, bool firstPage) {
+  static const RowColumnSet kColumns = FuzzColumns();
+  for (ColumnReader reader : {ColumnReader::kLayout, ColumnReader::kPositional}) {
+    TableRowReader rows(db, kColumns, reader, firstPage);
+    rows.ReadRecordRows(page, PageRef{1, 3});
+    rows.ReadSystemRows(page, PageRef{1, 3});
+  }
+}
+
 Fixture& GetFixture() {
   static Fixture fixture;
   return fixture;
@@ -99,6 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 1) std::copy(data + 1, data + std::min<size_t>(size, kPageSize + 1), page.begin());
 
   PrimaryRecordPage records(page, f.db.get());
+  DecodeEveryRow(records, *f.db, options & 8);
   ReadEverySystemTable(page, f.db.get());
   for (size_t at = 0; at < page.size(); at += 97) MeasureRecordLength(ByteSpan(page).subspan(at), options & 1);
   CBootPage boot(page, f.settings);

@@ -153,7 +153,9 @@ bool CPrimaryRecord::FollowForwardingStub(ByteSpan stub, Bytes& forwarded) {
   const CRecord& record = *holder.records[0];
   if (!record.recordBytes || record.recordLength <= 0) return false;
   forwarded = *record.recordBytes;
-  return !forwarded.empty();
+  if (forwarded.empty()) return false;
+  forwardTarget = RecordLocation{target, slot};
+  return true;
 }
 
 void CPrimaryRecord::ParseVarColumns(ByteSpan work, int& position) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "storage/bytes.h"
+#include "storage/page_types.h"
 
 namespace ravelin {
 
@@ -37,6 +38,15 @@ constexpr uint8_t kStatusVarColumns = 0x20;
 
 // fixedLength of a forwarding stub whose forwarded record cannot be read.
 constexpr int16_t kUnreadableForward = -5;
+
+// Where a record stands: a page and a slot of it.
+struct RecordLocation {
+  PageRef page;
+  int32_t slot = -1;
+
+  friend bool operator==(const RecordLocation&, const RecordLocation&) = default;
+  friend auto operator<=>(const RecordLocation&, const RecordLocation&) = default;
+};
 
 // One variable-length column (or sparse column) value of a record.
 struct ColumnValue {
@@ -79,6 +89,9 @@ class CRecord {
   int32_t recordLength = 0;
   uint16_t maxLength = 0;
   int16_t fixedLength = 0;
+  // A forwarding stub that was followed: where the forwarded record it
+  // stands for lies, so that a listing can show that row only once.
+  std::optional<RecordLocation> forwardTarget;
 
   // Compressed records only.
   std::vector<LongValueOffset> longOffsets;

@@ -1,0 +1,161 @@
+// Table row extraction: which pages hold a table's records, and the rows
+// the records of one page give.
+//
+// A listing first collects the table's page list (CollectListingPages),
+// then reads the pages one at a time through a TableRowReader, which owns
+// the listing's copy of the column descriptors and decodes every record
+// column by column (rows/value_decoder.h).
+
+#ifndef RAVELIN_ROWS_TABLE_ROWS_H_
+#define RAVELIN_ROWS_TABLE_ROWS_H_
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "catalog/column_descriptor.h"
+#include "catalog/system_rows.h"
+#include "rows/value_decoder.h"
+#include "storage/page_types.h"
+#include "storage/record.h"
+
+namespace ravelin {
+
+class CDatabaseFile;
+class PrimaryRecordPage;
+class SystemCatalog;
+
+// Where the pages of a listing came from.
+enum class PageSource {
+  kNone,
+  kTablePages,     // the pages the full scan filed under the table
+  kPageChain,      // next-page pointers of the page headers
+  kDataPageChain,  // next-page pointers, 2000 layout
+  kIamChain,       // IAM pages linked by their headers
+  kIamMap,         // the table's IAM pages in the page maps, 2000 layout
+};
+
+// The ordered pages of one listing of a table.
+struct TablePageList {
+  std::vector<PageRef> pages;
+  PageSource source = PageSource::kNone;
+  // Page header object ids of the table's pages; empty when the pages were
+  // chosen by them already. A stale allocation pointer can lead into
+  // another table's pages, whose rows must not be listed as this table's.
+  std::set<uint32_t> owners;
+
+  // Whether a page whose header names `objectId` is the table's.
+  bool Owns(uint32_t objectId) const { return owners.empty() || owners.count(objectId) != 0; }
+
+  size_t size() const { return pages.size(); }
+  bool empty() const { return pages.empty(); }
+};
+
+// What the page sources need to know of a prepared table.
+struct TableStorage {
+  int32_t objectId = 0;
+  // The pages the full scan filed under the table (Advanced mode).
+  std::vector<PageRef> tablePages;
+  // 2005 and later: the in-row data unit and the index id of its rowset.
+  int64_t allocUnitId = 0;
+  PageRef firstPage{0, 0};
+  PageRef firstIamPage{0, 0};
+  int32_t indexId = 0;
+  // 2000 layout: the clustered index root, when the table has one.
+  std::optional<LegacyIndexRoot> legacyRoot;
+};
+
+// The storage of the table `catalog` prepared last.
+TableStorage DescribeTableStorage(const SystemCatalog& catalog);
+
+// A usable page pointer: file id and page number both non-zero.
+bool IsUsablePageRef(PageRef ref);
+// A reference to a page that exists: 1 <= page number < its file's page
+// count.
+bool IsValidPageRef(const CDatabaseFile& file, PageRef ref);
+
+// The table's pages for one listing. Advanced mode takes the pages the
+// scan found; Standard mode follows the table's page chain or IAM pages
+// and falls back to the scan's pages when those lead nowhere. Every walk
+// ends at a page met before, an unreadable page, a zero page number or a
+// stop request.
+TablePageList CollectListingPages(CDatabaseFile& file, const TableStorage& table);
+TablePageList CollectListingPages(CDatabaseFile& file, const SystemCatalog& catalog);
+
+// The layout reader when the catalog gives the physical position of every
+// column (2005+ with rowset columns), the positional reader otherwise.
+ColumnReader ChooseColumnReader(const SystemCatalog& catalog);
+
+// A listing's copy of the table's column descriptors.
+using RowColumnSet = std::vector<ColumnDescriptor>;
+
+// A large value of a row that did not come out whole.
+struct ValueIssue {
+  size_t column = 0;        // index into the row's values
+  bool truncated = false;   // longer than the reader assembles
+  bool incomplete = false;  // parts of it could not be read
+};
+
+// One decoded record: the value text of every column of the listing's
+// column set, in its order ("NULL" for NULL, empty when unreadable). A
+// dropped column (hobtColumnId kDroppedColumnId) keeps its descriptor's
+// definition text. The descriptors themselves are the reader's columns():
+// copying them for every row would cost more than decoding the row.
+struct TableRow {
+  std::vector<std::string> values;
+  // The slot the row was listed from (a forwarding stub's own slot).
+  RecordLocation location;
+  std::vector<ValueIssue> issues;
+  // A forwarding stub whose record could not be read: the row exists but
+  // its values are lost.
+  bool forwardUnreadable = false;
+};
+
+// Reads the rows of a table's pages for one listing.
+//
+// Forwarded rows are listed once: when the listing's pages are known
+// (SetListingPages), a row moved to a page of the listing is listed there
+// and its forwarding stub is passed over, which keeps every page's rows the
+// same however often and in whatever order pages are read. Otherwise the
+// reader remembers the forwarded records it has listed, by either road,
+// and skips them when met again.
+class TableRowReader {
+ public:
+  TableRowReader(CDatabaseFile& file, RowColumnSet columns, ColumnReader reader, bool firstPageListing = false);
+
+  void SetListingPages(const TablePageList& pages);
+
+  // The rows of the data page `ref`; none when it cannot be read or is not
+  // a data page.
+  std::vector<TableRow> ReadPageRows(PageRef ref);
+  // The rows of the records of `page`, which was read from `where`.
+  std::vector<TableRow> ReadRecordRows(const PrimaryRecordPage& page, PageRef where);
+  // The same for the definition tables: the null bitmap is not consulted
+  // and large values are always read in full.
+  std::vector<TableRow> ReadSystemRows(const PrimaryRecordPage& page, PageRef where);
+
+  // The listing's column set; its definition texts hold the values of the
+  // record decoded last.
+  const RowColumnSet& columns() const { return columns_; }
+  ColumnReader reader() const { return reader_; }
+
+ private:
+  std::vector<TableRow> ReadRows(const PrimaryRecordPage& page, PageRef where, bool systemVariant);
+  // Whether the record in `slot` is a row of this listing.
+  bool TakeRecord(const CRecord& record, const RecordLocation& here);
+  TableRow DecodeRecord(const CRecord& record, const RecordLocation& here, const DecodeContext& context);
+
+  CDatabaseFile& file_;
+  RowColumnSet columns_;
+  ColumnReader reader_;
+  bool firstPageListing_;
+  bool knowsPages_ = false;
+  std::set<PageRef> listingPages_;
+  std::set<uint32_t> owners_;
+  std::set<RecordLocation> forwardedListed_;
+};
+
+}  // namespace ravelin
+
+#endif  // RAVELIN_ROWS_TABLE_ROWS_H_

@@ -1,0 +1,336 @@
+#include "rows/value_decoder.h"
+
+#include <algorithm>
+
+#include "rows/value_format.h"
+#include "storage/lob.h"
+
+namespace ravelin {
+namespace {
+
+constexpr size_t kTextPointerSize = 16;
+// Complex column types that lead to large-value structures.
+constexpr int kInRowRoot = 2;
+constexpr int kLargeInRowRoot = 4;
+constexpr int kSparseVector = 5;
+
+RecordFlags FlagsFor(int32_t kind) {
+  RecordFlags flags;
+  // Every binary kind, not only varbinary and CLR values: a geometry or
+  // binary value stored out of row is no more text than a varbinary one.
+  flags.binary = kind == kTypeVarBinary || kind == kTypeImage || kind == kTypeClr || kind == kTypeGeometry ||
+                 kind == kTypeHierarchyId || kind == kTypeBinary || kind == kTypeTimestamp;
+  flags.unicode = kind == kTypeNVarChar || kind == kTypeNText || kind == kTypeNChar;
+  flags.variant = kind == kTypeSqlVariant;
+  return flags;
+}
+
+LobReadOptions LobOptionsFor(const ColumnDescriptor& d, const RecordFlags& flags, const DecodeContext& context) {
+  LobReadOptions options;
+  options.asHex = flags.binary;
+  options.wideText = flags.unicode;
+  options.prefixed = flags.variant;
+  options.collect = d.typeCode == kTypeXml;
+  // The column's own code page on every page of a listing, not only on the
+  // first one.
+  options.codePage = CodePageForCollation(context.settings, d.collationId);
+  return options;
+}
+
+int ComplexType(ByteSpan bytes) {
+  const uint8_t first = LoadLE<uint8_t>(bytes, 0);
+  return first != 0 ? first : LoadLE<uint16_t>(bytes, 0);
+}
+
+// A complex variable entry: a text pointer or an in-row root, followed to
+// the value's bytes.
+std::string ReadComplexEntry(const ColumnValue& entry, const ColumnDescriptor& d, DecodeCounters& counters,
+                             const DecodeContext& context) {
+  if (!entry.data || entry.data->empty()) {
+    counters.valueMissing = true;
+    return {};
+  }
+  const ByteSpan bytes(*entry.data);
+  const bool xml = d.typeCode == kTypeXml;
+  // No other complex entry is 16 bytes long (an in-row root needs 24), so a
+  // text pointer is known by its length: its timestamp may start with any
+  // byte.
+  const bool textPointer = bytes.size() == kTextPointerSize;
+  if (!textPointer) {
+    const int type = ComplexType(bytes);
+    if (type != kInRowRoot && type != kLargeInRowRoot) {
+      counters.valueMissing = true;
+      return {};
+    }
+    if (type == kLargeInRowRoot && context.firstPageListing && !context.systemVariant && !xml) return kBigBinaryData;
+  }
+  if (!context.file) {
+    counters.valueMissing = true;
+    return {};
+  }
+  const LobReadOptions options = LobOptionsFor(d, counters.flags, context);
+  LobReadOutcome outcome;
+  std::string text = textPointer ? ReadTextPointerValue(bytes, *context.file, options, &outcome)
+                                 : ReadInRowRootValue(bytes, *context.file, options, &outcome);
+  counters.valueTruncated = counters.valueTruncated || outcome.truncated;
+  counters.valueIncomplete = counters.valueIncomplete || outcome.incomplete;
+  if (xml) {
+    if (outcome.pieces.empty() && outcome.incomplete)
+      text.clear();
+    else
+      text = RenderXmlValue(outcome.pieces);
+  }
+  if (text.empty()) {
+    counters.valueMissing = true;
+  } else if (text == " " && counters.flags.binary) {
+    // An empty binary value: shown as the hex of no bytes, like one kept
+    // in the row, not as a blank.
+    text.clear();
+  }
+  return text;
+}
+
+// A value of the variable part: plain bytes or a complex entry.
+std::string ReadVariableEntry(const ColumnValue& entry, ValueLayout& layout, const ColumnDescriptor& d,
+                              DecodeCounters& counters, const DecodeContext& context) {
+  if (layout.kind == kTypeImage) layout.kind = kTypeVarBinary;
+  counters.flags = FlagsFor(layout.kind);
+  if (entry.complex) return ReadComplexEntry(entry, d, counters, context);
+  const ByteSpan bytes = entry.data ? ByteSpan(*entry.data) : ByteSpan();
+  layout.bytesAvailable = static_cast<int64_t>(bytes.size());
+  layout.length = static_cast<int32_t>(bytes.size());
+  return RenderValue(layout, bytes, d, context);
+}
+
+// Whether the record holds a sparse column vector that could not be parsed.
+bool HasDamagedSparseVector(const CRecord& record) {
+  if (record.sparseValues) return false;
+  for (const ColumnValue& value : record.varValues)
+    if (value.complex && value.data && value.length != kTextPointerSize && ComplexType(*value.data) == kSparseVector)
+      return true;
+  return false;
+}
+
+// A sparse column: its entry of the record's sparse vector. A column the
+// vector does not hold is NULL, as SQL Server stores no NULL sparse value.
+std::string ReadSparseValue(const CRecord& record, ValueLayout& layout, const ColumnDescriptor& d,
+                            DecodeCounters& counters, const DecodeContext& context) {
+  if (record.sparseValues) {
+    for (const ColumnValue& value : *record.sparseValues) {
+      if (value.columnId != d.columnId) continue;
+      if (layout.kind == kTypeImage) layout.kind = kTypeVarBinary;
+      counters.flags = FlagsFor(layout.kind);
+      const ByteSpan bytes = value.data ? ByteSpan(*value.data) : ByteSpan();
+      layout.bytesAvailable = static_cast<int64_t>(bytes.size());
+      layout.length = static_cast<int32_t>(bytes.size());
+      return RenderValue(layout, bytes, d, context);
+    }
+  }
+  return HasDamagedSparseVector(record) ? std::string() : std::string(kNullText);
+}
+
+// A value of the fixed part, read at `own` (its offset in the fixed data)
+// when that lies inside the fixed data, else at the running offset.
+std::string ReadFixedValue(const CRecord& record, ValueLayout& layout, const ColumnDescriptor& d,
+                           DecodeCounters& counters, const DecodeContext& context, int64_t own) {
+  const ByteSpan fixed(*record.fixedData);
+  const auto size = static_cast<int64_t>(fixed.size());
+  const int64_t at = own < 0 || own > size ? counters.fixedOffset : own;
+  std::string text;
+  if (at >= 0 && at < size && layout.kind == kTypeBit && context.legacyLayout && d.nullBit >= 0 && d.nullBit < 8) {
+    // 2000-layout bit columns name their bit in the byte themselves.
+    BitCursor& bits = *layout.bits;
+    bits.currentByte = fixed[static_cast<size_t>(at)];
+    bits.byteOffset = at;
+    bits.loaded = true;
+    bits.bitIndex = d.nullBit + 1;
+    layout.byteLength = d.nullBit == 0 ? 1 : 0;
+    text = FormatBit((bits.currentByte >> d.nullBit) & 1);
+  } else if (at >= 0 && at < size) {
+    layout.bytesAvailable = size - at;
+    text = RenderValue(layout, fixed.subspan(static_cast<size_t>(at)), d, context);
+    if (layout.kind == kTypeBit && layout.byteLength == 1) counters.bits.byteOffset = at;
+  } else {
+    SettleByteLength(layout, d);
+  }
+  counters.fixedOffset += layout.byteLength;
+  return text;
+}
+
+// Prefix rule for hexadecimal kinds whose formatter writes none: "0x",
+// unless the value is the large-value reader's blank or a placeholder.
+void ApplyHexPrefix(const ValueLayout& layout, const DecodeCounters& counters, std::string& text) {
+  if (layout.kind != kTypeVarBinary && layout.kind != kTypeClr) return;
+  if (counters.valueMissing) return;
+  if (text == " " || text.find('\\') != std::string::npos || text == kBigBinaryData) return;
+  text.insert(0, "0x");
+}
+
+// The column's place in a compressed record's per-column lists.
+size_t CompressedIndex(const ColumnDescriptor& d, const DecodeCounters& counters) {
+  return d.nullBit > 0 ? static_cast<size_t>(d.nullBit - 1) : static_cast<size_t>(counters.columnsHandled);
+}
+
+void DecodeWithLayout(const CRecord& record, ColumnDescriptor& d, DecodeCounters& counters,
+                      const DecodeContext& context) {
+  const int64_t own = static_cast<int64_t>(d.leafOffset) - 4;
+  // A bit column at another byte than the cursor's starts a byte of its
+  // own, whatever the bit columns before it were.
+  if (d.typeCode == kTypeBit && counters.bits.loaded && own >= 0 && own != counters.bits.byteOffset)
+    counters.bits.bitIndex = 8;
+  ValueLayout layout = DescribeValue(d, counters.bits);
+  layout.compressed = record.isCompressed;
+  int64_t varIndex = layout.variable && d.leafOffset < 0 ? -1 - static_cast<int64_t>(d.leafOffset)
+                                                         : static_cast<int64_t>(counters.variableColumns);
+  const size_t packed = CompressedIndex(d, counters);
+  const auto* primary = dynamic_cast<const CPrimaryRecord*>(&record);
+  if (record.isCompressed && primary && packed < primary->cdCodes.size()) {
+    const int32_t code = primary->cdCodes[packed];
+    if (code <= 9) {
+      layout.variable = false;
+    } else if (code == 10 || code == 11) {
+      layout.variable = true;
+      varIndex = counters.variableColumns;
+    }
+  }
+  if (record.columnCount < d.hobtColumnId) d.hobtColumnId = d.columnId;
+
+  const int n = record.columnCount;
+  const int sparseCount = record.sparseValues ? static_cast<int>(record.sparseValues->size()) : 0;
+  // Clustering key columns carry their key ordinal in the high half.
+  const int nullBit = d.nullBit > 0xFFFF ? d.nullBit & 0xFFFF : d.nullBit;
+  int bit = sparseCount;
+  if (nullBit > 0 && nullBit <= n) {
+    bit = nullBit - 1;
+  } else if (const int t = d.hobtColumnId - sparseCount - 1; t > 0 && t <= n) {
+    bit = t;
+  }
+  bool isNull = !context.systemVariant && record.hasNullBitmap && record.IsNullBitSet(bit);
+  // A column whose null bit lies beyond the record's columns was added
+  // after the record was written.
+  if (!d.statusBit24 && nullBit > n) isNull = true;
+  if (record.isCompressed && packed < record.columnStates.size() && record.columnStates[packed].isNull) isNull = true;
+
+  const bool sparse = d.statusBit24 != 0;
+  if (!sparse && (!d.stored || isNull)) {
+    if (layout.kind == kTypeBit && !layout.variable && record.fixedData)
+      SkipBit(counters.bits, *record.fixedData, own >= 0 ? own : counters.fixedOffset);
+    d.definitionText = kNullText;
+    ++counters.columnsHandled;
+    return;
+  }
+  if (record.isCompressed && packed < record.columnStates.size() && record.columnStates[packed].length > 0)
+    layout.length = record.columnStates[packed].length;
+
+  counters.flags = {};
+  std::string text;
+  if (sparse) {
+    text = ReadSparseValue(record, layout, d, counters, context);
+  } else if (layout.variable) {
+    if (varIndex >= 0 && static_cast<size_t>(varIndex) < record.varValues.size())
+      text = ReadVariableEntry(record.varValues[static_cast<size_t>(varIndex)], layout, d, counters, context);
+    ++counters.variableColumns;
+  } else {
+    if (record.fixedData)
+      text = ReadFixedValue(record, layout, d, counters, context, own);
+    else
+      counters.fixedOffset += layout.fixedLength;
+    ++counters.columnsHandled;
+  }
+  if (text != kNullText) ApplyHexPrefix(layout, counters, text);
+  d.definitionText = std::move(text);
+}
+
+void DecodePositionally(const CRecord& record, ColumnDescriptor& d, DecodeCounters& counters,
+                        const DecodeContext& context) {
+  ValueLayout layout = DescribeValue(d, counters.bits);
+  layout.compressed = record.isCompressed;
+  if (counters.columnsDecoded < d.hobtColumnId) d.hobtColumnId = d.columnId;
+
+  const int n = record.columnCount;
+  // In the 2000 layout a bit column's null bit field holds its bit in the
+  // byte, not its place in the null bitmap.
+  const bool ownNullBit = !context.legacyLayout && d.nullBit > 0 && d.nullBit <= n;
+  const int bit = ownNullBit ? d.nullBit - 1 : counters.columnsHandled;
+  bool isNull = !context.systemVariant && record.hasNullBitmap && record.IsNullBitSet(bit);
+  if (context.legacyLayout && (layout.variable || layout.kind == kTypeTimestamp)) isNull = false;
+  const bool nullBitSet = isNull;
+
+  int64_t varIndex = layout.variable && d.leafOffset < 0 ? -1 - static_cast<int64_t>(d.leafOffset)
+                                                         : static_cast<int64_t>(counters.variableColumns);
+  if (context.legacyLayout && layout.variable && d.legacyFixedOffset < 0) {
+    const int64_t legacyIndex = -1 - static_cast<int64_t>(d.legacyFixedOffset);
+    if (legacyIndex < static_cast<int64_t>(record.varValues.size())) varIndex = legacyIndex;
+  }
+
+  counters.flags = {};
+  std::string text;
+  if (d.statusBit24) {
+    text = ReadSparseValue(record, layout, d, counters, context);
+  } else if (n >= counters.columnsHandled) {
+    if (layout.variable) {
+      if (!isNull && varIndex >= 0 && static_cast<size_t>(varIndex) < record.varValues.size())
+        text = ReadVariableEntry(record.varValues[static_cast<size_t>(varIndex)], layout, d, counters, context);
+      ++counters.variableColumns;
+    } else {
+      // The 2000 layout records each fixed column's offset (header
+      // included) with the column; its other offset field does not hold
+      // the column's place and is not used.
+      int64_t own = static_cast<int64_t>(d.leafOffset) - 4;
+      if (context.legacyLayout) {
+        own = -1;
+        const int64_t size = record.fixedData ? static_cast<int64_t>(record.fixedData->size()) : 0;
+        if (d.legacyFixedOffset >= 4 && d.legacyFixedOffset - 4 < size) {
+          own = d.legacyFixedOffset - 4;
+          counters.fixedOffset = own;
+        }
+      }
+      if (isNull) {
+        if (layout.kind == kTypeBit && record.fixedData)
+          SkipBit(counters.bits, *record.fixedData, own >= 0 ? own : counters.fixedOffset);
+        counters.fixedOffset += layout.fixedLength;
+      } else if (record.fixedData) {
+        const int64_t before = counters.fixedOffset;
+        text = ReadFixedValue(record, layout, d, counters, context, own);
+        // A value of unknown byte length still occupies its fixed length.
+        if (layout.byteLength == 0 && layout.kind != kTypeBit) counters.fixedOffset = before + layout.fixedLength;
+      } else {
+        counters.fixedOffset += layout.fixedLength;
+      }
+    }
+    ++counters.columnsHandled;
+  }
+  ApplyHexPrefix(layout, counters, text);
+  if (text.empty() && !context.systemVariant && (d.nullable == 1 || (context.legacyLayout && nullBitSet)))
+    text = kNullText;
+  d.definitionText = std::move(text);
+}
+
+}  // namespace
+
+DecodeCounters DecodeCounters::ForRecord(const CRecord& record, size_t columnCount) {
+  DecodeCounters counters;
+  counters.columnsDecoded = static_cast<int32_t>(
+      std::min<size_t>(static_cast<size_t>(std::max<int16_t>(record.columnCount, 0)), columnCount));
+  return counters;
+}
+
+void DecodeColumnValue(const CRecord& record, ColumnDescriptor& descriptor, DecodeCounters& counters,
+                       ColumnReader reader, const DecodeContext& context) {
+  if (descriptor.hobtColumnId == kDroppedColumnId) return;
+  counters.valueTruncated = false;
+  counters.valueIncomplete = false;
+  counters.valueMissing = false;
+  if (reader == ColumnReader::kLayout)
+    DecodeWithLayout(record, descriptor, counters, context);
+  else
+    DecodePositionally(record, descriptor, counters, context);
+  counters.flags = {};
+}
+
+void MarkColumnAbsent(ColumnDescriptor& descriptor) {
+  if (descriptor.hobtColumnId == kDroppedColumnId) return;
+  descriptor.definitionText = kNullText;
+}
+
+}  // namespace ravelin
