@@ -21,6 +21,8 @@ build: deps
 
 demo: build
 	./$(BUILD)/ravelin info $(SAMPLE)
+	mkdir -p $(BUILD)/demo-logs
+	./$(BUILD)/ravelin scan $(SAMPLE) --log-dir $(BUILD)/demo-logs
 
 test-plain: build
 	cd $(BUILD) && ctest -j $(JOBS) --output-on-failure

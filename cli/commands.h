@@ -13,6 +13,7 @@ void AddInfoCommand(CLI::App& app, int& exitCode);
 void AddPageCommand(CLI::App& app, int& exitCode);
 void AddSchemaCommand(CLI::App& app, int& exitCode);
 void AddRowsCommand(CLI::App& app, int& exitCode);
+void AddScanCommand(CLI::App& app, int& exitCode);
 void AddDefinitionCommand(CLI::App& app, int& exitCode);
 
 }  // namespace ravelin

@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
   ravelin::AddPageCommand(app, exitCode);
   ravelin::AddSchemaCommand(app, exitCode);
   ravelin::AddRowsCommand(app, exitCode);
+  ravelin::AddScanCommand(app, exitCode);
   ravelin::AddDefinitionCommand(app, exitCode);
   try {
     app.parse(argc, argv);

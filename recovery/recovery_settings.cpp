@@ -89,20 +89,29 @@ std::string DefaultLogFolder() {
 
 std::string NormalizeLogFolder(const std::string& folder) { return WithSlash(folder); }
 
-std::string ValidateAndApplyOpenChoice(const OpenChoice& choice, RecoverySettings& settings) {
+std::string CheckOpenChoice(const OpenChoice& choice) {
   std::string upper = choice.dataFilePath;
   std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
   std::error_code ec;
   if (upper.find(".MDF") == std::string::npos || !std::filesystem::exists(choice.dataFilePath, ec))
     return "Please select valid SQL file path to continue the recovery process.";
   if (!IsDirectory(choice.logFolder)) return "Please select valid Log file path to continue the recovery process.";
+  return {};
+}
+
+void ApplyOpenChoice(const OpenChoice& choice, RecoverySettings& settings) {
   settings.logFolder = NormalizeLogFolder(choice.logFolder);
   settings.dataFilePath = choice.dataFilePath;
   settings.recoveryMode = choice.modeIndex == 1 ? RecoveryMode::kAdvanced : RecoveryMode::kStandard;
   settings.isSql2000 = choice.isSql2000;
   settings.showDeleted = choice.showDeleted;
   settings.showAdvancedDeleted = choice.showAdvancedDeleted;
-  return {};
+}
+
+std::string ValidateAndApplyOpenChoice(const OpenChoice& choice, RecoverySettings& settings) {
+  std::string refusal = CheckOpenChoice(choice);
+  if (refusal.empty()) ApplyOpenChoice(choice, settings);
+  return refusal;
 }
 
 int CodePageForCollation(const RecoverySettings& settings, int64_t collationId) {

@@ -100,6 +100,11 @@ struct OpenChoice {
 };
 std::string ValidateAndApplyOpenChoice(const OpenChoice& choice, RecoverySettings& settings);
 
+// The two halves of the above, for callers that check at once but store
+// later (a run may only touch the settings once the previous one ended).
+std::string CheckOpenChoice(const OpenChoice& choice);
+void ApplyOpenChoice(const OpenChoice& choice, RecoverySettings& settings);
+
 // A log folder with a final '/' added when it lacks one.
 std::string NormalizeLogFolder(const std::string& folder);
 

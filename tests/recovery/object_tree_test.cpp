@@ -104,14 +104,6 @@ TEST(TreeBuilder, SkeletonAndPlacementByTypeCode) {
   EXPECT_EQ(events.back().a, 10);
 }
 
-TEST(TreeBuilder, OnlyUnnamedObjectsPlaceNothing) {
-  // Loading gives every object a name; a damaged list may still lack them.
-  Loaded loaded(ObjectsImage({{.id = 201, .name = "V", .type = "V "}, {.id = 202, .name = "P", .type = "P "}}));
-  for (ObjectRow& object : loaded.state.catalog()->objects) object.name.clear();
-  EXPECT_FALSE(FillTree(loaded.state, loaded.sink));
-  EXPECT_TRUE(loaded.state.objectNames.empty());
-}
-
 TEST(TreeBuilder, TablesBoldWithDataAndExpandedOnce) {
   Loaded loaded(SmallCatalogImage());
   ASSERT_TRUE(FillTree(loaded.state, loaded.sink));

@@ -1,0 +1,140 @@
+// End-to-end: `ravelin scan` on synthetic and real files.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "support/catalog_image.h"
+#include "support/run_command.h"
+#include "support/synthetic.h"
+
+namespace ravelin {
+namespace {
+
+using namespace testing;
+
+// The tree part of the output: everything after the first empty line.
+std::string TreeOf(const std::string& out) {
+  const size_t blank = out.find("\n\n");
+  return blank == std::string::npos ? "" : out.substr(blank + 2);
+}
+
+std::vector<std::string> FilesIn(const std::string& dir) {
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) files.push_back(entry.path().string());
+  return files;
+}
+
+TEST(ScanCommand, SmallDatabaseAndItsSnapshot) {
+  TempDir dir, logs;
+  const std::string path = dir.Write("small.mdf", SmallCatalogImage().Build());
+  const std::string snapshot = dir.path() + "/small.MDBSNP";
+  auto r = RunRavelin({"scan", path, "--log-dir", logs.path(), "--quiet", "--snapshot-out", snapshot});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out.rfind(path + " File is selected for recovery....\nBrowse File Path:\t" + path + "\n", 0), 0u)
+      << r.out;
+  const std::string tree = TreeOf(r.out);
+  EXPECT_EQ(tree.rfind(path + "\n  Views\n    dbo.OrderSummary\n  Programmability\n", 0), 0u) << tree;
+  EXPECT_NE(tree.find("\n    User Tables\n      dbo.Customers *\n        Columns\n      dbo.Empty\n"),
+            std::string::npos);
+  EXPECT_NE(r.out.find("Saving Snapshot..Please wait....\nSnapshot Saved successfully in path " + snapshot + "\n"),
+            std::string::npos);
+  // The box repeats the line: printed once.
+  EXPECT_EQ(r.out.find("Scanning process completed.\nScanning process completed."), std::string::npos);
+
+  EXPECT_EQ(FilesIn(logs.path()).size(), 1u);
+
+  auto loaded = RunRavelin({"scan", "--snapshot", snapshot, "--log-dir", logs.path(), "--quiet"});
+  ASSERT_EQ(loaded.exitCode, 0) << loaded.err;
+  EXPECT_EQ(loaded.out.rfind("Browse File Path:\t" + path + "\n", 0), 0u) << loaded.out;
+  EXPECT_EQ(TreeOf(loaded.out), tree.substr(0, tree.find("\n\n") + 1));
+}
+
+TEST(ScanCommand, RefusedChoicesAndAbortedScan) {
+  TempDir dir;
+  auto notMdf = RunRavelin({"scan", dir.Write("data.bin", Bytes(8192)), "--log-dir", dir.path()});
+  EXPECT_EQ(notMdf.exitCode, 1);
+  EXPECT_EQ(notMdf.err, "Please select valid SQL file path to continue the recovery process.\n");
+  const std::string path = dir.Write("small.mdf", SmallCatalogImage().Build());
+  auto noLogDir = RunRavelin({"scan", path, "--log-dir", dir.path() + "/none"});
+  EXPECT_EQ(noLogDir.exitCode, 1);
+  EXPECT_EQ(noLogDir.err, "Please select valid Log file path to continue the recovery process.\n");
+  auto collation = RunRavelin({"scan", path, "--log-dir", dir.path(), "--collation", "No_Such_CI_AS"});
+  EXPECT_EQ(collation.exitCode, 1);
+  EXPECT_NE(collation.err.find("Unknown collation: No_Such_CI_AS"), std::string::npos);
+  EXPECT_NE(RunRavelin({"scan", path, "--snapshot", path}).exitCode, 0);
+  // Not a database: aborted, exit code 1, no tree.
+  auto zeros = RunRavelin({"scan", dir.Write("zeros.mdf", Bytes(64 * 8192)), "--log-dir", dir.path(), "--quiet"});
+  EXPECT_EQ(zeros.exitCode, 1);
+  EXPECT_EQ(zeros.out.substr(zeros.out.size() - 27), "\nScanning process aborted.\n");
+}
+
+// The labels of every item's children, read from the printed tree.
+std::map<std::string, std::set<std::string>> Children(const std::string& tree) {
+  std::map<std::string, std::set<std::string>> found;
+  std::vector<std::string> path;
+  std::istringstream in(tree);
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty()) continue;
+    const size_t level = line.find_first_not_of(' ') / 2;
+    std::string label = line.substr(level * 2);
+    if (label.size() > 2 && label.compare(label.size() - 2, 2, " *") == 0) label.resize(label.size() - 2);
+    path.resize(level);
+    if (level > 0) found[path.back()].insert(label);
+    path.push_back(label);
+  }
+  return found;
+}
+
+const char* CategoryOfModule(const std::string& type) {
+  if (type == "V") return "Views";
+  if (type == "P") return "Store Procedure";
+  if (type == "FN" || type == "IF" || type == "TF") return "Function";
+  if (type == "TR") return "Triggers";
+  if (type == "D") return "Default";
+  return nullptr;
+}
+
+TEST(ScanCommand, RealFilesShowTheReferencesTablesAndModules) {
+  const std::string data = TestDataDir();
+  if (data.empty()) GTEST_SKIP() << "no test data";
+  TempDir logs;
+  std::vector<std::string> references = FilesIn(data + "/reference/scripted");
+  for (const std::string& file : FilesIn(data + "/reference"))
+    if (file.size() > 4 && file.compare(file.size() - 4, 4, ".tsv") == 0) references.push_back(file);
+  ASSERT_FALSE(references.empty());
+  for (const std::string& reference : references) {
+    const std::string name = std::filesystem::path(reference).filename().string();
+    const std::string mdf = data + "/" + name.substr(0, name.find(".mdf") + 4);
+    const bool sql2000 = reference.find("/scripted/") != std::string::npos;
+    SCOPED_TRACE(name);
+    auto r = RunRavelin({"scan", mdf, "--log-dir", logs.path(), "--quiet"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto tree = Children(TreeOf(r.out));
+    std::ifstream in(reference);
+    std::string line;
+    size_t checked = 0;
+    while (std::getline(in, line)) {
+      std::vector<std::string> fields;
+      std::istringstream split(line);
+      for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
+      if (fields.size() < 3 || (fields[0] != "TABLE" && fields[0] != "MODULE")) continue;
+      std::string object = fields[1];
+      // The 2000 layout has no schemas: its names come bare.
+      if (sql2000 && object.rfind("dbo.", 0) == 0) object = object.substr(4);
+      const char* category = fields[0] == "TABLE" ? "User Tables" : CategoryOfModule(fields[2]);
+      if (!category) continue;
+      auto it = tree.find(category);
+      EXPECT_TRUE(it != tree.end() && it->second.count(object)) << object << " not under " << category;
+      ++checked;
+    }
+    EXPECT_GT(checked, 0u);
+  }
+}
+
+}  // namespace
+}  // namespace ravelin

@@ -1,0 +1,131 @@
+#include "recovery/definitions.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "catalog/system_catalog.h"
+#include "recovery/run_commands.h"
+#include "storage/text_codec.h"
+#include "support/catalog_image.h"
+#include "support/catalog_rows.h"
+#include "support/recording_sink.h"
+#include "support/recording_view.h"
+#include "support/test_database.h"
+
+namespace ravelin {
+namespace {
+
+using namespace testing;
+
+// A sysobjvalues row: valclass, objid, subobjid, valnum, then the value
+// (empty) and the definition bytes.
+Bytes ObjValuesRow(int32_t objectId, int32_t subId, const Bytes& definition) {
+  return RecordBuilder()
+      .Fixed(Concat({Bytes{1}, LE32(static_cast<uint32_t>(objectId)), LE32(static_cast<uint32_t>(subId)), LE32(0)}))
+      .ColumnCount(6)
+      .Var({})
+      .Var(definition)
+      .Build();
+}
+
+TEST(Definitions, RowsOfTheDataPagesBecomeEntries) {
+  DatabaseImage image = SmallCatalogImage(48);
+  SystemTablePage(image, 40, 60, {ObjValuesRow(105, 0, Utf16("AB")), ObjValuesRow(106, 2, Ascii("x"))});
+  // An allocation page of the table: its records are no definition rows.
+  SystemTablePage(image, 41, 60, {ObjValuesRow(999, 0, Ascii("junk"))}).PageType(10);
+  SystemTablePage(image, 42, 60, {ObjValuesRow(107, 0, Ascii("y"))});
+  TestDatabase database(image);
+  ASSERT_TRUE(database.Open());
+  RecordingSink sink;
+  std::vector<DefinitionEntry> entries;
+  ReadDefinitionRows(database.db(), SysObjValuesColumns(), false, sink, entries);
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0].objectIdText, "105");
+  EXPECT_EQ(entries[0].numberText, "0");
+  EXPECT_EQ(entries[0].valueText, "0x41004200");
+  EXPECT_EQ(entries[1].numberText, "2");
+  EXPECT_EQ(entries[1].valueText, "0x78");
+  EXPECT_EQ(entries[2].objectIdText, "107");
+  EXPECT_EQ(sink.Texts('L'), (std::vector<std::string>{kTextRetrievingDefinitions, kTextRetrievingDefinitionsDone}));
+  EXPECT_EQ(sink.events()[1].kind, 'R');
+  EXPECT_EQ(sink.events()[1].b, 3);
+
+  // A stop ends the reading after the page being read.
+  sink.onPosition = [&](int64_t) { database.settings().stopRequested = true; };
+  entries.clear();
+  ReadDefinitionRows(database.db(), SysObjValuesColumns(), false, sink, entries);
+  EXPECT_EQ(entries.size(), 2u);
+}
+
+// The text of object `id` put together from its rows, as a lookup does.
+std::string Assemble(const std::vector<DefinitionEntry>& entries, const std::string& id) {
+  std::string text;
+  for (const DefinitionEntry& e : entries) {
+    if (e.objectIdText != id) continue;
+    Bytes bytes;
+    for (size_t i = 2; i + 1 < e.valueText.size(); i += 2)
+      bytes.push_back(static_cast<uint8_t>(std::stoi(e.valueText.substr(i, 2), nullptr, 16)));
+    const bool wide = std::find(bytes.begin() + (bytes.empty() ? 0 : 1), bytes.end(), 0) != bytes.end();
+    const std::string piece = wide ? Utf16ToUtf8(bytes, false) : CodePageToUtf8(bytes, 1252);
+    if (wide || piece != text) text += piece;
+  }
+  return text;
+}
+
+std::string Unescape(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      out += text[i];
+      continue;
+    }
+    const char c = text[++i];
+    out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+  }
+  return out;
+}
+
+TEST(Definitions, ScanReadsEveryModuleTextOfTheRealFiles) {
+  const std::string data = TestDataDir();
+  if (data.empty()) GTEST_SKIP() << "no test data";
+  TempDir logs;
+  for (const std::string reference :
+       {"/reference/scripted/pubs-sql2000.mdf.tsv", "/reference/scripted/northwind-sql2000.mdf.tsv",
+        "/reference/pubs-sql2008-itsligo.mdf.tsv", "/reference/aspnetdb-sql2008-webshopinholland.mdf.tsv"}) {
+    SCOPED_TRACE(reference);
+    const std::string name = std::filesystem::path(reference).filename().string();
+    RecoverySettings settings;
+    RecordingSink sink;
+    RecordingView view;
+    RecoveryState state(settings, view);
+    ActivityLog log;
+    LoggingSink logging(sink, log);
+    JobToken token(settings);
+    const OpenChoice choice{.dataFilePath = data + "/" + name.substr(0, name.find(".mdf") + 4),
+                            .logFolder = logs.path()};
+    ASSERT_TRUE(RunOpen(state, logging, choice, LocalTimeNow(), token));
+    EXPECT_TRUE(state.catalog()->columnDescriptors.empty());
+
+    std::ifstream in(data + reference);
+    size_t modules = 0;
+    for (std::string line; std::getline(in, line);) {
+      std::vector<std::string> f;
+      std::istringstream split(line);
+      for (std::string field; std::getline(split, field, '\t');) f.push_back(field);
+      if (f.size() < 4 || f[0] != "MODULE") continue;
+      std::string object = settings.isSql2000 ? f[1].substr(f[1].find('.') + 1) : f[1];
+      int32_t id = 0;
+      for (const ObjectRow& row : state.catalog()->objects)
+        if (row.name == object) id = row.objectId;
+      EXPECT_NE(Assemble(state.scanDefinitions, std::to_string(id)).find(Unescape(f[3])), std::string::npos) << object;
+      ++modules;
+    }
+    EXPECT_GT(modules, 0u);
+  }
+}
+
+}  // namespace
+}  // namespace ravelin
