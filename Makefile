@@ -23,6 +23,7 @@ demo: build
 	./$(BUILD)/ravelin info $(SAMPLE)
 	mkdir -p $(BUILD)/demo-logs
 	./$(BUILD)/ravelin scan $(SAMPLE) --log-dir $(BUILD)/demo-logs
+	./$(BUILD)/ravelin show $(SAMPLE) "Order Details" --log-dir $(BUILD)/demo-logs
 
 test-plain: build
 	cd $(BUILD) && ctest -j $(JOBS) --output-on-failure

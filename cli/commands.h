@@ -15,6 +15,7 @@ void AddSchemaCommand(CLI::App& app, int& exitCode);
 void AddRowsCommand(CLI::App& app, int& exitCode);
 void AddScanCommand(CLI::App& app, int& exitCode);
 void AddDefinitionCommand(CLI::App& app, int& exitCode);
+void AddShowCommand(CLI::App& app, int& exitCode);
 
 }  // namespace ravelin
 

@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
   ravelin::AddRowsCommand(app, exitCode);
   ravelin::AddScanCommand(app, exitCode);
   ravelin::AddDefinitionCommand(app, exitCode);
+  ravelin::AddShowCommand(app, exitCode);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
