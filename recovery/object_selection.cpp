@@ -37,8 +37,10 @@ std::string TableTypeCode(const RecoveryState& state, TreeItem category) {
 std::string KeyScript(RecoveryState& state, TreeItem item, TreeItem keyNode, const std::string& label, bool unique) {
   SystemCatalog& catalog = *state.catalog();
   const ObjectTree& tree = state.tree;
-  KeyColumns key = LegacyKeyColumns(catalog, tree.Data(item), unique);
-  if (!catalog.IsSql2000()) {
+  KeyColumns key;
+  if (catalog.IsSql2000()) {
+    key = LegacyKeyColumns(catalog, tree.Data(item), unique);
+  } else {
     const TreeItem table = tree.Parent(keyNode);
     key = CatalogKeyColumns(catalog, tree.Label(table), TableTypeCode(state, tree.Parent(table)), label, unique,
                             state.scanDefinitions);
