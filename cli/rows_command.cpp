@@ -10,6 +10,7 @@
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "cli/terminal_sink.h"
+#include "cli/tsv.h"
 #include "recovery/recovery_settings.h"
 #include "rows/table_rows.h"
 #include "storage/database_file.h"
@@ -77,30 +78,9 @@ class RowWriter {
       if (csv)
         AppendCsv(fields[i]);
       else
-        AppendTsv(fields[i]);
+        AppendTsvField(out_, fields[i]);
     }
     out_ += csv ? "\r\n" : "\n";
-  }
-
-  void AppendTsv(const std::string& field) {
-    for (char c : field) {
-      switch (c) {
-        case '\\':
-          out_ += "\\\\";
-          break;
-        case '\t':
-          out_ += "\\t";
-          break;
-        case '\n':
-          out_ += "\\n";
-          break;
-        case '\r':
-          out_ += "\\r";
-          break;
-        default:
-          out_ += c;
-      }
-    }
   }
 
   void AppendCsv(const std::string& field) {

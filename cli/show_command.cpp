@@ -10,6 +10,7 @@
 
 #include "cli/command_line_run.h"
 #include "cli/commands.h"
+#include "cli/tsv.h"
 #include "recovery/selection_commands.h"
 #include "recovery/tree_lookup.h"
 
@@ -22,31 +23,10 @@ struct ShowOptions {
   int page = 1;
 };
 
-void AppendTsv(std::string& out, const std::string& field) {
-  for (char c : field) {
-    switch (c) {
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      default:
-        out += c;
-    }
-  }
-}
-
 void AppendTsvLine(std::string& out, const std::vector<std::string>& fields, size_t count) {
   for (size_t i = 0; i < count; ++i) {
     if (i > 0) out += '\t';
-    if (i < fields.size()) AppendTsv(out, fields[i]);
+    if (i < fields.size()) AppendTsvField(out, fields[i]);
   }
   out += '\n';
 }

@@ -180,13 +180,7 @@ void RecordsPager::ListNextPage() {
   p.rangeEnd += c;
   p.totalRows += c;
   ++p.pageNumber;
-  const std::string text = RowsToText(p.rangeStart, p.rangeEnd);
-  sink_.AppendLogLine(text);
-  view.SetCaptionText(text);
-  ShowPageLabel();
-
-  view.ShowProgressBar(false);
-  view.RepaintRecords();
+  EndPageListing();
   if (!next) view.EnableNextRecords(false);
 }
 
@@ -236,11 +230,18 @@ void RecordsPager::ListPreviousPage() {
     --p.pageNumber;
   }
   p.rangeEnd = p.rangeStart + c;
+  EndPageListing();
+}
+
+// The closing steps of Next and Previous: the range as log line and
+// caption, the pager label, and the list shown.
+void RecordsPager::EndPageListing() {
+  RecordsPagingState& p = state_.paging;
+  RecoveryView& view = state_.view();
   const std::string text = RowsToText(p.rangeStart, p.rangeEnd);
   sink_.AppendLogLine(text);
   view.SetCaptionText(text);
   ShowPageLabel();
-
   view.ShowProgressBar(false);
   view.RepaintRecords();
 }

@@ -53,6 +53,7 @@ class RecordsPager {
   void InsertRow(const TableRow& row, const RowColumnSet& columns, bool nullIsBlank, bool logRow);
   void BeginListing();
   void ShowPageLabel();
+  void EndPageListing();
   bool StopRequested() const;
 
   RecoveryState& state_;
