@@ -4,11 +4,14 @@
 #include <memory>
 #include <string>
 
+#include "catalog/data_page.h"
+#include "catalog/system_catalog.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "cli/terminal_sink.h"
 #include "recovery/recovery_settings.h"
 #include "storage/database_file.h"
+#include "storage/secondary_files.h"
 
 namespace ravelin {
 namespace {
@@ -18,6 +21,32 @@ struct InfoOptions {
   bool json = false;
   bool quiet = false;
 };
+
+// The database's own file table (sysfiles1) as recorded, with the page
+// count of each file this run can reach: the primary file and the secondary
+// files found beside it.
+struct FileEntry {
+  DataFileInfo recorded;
+  uint64_t pageCount = 0;
+};
+
+std::vector<FileEntry> ReadFileTable(CDatabaseFile& db) {
+  std::vector<DataFileInfo> recorded;
+  CatalogLoader loader(db);
+  loader.ReadSystemTable(8, CatalogLoader::PageFilter::kAllPages,
+                         [&recorded](CDataPage& page) { page.ReadFileRows(recorded); });
+  std::vector<DataFileInfo> located = recorded;
+  MapSecondaryFiles(db, located, db.path);
+  std::vector<FileEntry> entries;
+  for (const DataFileInfo& info : recorded) {
+    FileEntry entry{info, 0};
+    if (info.fileId == 1) entry.pageCount = db.pageCount;
+    if (auto it = db.secondaryFiles.find(info.fileId); it != db.secondaryFiles.end())
+      entry.pageCount = it->second.pageCount;
+    entries.push_back(entry);
+  }
+  return entries;
+}
 
 uint64_t CountEntries(const PageMap& map) {
   uint64_t n = 0;
@@ -34,6 +63,7 @@ int RunInfo(const InfoOptions& options) {
   if (!db.isOpen) return 1;
 
   db.LoadDatabaseName();
+  const std::vector<FileEntry> files = ReadFileTable(db);
   const std::string versionText = db.bootPageRead ? settings.versionText : "Unknown SQL Version";
   const std::string collationName = settings.collationName.empty() ? "Unknown Collation" : settings.collationName;
   const uint64_t systemPages = CountEntries(db.systemPageMap);
@@ -65,8 +95,21 @@ int RunInfo(const InfoOptions& options) {
         .Key("collationName")
         .String(collationName)
         .Key("codePage")
-        .Int(settings.codePage)
-        .EndObject();
+        .Int(settings.codePage);
+    json.Key("files").BeginArray();
+    for (const FileEntry& f : files) {
+      json.BeginObject()
+          .Key("id")
+          .Int(f.recorded.fileId)
+          .Key("logicalName")
+          .String(f.recorded.logicalName)
+          .Key("physicalName")
+          .String(f.recorded.physicalName)
+          .Key("pageCount")
+          .UInt(f.pageCount)
+          .EndObject();
+    }
+    json.EndArray().EndObject();
     std::printf("%s\n", json.str().c_str());
     return 0;
   }
@@ -83,6 +126,9 @@ int RunInfo(const InfoOptions& options) {
   std::printf("Data pages:    %llu in %zu objects\n", static_cast<unsigned long long>(dataPages),
               db.dataPageMap.size());
   std::printf("IAM pages:     %llu in %zu objects\n", static_cast<unsigned long long>(iamPages), db.iamPageMap.size());
+  for (const FileEntry& f : files)
+    std::printf("File %d:        %s  %s  (%llu pages)\n", f.recorded.fileId, f.recorded.logicalName.c_str(),
+                f.recorded.physicalName.c_str(), static_cast<unsigned long long>(f.pageCount));
   return 0;
 }
 

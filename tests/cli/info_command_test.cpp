@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <regex>
 
 #include "storage/page_types.h"
@@ -79,6 +80,33 @@ TEST(InfoCommand, RealFilesWithAndWithoutDisplacement) {
     }
   }
   EXPECT_GE(seen, 15);
+}
+
+TEST(InfoCommand, BootPageAndFileTableOfTheRealFiles) {
+  std::string data = testing::TestDataDir();
+  if (data.empty()) GTEST_SKIP() << "no test data";
+  // Version numbers and names as the boot pages record them.
+  const std::map<std::string, std::pair<int, std::string>> expected = {
+      {"aspnetdb-sql2005-tractis.mdf",
+       {611, "D:\\\\DESARROLLO\\\\KSI\\\\TRACTIS\\\\DEMO\\\\TRACTIS_DEMO\\\\APP_DATA\\\\ASPNETDB.MDF"}},
+      {"aspnetdb-sql2008-webshopinholland.mdf", {655, "C:\\\\DOCUMENTS"}},
+      {"mvcmusicstore-sql2012.mdf", {706, "MvcMusicStore"}},
+      {"myshop-heap-sql2016-kancheng.mdf", {852, "C:\\\\ASPWS\\\\MYSHOP\\\\APP_DATA\\\\PRODUCTS.MDF"}},
+      {"northwind-sql2000.mdf", {539, "Northwind"}},
+      {"northwind-sql2008r2-sankaranarayanan.mdf", {661, "NORTHWND"}},
+      {"pubs-sql2005-anhnbt.mdf", {611, "pubs"}},
+  };
+  for (const auto& [name, want] : expected) {
+    auto r = RunRavelin({"info", data + "/" + name, "--json"});
+    ASSERT_EQ(r.exitCode, 0) << name;
+    EXPECT_EQ(JsonNumber(r.out, "versionNumber"), want.first) << name;
+    EXPECT_NE(r.out.find("\"databaseName\":\"" + want.second + "\""), std::string::npos) << name << r.out;
+    EXPECT_NE(r.out.find("\"codePage\":"), std::string::npos) << name;
+    // The file table lists the primary file with every page of it.
+    EXPECT_NE(r.out.find("\"files\":[{\"id\":1,"), std::string::npos) << name;
+    EXPECT_NE(r.out.find("\"pageCount\":" + std::to_string(JsonNumber(r.out, "pageCount")) + "}"), std::string::npos)
+        << name;
+  }
 }
 
 }  // namespace
