@@ -17,6 +17,7 @@
 #include "support/catalog_rows.h"
 #include "support/recording_sink.h"
 #include "support/recording_view.h"
+#include "support/reference_dump.h"
 
 namespace ravelin {
 namespace {
@@ -77,19 +78,6 @@ TEST(DefinitionLookup, RowsReadOnTheFirstLookupAndAgainWhileNoneWereFound) {
   }
 }
 
-std::string Unescape(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\\' || i + 1 == text.size()) {
-      out += text[i];
-      continue;
-    }
-    const char c = text[++i];
-    out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
-  }
-  return out;
-}
-
 TEST(DefinitionLookup, EveryModuleOfTheRealFilesExactly) {
   const std::string data = TestDataDir();
   if (data.empty()) GTEST_SKIP() << "no test data";
@@ -122,7 +110,9 @@ TEST(DefinitionLookup, EveryModuleOfTheRealFilesExactly) {
       if (f.size() < 4 || f[0] != "MODULE") continue;
       // The 2000 layout names objects without their owner.
       const std::string object = settings.isSql2000 ? f[1].substr(f[1].find('.') + 1) : f[1];
-      EXPECT_EQ(ObjectDefinition(state, logging, object), std::optional<std::string>(Unescape(f[3]))) << object;
+      EXPECT_EQ(ObjectDefinition(state, logging, object),
+                std::optional<std::string>(testing::UnescapeReferenceField(f[3])))
+          << object;
       ++modules;
     }
   }

@@ -7,12 +7,13 @@
 #include <sstream>
 
 #include "catalog/system_catalog.h"
+#include "recovery/definition_lookup.h"
 #include "recovery/run_commands.h"
-#include "storage/text_codec.h"
 #include "support/catalog_image.h"
 #include "support/catalog_rows.h"
 #include "support/recording_sink.h"
 #include "support/recording_view.h"
+#include "support/reference_dump.h"
 #include "support/test_database.h"
 
 namespace ravelin {
@@ -60,34 +61,6 @@ TEST(Definitions, RowsOfTheDataPagesBecomeEntries) {
   EXPECT_EQ(entries.size(), 2u);
 }
 
-// The text of object `id` put together from its rows, as a lookup does.
-std::string Assemble(const std::vector<DefinitionEntry>& entries, const std::string& id) {
-  std::string text;
-  for (const DefinitionEntry& e : entries) {
-    if (e.objectIdText != id) continue;
-    Bytes bytes;
-    for (size_t i = 2; i + 1 < e.valueText.size(); i += 2)
-      bytes.push_back(static_cast<uint8_t>(std::stoi(e.valueText.substr(i, 2), nullptr, 16)));
-    const bool wide = std::find(bytes.begin() + (bytes.empty() ? 0 : 1), bytes.end(), 0) != bytes.end();
-    const std::string piece = wide ? Utf16ToUtf8(bytes, false) : CodePageToUtf8(bytes, 1252);
-    if (wide || piece != text) text += piece;
-  }
-  return text;
-}
-
-std::string Unescape(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\\' || i + 1 == text.size()) {
-      out += text[i];
-      continue;
-    }
-    const char c = text[++i];
-    out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
-  }
-  return out;
-}
-
 TEST(Definitions, ScanReadsEveryModuleTextOfTheRealFiles) {
   const std::string data = TestDataDir();
   if (data.empty()) GTEST_SKIP() << "no test data";
@@ -120,7 +93,10 @@ TEST(Definitions, ScanReadsEveryModuleTextOfTheRealFiles) {
       int32_t id = 0;
       for (const ObjectRow& row : state.catalog()->objects)
         if (row.name == object) id = row.objectId;
-      EXPECT_NE(Assemble(state.scanDefinitions, std::to_string(id)).find(Unescape(f[3])), std::string::npos) << object;
+      EXPECT_NE(
+          AssembleDefinition(state.scanDefinitions, std::to_string(id)).find(testing::UnescapeReferenceField(f[3])),
+          std::string::npos)
+          << object;
       ++modules;
     }
     EXPECT_GT(modules, 0u);
