@@ -241,6 +241,30 @@ void CDataPage::ReadLegacyIndexRoots(std::map<int32_t, LegacyIndexRoot>& roots) 
   });
 }
 
+void CDataPage::ReadLegacyIndexKeys(std::vector<LegacyIndexKey>& keys) {
+  ForEachRecord({.skipIndexRecords = true}, [&](const CRecord& record) {
+    auto fixed = FixedPart(record, 26);
+    auto name = VarText(record, 1);
+    if (!fixed || !name || name->empty() || record.varValues.empty() || !record.varValues[0].data) return;
+    LegacyIndexKey key;
+    Field(*fixed, 0, key.objectId);
+    Field(*fixed, 14, key.indexId);
+    if (key.objectId <= 100) return;
+    key.name = std::move(*name);
+    // The key description holds 32 bytes per column: the column's type,
+    // then at byte 16 its id. A nonclustered index goes on with the
+    // clustered key it carries to find its rows; byte 30 marks those.
+    const int16_t keyCount = LoadLE<int16_t>(*fixed, 24);
+    const ByteSpan description(*record.varValues[0].data);
+    for (int16_t k = 0; k < keyCount; ++k) {
+      const size_t at = static_cast<size_t>(k) * 32;
+      if (at + 32 > description.size() || description[at + 30] != 0) break;
+      key.columnIds.push_back(LoadLE<int16_t>(description, at + 16));
+    }
+    if (!key.columnIds.empty()) keys.push_back(std::move(key));
+  });
+}
+
 void CDataPage::ReadLegacyColumnRows(std::vector<LegacyColumnRow>& rows, uint64_t& repairCounter) {
   ForEachRecord({.skipIndexRecords = true}, [&](const CRecord& record) {
     LegacyColumnRow row;

@@ -42,6 +42,8 @@ class CDataPage : public PrimaryRecordPage {
   // sysindexes (2): keeps the clustered index (index id 1) of each object;
   // a later row replaces an earlier one. Leaves the records to the page.
   void ReadLegacyIndexRoots(std::map<int32_t, LegacyIndexRoot>& roots);
+  // Appends every named index of a user object with the columns of its key.
+  void ReadLegacyIndexKeys(std::vector<LegacyIndexKey>& keys);
   // syscolumns (3), 2000 layout.
   void ReadLegacyColumnRows(std::vector<LegacyColumnRow>& rows, uint64_t& repairCounter);
   // syscolpars (41 and 2187).

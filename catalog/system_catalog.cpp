@@ -107,8 +107,10 @@ void SystemCatalog::Load() {
 void SystemCatalog::LoadLegacyTables() {
   using Filter = CatalogLoader::PageFilter;
   CatalogLoader& l = *loader;
-  l.ReadSystemTable(2, Filter::kDataPagesByHeader,
-                    [&](CDataPage& page) { page.ReadLegacyIndexRoots(legacyIndexRoots); });
+  l.ReadSystemTable(2, Filter::kDataPagesByHeader, [&](CDataPage& page) {
+    page.ReadLegacyIndexRoots(legacyIndexRoots);
+    page.ReadLegacyIndexKeys(legacyIndexKeys);
+  });
 
   std::map<int32_t, std::vector<size_t>> tablesById;
   for (const auto& [objectId, root] : legacyIndexRoots) {
@@ -143,6 +145,7 @@ void SystemCatalog::Clear() {
   legacyColumns.clear();
   legacyTables.clear();
   legacyIndexRoots.clear();
+  legacyIndexKeys.clear();
   columns.clear();
   tableColumns.clear();
   tableLegacyColumns.clear();

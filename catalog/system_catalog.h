@@ -159,6 +159,7 @@ class SystemCatalog {
   std::vector<LegacyColumnRow> legacyColumns;
   std::vector<LegacyTable> legacyTables;
   std::map<int32_t, LegacyIndexRoot> legacyIndexRoots;
+  std::vector<LegacyIndexKey> legacyIndexKeys;
   std::vector<ColumnRow> columns;
   std::vector<ColumnRow> tableColumns;
   std::vector<LegacyColumnRow> tableLegacyColumns;

@@ -69,6 +69,15 @@ struct LegacyIndexRoot {
   int32_t firstIamPage = 0;
 };
 
+// sysindexes (2), 2000 layout: an index's name and the column ids of its
+// key, in key order.
+struct LegacyIndexKey {
+  int32_t objectId = 0;
+  int16_t indexId = -1;
+  std::string name{};
+  std::vector<int16_t> columnIds{};
+};
+
 // syscolumns (3), 2000 layout.
 struct LegacyColumnRow {
   std::string name{};

@@ -4,14 +4,12 @@
 #include <memory>
 #include <string>
 
-#include "catalog/data_page.h"
-#include "catalog/system_catalog.h"
 #include "cli/commands.h"
+#include "cli/file_table.h"
 #include "cli/json_writer.h"
 #include "cli/terminal_sink.h"
 #include "recovery/recovery_settings.h"
 #include "storage/database_file.h"
-#include "storage/secondary_files.h"
 
 namespace ravelin {
 namespace {
@@ -21,32 +19,6 @@ struct InfoOptions {
   bool json = false;
   bool quiet = false;
 };
-
-// The database's own file table (sysfiles1) as recorded, with the page
-// count of each file this run can reach: the primary file and the secondary
-// files found beside it.
-struct FileEntry {
-  DataFileInfo recorded;
-  uint64_t pageCount = 0;
-};
-
-std::vector<FileEntry> ReadFileTable(CDatabaseFile& db) {
-  std::vector<DataFileInfo> recorded;
-  CatalogLoader loader(db);
-  loader.ReadSystemTable(8, CatalogLoader::PageFilter::kAllPages,
-                         [&recorded](CDataPage& page) { page.ReadFileRows(recorded); });
-  std::vector<DataFileInfo> located = recorded;
-  MapSecondaryFiles(db, located, db.path);
-  std::vector<FileEntry> entries;
-  for (const DataFileInfo& info : recorded) {
-    FileEntry entry{info, 0};
-    if (info.fileId == 1) entry.pageCount = db.pageCount;
-    if (auto it = db.secondaryFiles.find(info.fileId); it != db.secondaryFiles.end())
-      entry.pageCount = it->second.pageCount;
-    entries.push_back(entry);
-  }
-  return entries;
-}
 
 uint64_t CountEntries(const PageMap& map) {
   uint64_t n = 0;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/file_table.h"
 #include "cli/json_writer.h"
 #include "cli/terminal_sink.h"
 #include "storage/database_file.h"
@@ -205,6 +206,9 @@ int RunPage(const PageOptions& o) {
   sink.Finish();
   if (!db.isOpen) return 1;
   db.LoadDatabaseName();
+  // Secondary files are mapped so that their pages, and forwarding stubs
+  // that point into them, can be read.
+  ReadFileTable(db);
   if (o.page < 0 || o.page > INT32_MAX || o.fileId < 1 || o.fileId > INT16_MAX) {
     std::fprintf(stderr, "Page %d:%lld cannot be read.\n", o.fileId, static_cast<long long>(o.page));
     return 1;

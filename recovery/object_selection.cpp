@@ -39,7 +39,7 @@ std::string KeyScript(RecoveryState& state, TreeItem item, TreeItem keyNode, con
   const ObjectTree& tree = state.tree;
   KeyColumns key;
   if (catalog.IsSql2000()) {
-    key = LegacyKeyColumns(catalog, tree.Data(item), unique);
+    key = LegacyKeyColumns(catalog, tree.Data(item), label, unique);
   } else {
     const TreeItem table = tree.Parent(keyNode);
     key = CatalogKeyColumns(catalog, tree.Label(table), TableTypeCode(state, tree.Parent(table)), label, unique,

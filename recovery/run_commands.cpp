@@ -82,7 +82,9 @@ bool SaveSnapshot(JobRunner& runner, RecoveryState& state, ProgressSink& outputP
     // the snapshot's data file, not the last Open's.
     if (const CDatabaseFile* database = state.database()) {
       const SnapshotHeader header = SnapshotHeaderFromSettings(state.settings(), database->path, state.advancedMode);
-      saved = WriteSnapshot(path, header, database->systemPageMap, database->dataPageMap, database->iamPageMap);
+      saved = WriteSnapshot(path, header, database->MappedByPrimaryScan(database->systemPageMap),
+                            database->MappedByPrimaryScan(database->dataPageMap),
+                            database->MappedByPrimaryScan(database->iamPageMap));
     }
     const std::string outcome = saved ? std::string(kTextSnapshotSaved) + path : std::string(kTextSnapshotNotSaved);
     outputPane.AppendLogLine(outcome);

@@ -51,14 +51,28 @@ std::string CheckScript(const std::string& table, const std::string& constraintN
   return Format("ALTER TABLE  [dbo].[%s] WITH NOCHECK ADD CONSTRAINT[%s] CHECK %s", table, constraintName, definition);
 }
 
-KeyColumns LegacyKeyColumns(const SystemCatalog& catalog, int32_t keyData, bool unique) {
+KeyColumns LegacyKeyColumns(const SystemCatalog& catalog, int32_t keyData, const std::string& keyName, bool unique) {
   KeyColumns key;
-  for (const LegacyTable& table : catalog.legacyTables) {
-    if (table.objectId != keyData) continue;
-    key.table = table.name;
-    for (const LegacyTableColumn& column : table.columns)
-      if ((column.typeStatus & 1) != 0 || (unique && column.typeStatus == 0)) key.columns.push_back(column.name);
+  const LegacyTable* found = nullptr;
+  for (const LegacyTable& table : catalog.legacyTables)
+    if (table.objectId == keyData) found = &table;
+  if (!found) return key;
+  key.table = found->name;
+
+  std::map<int16_t, std::string> names;
+  for (const LegacyColumnRow& row : catalog.legacyColumns)
+    if (row.objectId == keyData) names.emplace(row.columnId, row.name);
+  for (const LegacyIndexKey& index : catalog.legacyIndexKeys) {
+    if (index.objectId != keyData || !NamesKey(index.name, keyName)) continue;
+    for (int16_t id : index.columnIds)
+      if (auto it = names.find(id); it != names.end()) key.columns.push_back(it->second);
+    if (!key.columns.empty()) return key;
   }
+
+  // typeStatus bit 0 is the column's NOT NULL flag: a poor guess at the
+  // key, kept for catalogs whose index rows are lost.
+  for (const LegacyTableColumn& column : found->columns)
+    if ((column.typeStatus & 1) != 0 || (unique && column.typeStatus == 0)) key.columns.push_back(column.name);
   return key;
 }
 

@@ -38,10 +38,11 @@ std::string UniqueKeyScript(const KeyColumns& key, const std::string& keyName);
 std::string CheckScript(const std::string& table, const std::string& constraintName, const std::string& definition);
 
 // 2000 layout: the legacy tables whose id is `keyData` give the table name
-// (the last of them) and their columns whose typeStatus has bit 0 set, or
-// for a unique key also those whose typeStatus is 0. Nothing matches in
-// later layouts.
-KeyColumns LegacyKeyColumns(const SystemCatalog& catalog, int32_t keyData, bool unique);
+// (the last of them); the columns are those of the key of the table's index
+// named `keyName`, in key order. Without such an index the table's columns
+// whose typeStatus has bit 0 set stand in (for a unique key also those
+// whose typeStatus is 0). Nothing matches in later layouts.
+KeyColumns LegacyKeyColumns(const SystemCatalog& catalog, int32_t keyData, const std::string& keyName, bool unique);
 
 // Later layouts: prepares `table` (type code "U " or "S ") and takes the
 // key columns of the index named like the key `keyName` (its name without

@@ -170,6 +170,10 @@ SnapshotHeader SnapshotHeaderFromSettings(const RecoverySettings& settings, cons
 
 bool WriteSnapshot(const std::string& path, const SnapshotHeader& header, const PageMap& systemPages,
                    const PageMap& dataPages, const PageMap& iamPages) {
+  // The data file is recorded as UTF-16; a name that is not UTF-8 would
+  // come back as another name, and the snapshot could never be loaded.
+  const Bytes pathBytes = Utf8ToUtf16(header.dataFilePath);
+  if (Utf16ToUtf8(pathBytes, false) != header.dataFilePath) return false;
   // Not truncated on open: what lies at `path` is checked first, so that
   // neither the database file nor a device or FIFO is ever written.
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
@@ -182,7 +186,6 @@ bool WriteSnapshot(const std::string& path, const SnapshotHeader& header, const 
   bool ok = ::ftruncate(fd, 0) == 0;
   if (ok) {
     SnapshotWriter out(fd);
-    Bytes pathBytes = Utf8ToUtf16(header.dataFilePath);
     out.PutInt<uint32_t>(static_cast<uint32_t>(pathBytes.size()));
     out.Put(pathBytes.data(), pathBytes.size());
     out.PutFlag(header.advancedMode);

@@ -300,9 +300,11 @@ void DecodePositionally(const CRecord& record, ColumnDescriptor& d, DecodeCounte
     }
     ++counters.columnsHandled;
   }
-  ApplyHexPrefix(layout, counters, text);
+  // NULL is decided before the "0x" of binary values, which would
+  // otherwise make a NULL binary value look like an empty one.
   if (text.empty() && !context.systemVariant && (d.nullable == 1 || (context.legacyLayout && nullBitSet)))
     text = kNullText;
+  if (text != kNullText) ApplyHexPrefix(layout, counters, text);
   d.definitionText = std::move(text);
 }
 

@@ -109,6 +109,29 @@ bool CDatabaseFile::CheckShiftedStart() {
 }
 
 bool CDatabaseFile::MapPages() {
+  const bool mapped = MapPrimaryPages();
+  mappedCounts_.clear();
+  for (const PageMap* map : {&systemPageMap, &dataPageMap, &iamPageMap}) {
+    std::map<uint32_t, size_t>& counts = mappedCounts_[map];
+    for (const auto& [objectId, entries] : *map) counts[objectId] = entries.size();
+  }
+  return mapped;
+}
+
+PageMap CDatabaseFile::MappedByPrimaryScan(const PageMap& map) const {
+  PageMap result;
+  auto counts = mappedCounts_.find(&map);
+  if (counts == mappedCounts_.end()) return result;
+  for (const auto& [objectId, count] : counts->second) {
+    auto it = map.find(objectId);
+    if (it == map.end()) continue;
+    const std::vector<PageMapEntry>& entries = it->second;
+    result[objectId].assign(entries.begin(), entries.begin() + static_cast<ptrdiff_t>(std::min(count, entries.size())));
+  }
+  return result;
+}
+
+bool CDatabaseFile::MapPrimaryPages() {
   systemPageMap.clear();
   dataPageMap.clear();
   iamPageMap.clear();

@@ -86,6 +86,11 @@ class CDatabaseFile {
   // snapshot file; true when at least one page of a system table exists.
   bool MapPages();
 
+  // One of the page maps as MapPages left it, without the entries that the
+  // secondary files added afterwards: what a snapshot keeps, since every
+  // open maps the secondary files again.
+  PageMap MappedByPrimaryScan(const PageMap& map) const;
+
   // Finds the boot page (page 9, corrected by the displacement that the
   // first catalog page shows) and takes the database name, version and
   // collation from it.
@@ -132,10 +137,15 @@ class CDatabaseFile {
   std::unique_ptr<IamPage> ReadIamPage(PageRef ref);
 
  private:
+  bool MapPrimaryPages();
+
   RecoverySettings& settings_;
   ProgressSink& sink_;
   RandomAccessFile file_;
   std::unique_ptr<SystemCatalog> catalog_;
+  // Entries per object of each map when MapPages ended; later entries
+  // come from secondary files.
+  std::map<const PageMap*, std::map<uint32_t, size_t>> mappedCounts_;
 };
 
 }  // namespace ravelin

@@ -139,6 +139,14 @@ bool Convert(ByteSpan bytes, int codePage, bool strict, std::string& out) {
   }
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
   std::string buffer(bytes.size() * 4 + 16, '\0');
+  // Converters that combine a character with the marks after it (1255,
+  // 1258) hold the last one back until they are flushed.
+  auto flush = [&]() {
+    char* outPtr = buffer.data();
+    size_t outLeft = buffer.size();
+    if (iconv(cd, nullptr, nullptr, &outPtr, &outLeft) != static_cast<size_t>(-1))
+      out.append(buffer.data(), buffer.size() - outLeft);
+  };
   char* in = const_cast<char*>(reinterpret_cast<const char*>(bytes.data()));
   size_t inLeft = bytes.size();
   while (inLeft > 0) {
@@ -151,11 +159,12 @@ bool Convert(ByteSpan bytes, int codePage, bool strict, std::string& out) {
     // An undefined or incomplete sequence: Windows keeps such a byte as the
     // code point of the same value.
     if (strict) return false;
+    flush();
     AppendUtf8(out, static_cast<uint8_t>(*in));
     ++in;
     --inLeft;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
   }
+  flush();
   return true;
 }
 

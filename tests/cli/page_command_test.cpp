@@ -8,6 +8,7 @@
 #include "storage/page.h"
 #include "storage/random_access_file.h"
 #include "storage/text_codec.h"
+#include "support/catalog_rows.h"
 #include "support/run_command.h"
 #include "support/synthetic.h"
 
@@ -39,6 +40,27 @@ TEST(PageCommand, RefusesPagesThatDoNotExist) {
   EXPECT_EQ(RunRavelin({"page", file, "100000"}).exitCode, 1);
   EXPECT_EQ(RunRavelin({"page", file, "-1"}).exitCode, 1);
   EXPECT_EQ(RunRavelin({"page", file, "3", "--file-id", "2"}).exitCode, 1);
+}
+
+TEST(PageCommand, PagesOfASecondaryFile) {
+  testing::TempDir dir;
+  testing::DatabaseImage primary(16);
+  testing::SystemTablePage(
+      primary, 10, 8,
+      {testing::SysFiles1Row{.fileId = 1, .logicalName = "two", .physicalName = "D:\\old\\two.mdf"}.Build(),
+       testing::SysFiles1Row{.fileId = 2, .logicalName = "two_2", .physicalName = "D:\\old\\two_2.ndf"}.Build()});
+  primary.Page(11).PageType(1).ObjectId(34);
+  const std::string path = dir.Write("two.mdf", primary.Build());
+  testing::DatabaseImage secondary(8);
+  for (uint32_t n = 0; n < 8; ++n) secondary.Page(n, 2).PageType(0);
+  secondary.Page(5, 2).PageType(1).ObjectId(0x12345).IndexId(256);
+  dir.Write("two_2.ndf", secondary.Build());
+
+  auto r = RunRavelin({"page", path, "5", "--file-id", "2", "--json"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("\"thisPage\":{\"fileId\":2,\"pageNo\":5}"), std::string::npos) << r.out;
+  EXPECT_EQ(RunRavelin({"page", path, "8", "--file-id", "2"}).exitCode, 1);
+  EXPECT_EQ(RunRavelin({"page", path, "1", "--file-id", "3"}).exitCode, 1);
 }
 
 // The names of the first variable column of every record of `page`.

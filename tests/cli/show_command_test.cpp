@@ -45,6 +45,17 @@ TEST(ShowCommand, DefinitionsScriptsAndMisses) {
       script.out,
       "ALTER TABLE  [dbo].[Employees] WITH NOCHECK ADD CONSTRAINT[CK_Birthdate] CHECK ([BirthDate] < getdate())\n");
 
+  // Key columns come from the key's index, in key order.
+  auto key =
+      RunRavelin({"show", kSample, "Order Details/PrimaryKey/PK_Order_Details", "--log-dir", logs.path(), "--quiet"});
+  EXPECT_EQ(key.out, "ALTER TABLE Order Details ADD PRIMARY KEY (OrderID , ProductID )\n");
+  // A nonclustered key leaves out the clustered key its index carries.
+  if (const std::string dir = TestDataDir(); !dir.empty()) {
+    auto pubs = RunRavelin(
+        {"show", dir + "/pubs-sql2000.mdf", "employee/PrimaryKey/PK_emp_id", "--log-dir", logs.path(), "--quiet"});
+    EXPECT_EQ(pubs.out, "ALTER TABLE employee ADD PRIMARY KEY (emp_id )\n");
+  }
+
   auto noDefinition = RunRavelin({"definition", kSample, "Orders"});
   EXPECT_EQ(noDefinition.exitCode, 1);
   EXPECT_EQ(noDefinition.out, "");

@@ -186,5 +186,36 @@ TEST(ScanDriver, SnapshotSavedAndLoadedGivesTheSameTreeWithoutMapping) {
   EXPECT_EQ(truncated.view.boxes(), std::vector<std::string>{"Scanning process aborted."});
 }
 
+TEST(ScanDriver, SnapshotOfATwoFileDatabaseMapsTheSecondaryFileOnce) {
+  TempDir dir;
+  DatabaseImage primary = SmallCatalogImage();
+  SystemTablePage(
+      primary, 33, 8,
+      {SysFiles1Row{.fileId = 1, .logicalName = "small", .physicalName = "D:\\old\\small.mdf"}.Build(),
+       SysFiles1Row{.fileId = 2, .logicalName = "small_2", .physicalName = "D:\\old\\small_2.ndf"}.Build()});
+  const std::string path = dir.Write("small.mdf", primary.Build());
+  DatabaseImage secondary(8);
+  for (uint32_t n = 0; n < 8; ++n) secondary.Page(n, 2).PageType(0);
+  secondary.Page(5, 2).PageType(1).ObjectId(201).IndexId(256);  // a third page of dbo.Orders
+  dir.Write("small_2.ndf", secondary.Build());
+
+  FrontEnd opened(dir);
+  ASSERT_TRUE(opened.Open(path));
+  const CDatabaseFile& first = *opened.state.database();
+  ASSERT_EQ(first.dataPageMap.at(201).size(), 3u);
+  const std::string snapshot = dir.path() + "/two.MDBSNP";
+  RecordingSink pane;
+  ASSERT_TRUE(SaveSnapshot(opened.runner, opened.state, pane, snapshot));
+
+  // The load maps the secondary file again, as every open does.
+  FrontEnd loaded(dir);
+  ASSERT_TRUE(loaded.Load(snapshot));
+  const CDatabaseFile& second = *loaded.state.database();
+  EXPECT_EQ(second.dataPageMap, first.dataPageMap);
+  EXPECT_EQ(second.systemPageMap, first.systemPageMap);
+  EXPECT_EQ(second.iamPageMap, first.iamPageMap);
+  EXPECT_EQ(DumpTree(loaded.state.tree, kNoTreeItem, true), DumpTree(opened.state.tree, kNoTreeItem, true));
+}
+
 }  // namespace
 }  // namespace ravelin

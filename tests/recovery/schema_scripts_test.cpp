@@ -18,16 +18,28 @@ TEST(SchemaScripts, Texts) {
             "ALTER TABLE  [dbo].[T] WITH NOCHECK ADD CONSTRAINT[CK_%s] CHECK ([a]>(0))");
 }
 
-TEST(SchemaScripts, LegacyKeyColumnsByTypeStatus) {
+TEST(SchemaScripts, LegacyKeyColumnsFromTheIndexOrByTypeStatus) {
   RecoverySettings settings;
   SystemCatalog catalog(settings);
-  catalog.legacyTables = {{7, "Orders", {}, {{"Id", {}, 1, 1}, {"Note", {}, 2, 0}, {"Qty", {}, 3, 8}}},
+  catalog.legacyTables = {{7, "Orders", {}, {{"Id", {}, 1, 1}, {"Note", {}, 2, 0}, {"Qty", {}, 3, 9}}},
                           {8, "Other", {}, {{"X", {}, 1, 1}}}};
-  KeyColumns primary = LegacyKeyColumns(catalog, 7, false);
+  for (auto [id, name] : {std::pair{1, "Id"}, {2, "Note"}, {3, "Qty"}}) {
+    LegacyColumnRow row;
+    row.objectId = 7;
+    row.columnId = static_cast<int16_t>(id);
+    row.name = name;
+    catalog.legacyColumns.push_back(row);
+  }
+  catalog.legacyIndexKeys = {{7, 1, "PK_Orders", {3, 1}}, {8, 1, "PK_Other", {1}}};
+
+  // The key's own index, in key order.
+  KeyColumns primary = LegacyKeyColumns(catalog, 7, "PK_Orders", false);
   EXPECT_EQ(primary.table, "Orders");
-  EXPECT_EQ(primary.columns, (std::vector<std::string>{"Id"}));
-  EXPECT_EQ(LegacyKeyColumns(catalog, 7, true).columns, (std::vector<std::string>{"Id", "Note"}));
-  EXPECT_TRUE(LegacyKeyColumns(catalog, 0, false).table.empty());
+  EXPECT_EQ(primary.columns, (std::vector<std::string>{"Qty", "Id"}));
+  // No index of that name: the NOT NULL columns stand in.
+  EXPECT_EQ(LegacyKeyColumns(catalog, 7, "UQ_Orders", false).columns, (std::vector<std::string>{"Id", "Qty"}));
+  EXPECT_EQ(LegacyKeyColumns(catalog, 7, "UQ_Orders", true).columns, (std::vector<std::string>{"Id", "Note", "Qty"}));
+  EXPECT_TRUE(LegacyKeyColumns(catalog, 0, "PK_Orders", false).table.empty());
 }
 
 }  // namespace

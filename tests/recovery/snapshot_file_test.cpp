@@ -263,6 +263,10 @@ TEST(SnapshotFile, SaveNeverWritesTheDataFileAndReplacesOldSnapshots) {
 
   EXPECT_FALSE(WriteSnapshot(dir.path() + "/missing/x.MDBSNP", header, SampleSystemMap(), {}, {}));
   EXPECT_FALSE(WriteSnapshot(dir.path(), header, SampleSystemMap(), {}, {}));
+  // A data file name that is not UTF-8 could not be recorded as it is.
+  SnapshotHeader latin1 = header;
+  latin1.dataFilePath = dir.path() + "/caf\xE9.mdf";
+  EXPECT_FALSE(WriteSnapshot(dir.path() + "/latin1.MDBSNP", latin1, SampleSystemMap(), {}, {}));
 
   // An existing longer file is replaced, not overwritten in place.
   std::string old = dir.Write("old.MDBSNP", Bytes(5000, 0xAB));

@@ -98,6 +98,14 @@ TEST_F(ValueDecoderTest, VariableColumnsAndHexPrefix) {
                                            Column(4, "nvarchar(20)", kTypeNVarChar, -3)};
   EXPECT_EQ(Decode(record, columns, ColumnReader::kLayout, context),
             (std::vector<std::string>{"5", "abc", "0x", "Zoë"}));
+
+  // A NULL varbinary is NULL in either reader, not an empty value.
+  const Bytes withNull =
+      RecordBuilder().Fixed(LE32(5)).Var(Ascii("abc")).Var({}).Var(Utf16("Zoë")).ColumnCount(4).NullColumn(2).Build();
+  for (ColumnReader reader : {ColumnReader::kLayout, ColumnReader::kPositional}) {
+    columns[2].nullable = 1;
+    EXPECT_EQ(Decode(withNull, columns, reader, context), (std::vector<std::string>{"5", "abc", "NULL", "Zoë"}));
+  }
 }
 
 TEST_F(ValueDecoderTest, DroppedAbsentAndSparseColumns) {

@@ -34,6 +34,14 @@ TEST(TextCodec, CodePagesConvertThroughTheirTables) {
   EXPECT_EQ(CodePageToUtf8(Span({0xCF, 0xF0, 0xE8}), 1251), "\xD0\x9F\xD1\x80\xD0\xB8");  // При
   EXPECT_EQ(CodePageToUtf8(Span({0xBA}), 1250), "\xC5\x9F");                              // ş
   EXPECT_EQ(CodePageToUtf8(Span({0x82, 0xA0}), 932), "\xE3\x81\x82");                     // あ
+  // Converters that wait for combining marks still give the last letter.
+  EXPECT_EQ(CodePageToUtf8(Span({'a', 'b', 0xE9, 'c', 'd'}), 1258),
+            "ab\xC3\xA9"
+            "cd");
+  EXPECT_EQ(CodePageToUtf8(Span({0xE0, 'a'}), 1258),
+            "\xC3\xA0"
+            "a");
+  EXPECT_EQ(CodePageToUtf8(Span({'x', 0xE9}), 1255), "x\xD7\x99");  // י
 }
 
 TEST(TextCodec, UndefinedBytesKeepTheirValue) {
