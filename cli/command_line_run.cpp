@@ -133,6 +133,8 @@ int CommandLineRun::Scan() {
   }
   runner_.Wait();
   frontEnd_.Finish();
+  const std::string notice = LogFileNotice(settings_.logFilePath);
+  if (!o.quiet && !notice.empty()) std::fprintf(stderr, "%s\n", notice.c_str());
   return completed ? 0 : 1;
 }
 

@@ -50,6 +50,12 @@ int OpenForAppend(const std::string& path, bool& created, int& err) {
 
 }  // namespace
 
+std::string LogFileNotice(const std::string& logFilePath) {
+  struct stat st;
+  if (logFilePath.empty() || ::stat(logFilePath.c_str(), &st) != 0) return {};
+  return "Log file path : " + logFilePath;
+}
+
 std::string LogFileName(const std::tm& t) {
   char stamp[80];
   std::snprintf(stamp, sizeof stamp, "%d-%d-%d-%d-%d-%d", t.tm_mday, t.tm_mon + 1, t.tm_year + 1900, t.tm_hour,

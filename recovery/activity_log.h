@@ -25,6 +25,10 @@ std::string LogFileName(const std::tm& localTime);
 // The local time now.
 std::tm LocalTimeNow();
 
+// What the user is told of the log when leaving: "Log file path : " and the
+// path, or nothing when no file exists at `logFilePath`.
+std::string LogFileNotice(const std::string& logFilePath);
+
 class ActivityLog {
  public:
   ActivityLog() = default;

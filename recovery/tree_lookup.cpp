@@ -108,6 +108,10 @@ TreeItem FindTreeItem(RecoveryState& state, const std::string& name) {
     if (TreeItem item = FindObjectItem(state, n)) return item;
   if (name.find('/') != std::string::npos)
     if (TreeItem item = FindPath(state, name)) return item;
+  // The database and category items, or anything else already shown.
+  std::vector<TreeItem> shown;
+  CollectLabelled(state.tree, kNoTreeItem, name, shown);
+  if (!shown.empty()) return shown.front();
   for (const std::string& n : names)
     if (TreeItem item = FindKeyItem(state, n)) return item;
   return kNoTreeItem;

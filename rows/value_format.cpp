@@ -283,9 +283,10 @@ std::string FormatDateTimeOffset(ByteSpan bytes, int n, int scale) {
   out += t.scale > 0 ? "  " : " ";
   int magnitude = offset < 0 ? -offset : offset;
   out += offset < 0 ? '-' : '+';
+  // Hours and minutes of the offset without leading zeros: +5:30, +1:0.
   out += std::to_string(magnitude / 60);
   out += ':';
-  AppendPadded(out, static_cast<uint64_t>(magnitude % 60), 2);
+  out += std::to_string(magnitude % 60);
   return out;
 }
 

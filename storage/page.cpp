@@ -115,6 +115,8 @@ void PrimaryRecordPage::HuntDeletedRecords() {
     if (page[at + 1] != 0 || !LooksLikeRecordStatus(a)) return false;
     const uint16_t fixedEnd = LoadLE<uint16_t>(page, static_cast<size_t>(at) + 2);
     if ((a == 0x30 || a == 0x3C) && fixedEnd == 0x84) return true;
+    // The classic signature fits only records whose fixed part ends at 132;
+    // the page's own record length finds the deleted rows of any table.
     return minLen >= 4 && fixedEnd == minLen;
   };
 

@@ -67,6 +67,10 @@ TEST(ScanCommand, RefusedChoicesAndAbortedScan) {
   EXPECT_EQ(collation.exitCode, 1);
   EXPECT_NE(collation.err.find("Unknown collation: No_Such_CI_AS"), std::string::npos);
   EXPECT_NE(RunRavelin({"scan", path, "--snapshot", path}).exitCode, 0);
+  // Where the log went is said on leaving, unless quiet.
+  auto told = RunRavelin({"scan", path, "--log-dir", dir.path()});
+  EXPECT_EQ(told.exitCode, 0);
+  EXPECT_NE(told.err.find("Log file path : " + dir.path() + "/VelmoraSQLDatabaseRec_log_"), std::string::npos);
   // Not a database: aborted, exit code 1, no tree.
   auto zeros = RunRavelin({"scan", dir.Write("zeros.mdf", Bytes(64 * 8192)), "--log-dir", dir.path(), "--quiet"});
   EXPECT_EQ(zeros.exitCode, 1);

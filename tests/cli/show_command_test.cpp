@@ -59,6 +59,9 @@ TEST(ShowCommand, DefinitionsScriptsAndMisses) {
   auto noDefinition = RunRavelin({"definition", kSample, "Orders"});
   EXPECT_EQ(noDefinition.exitCode, 1);
   EXPECT_EQ(noDefinition.out, "");
+  // A category can be clicked too; it has nothing of its own to show.
+  auto category = RunRavelin({"show", kSample, "Tables", "--log-dir", logs.path(), "--quiet"});
+  EXPECT_EQ(category.err, "Nothing to show for Tables: it has no definition text or script.\n");
   auto missing = RunRavelin({"show", kSample, "NoSuchThing", "--log-dir", logs.path(), "--quiet"});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_EQ(missing.err, "NoSuchThing is not in the object tree of the database.\n");

