@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
 
 #include "support/catalog_image.h"
+#include "support/reference_dump.h"
 #include "support/run_command.h"
 #include "support/synthetic.h"
 
@@ -107,25 +107,16 @@ TEST(ScanCommand, RealFilesShowTheReferencesTablesAndModules) {
   const std::string data = TestDataDir();
   if (data.empty()) GTEST_SKIP() << "no test data";
   TempDir logs;
-  std::vector<std::string> references = FilesIn(data + "/reference/scripted");
-  for (const std::string& file : FilesIn(data + "/reference"))
-    if (file.size() > 4 && file.compare(file.size() - 4, 4, ".tsv") == 0) references.push_back(file);
+  const std::vector<std::string> references = ReferenceDumps(data);
   ASSERT_FALSE(references.empty());
   for (const std::string& reference : references) {
-    const std::string name = std::filesystem::path(reference).filename().string();
-    const std::string mdf = data + "/" + name.substr(0, name.find(".mdf") + 4);
     const bool sql2000 = reference.find("/scripted/") != std::string::npos;
-    SCOPED_TRACE(name);
-    auto r = RunRavelin({"scan", mdf, "--log-dir", logs.path(), "--quiet"});
+    SCOPED_TRACE(reference);
+    auto r = RunRavelin({"scan", DumpedDataFile(data, reference), "--log-dir", logs.path(), "--quiet"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto tree = Children(TreeOf(r.out));
-    std::ifstream in(reference);
-    std::string line;
     size_t checked = 0;
-    while (std::getline(in, line)) {
-      std::vector<std::string> fields;
-      std::istringstream split(line);
-      for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
+    for (const std::vector<std::string>& fields : DumpLines(reference)) {
       if (fields.size() < 3 || (fields[0] != "TABLE" && fields[0] != "MODULE")) continue;
       std::string object = fields[1];
       // The 2000 layout has no schemas: its names come bare.

@@ -3,10 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 #include "catalog/system_catalog.h"
 #include "recovery/definitions.h"
@@ -15,6 +12,7 @@
 #include "storage/database_file.h"
 #include "support/catalog_image.h"
 #include "support/catalog_rows.h"
+#include "support/opened_database.h"
 #include "support/recording_sink.h"
 #include "support/recording_view.h"
 #include "support/reference_dump.h"
@@ -81,36 +79,17 @@ TEST(DefinitionLookup, RowsReadOnTheFirstLookupAndAgainWhileNoneWereFound) {
 TEST(DefinitionLookup, EveryModuleOfTheRealFilesExactly) {
   const std::string data = TestDataDir();
   if (data.empty()) GTEST_SKIP() << "no test data";
-  std::vector<std::string> references;
-  for (const auto& entry : std::filesystem::directory_iterator(data + "/reference")) references.push_back(entry.path());
-  for (const auto& entry : std::filesystem::directory_iterator(data + "/reference/scripted"))
-    references.push_back(entry.path());
   TempDir logs;
   size_t modules = 0;
-  for (const std::string& reference : references) {
-    if (!reference.ends_with(".tsv")) continue;
+  for (const std::string& reference : ReferenceDumps(data)) {
     SCOPED_TRACE(reference);
-    const std::string name = std::filesystem::path(reference).filename().string();
-    RecoverySettings settings;
-    RecordingSink sink;
-    RecordingView view;
-    RecoveryState state(settings, view);
-    ActivityLog log;
-    LoggingSink logging(sink, log);
-    JobToken token(settings);
-    const OpenChoice choice{.dataFilePath = data + "/" + name.substr(0, name.find(".mdf") + 4),
-                            .logFolder = logs.path()};
-    ASSERT_TRUE(RunOpen(state, logging, choice, LocalTimeNow(), token));
-
-    std::ifstream in(reference);
-    for (std::string line; std::getline(in, line);) {
-      std::vector<std::string> f;
-      std::istringstream split(line);
-      for (std::string field; std::getline(split, field, '\t');) f.push_back(field);
+    OpenedDatabase opened;
+    ASSERT_TRUE(opened.Open(DumpedDataFile(data, reference), logs.path()));
+    for (const std::vector<std::string>& f : DumpLines(reference)) {
       if (f.size() < 4 || f[0] != "MODULE") continue;
       // The 2000 layout names objects without their owner.
-      const std::string object = settings.isSql2000 ? f[1].substr(f[1].find('.') + 1) : f[1];
-      EXPECT_EQ(ObjectDefinition(state, logging, object),
+      const std::string object = opened.settings.isSql2000 ? f[1].substr(f[1].find('.') + 1) : f[1];
+      EXPECT_EQ(ObjectDefinition(opened.state, opened.logging, object),
                 std::optional<std::string>(testing::UnescapeReferenceField(f[3])))
           << object;
       ++modules;

@@ -2,15 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
 #include "catalog/system_catalog.h"
 #include "recovery/definition_lookup.h"
 #include "recovery/run_commands.h"
 #include "support/catalog_image.h"
 #include "support/catalog_rows.h"
+#include "support/opened_database.h"
 #include "support/recording_sink.h"
 #include "support/recording_view.h"
 #include "support/reference_dump.h"
@@ -69,27 +66,15 @@ TEST(Definitions, ScanReadsEveryModuleTextOfTheRealFiles) {
        {"/reference/scripted/pubs-sql2000.mdf.tsv", "/reference/scripted/northwind-sql2000.mdf.tsv",
         "/reference/pubs-sql2008-itsligo.mdf.tsv", "/reference/aspnetdb-sql2008-webshopinholland.mdf.tsv"}) {
     SCOPED_TRACE(reference);
-    const std::string name = std::filesystem::path(reference).filename().string();
-    RecoverySettings settings;
-    RecordingSink sink;
-    RecordingView view;
-    RecoveryState state(settings, view);
-    ActivityLog log;
-    LoggingSink logging(sink, log);
-    JobToken token(settings);
-    const OpenChoice choice{.dataFilePath = data + "/" + name.substr(0, name.find(".mdf") + 4),
-                            .logFolder = logs.path()};
-    ASSERT_TRUE(RunOpen(state, logging, choice, LocalTimeNow(), token));
+    OpenedDatabase opened;
+    ASSERT_TRUE(opened.Open(DumpedDataFile(data, reference), logs.path()));
+    const RecoveryState& state = opened.state;
     EXPECT_TRUE(state.catalog()->columnDescriptors.empty());
 
-    std::ifstream in(data + reference);
     size_t modules = 0;
-    for (std::string line; std::getline(in, line);) {
-      std::vector<std::string> f;
-      std::istringstream split(line);
-      for (std::string field; std::getline(split, field, '\t');) f.push_back(field);
+    for (const std::vector<std::string>& f : DumpLines(data + reference)) {
       if (f.size() < 4 || f[0] != "MODULE") continue;
-      std::string object = settings.isSql2000 ? f[1].substr(f[1].find('.') + 1) : f[1];
+      std::string object = opened.settings.isSql2000 ? f[1].substr(f[1].find('.') + 1) : f[1];
       int32_t id = 0;
       for (const ObjectRow& row : state.catalog()->objects)
         if (row.name == object) id = row.objectId;
