@@ -12,6 +12,15 @@
 
 namespace ravelin {
 
+// A user table ("U ") or a system table ("S ").
+inline bool IsTableTypeCode(const std::string& typeCode) { return typeCode == "U " || typeCode == "S "; }
+
+// The keys and constraints a table's tree item lists: primary key, unique
+// key, foreign key, check and default.
+inline bool IsKeyOrConstraintTypeCode(const std::string& typeCode) {
+  return typeCode == "PK" || typeCode == "UQ" || typeCode == "F " || typeCode == "C " || typeCode == "D ";
+}
+
 // An object whose parent is the object last prepared (a key, a constraint,
 // a default or a trigger of a table).
 struct KeyConstraint {

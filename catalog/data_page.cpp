@@ -85,6 +85,15 @@ bool HoldsNoRows(uint32_t pageType) {
 // A name for a row that has none: `prefix` and the loader's counter.
 std::string RepairName(const char* prefix, uint64_t& repairCounter) { return prefix + std::to_string(repairCounter++); }
 
+// The row's name, its first variable column. A name that cannot be read is
+// repaired with `missingPrefix`, an empty one with "RepairColumn".
+std::string RowName(const CRecord& record, const char* missingPrefix, uint64_t& repairCounter) {
+  auto name = VarText(record, 0);
+  std::string text = name ? std::move(*name) : RepairName(missingPrefix, repairCounter);
+  if (text.empty()) text = RepairName("RepairColumn", repairCounter);
+  return text;
+}
+
 }  // namespace
 
 // The buffer holds the column's last identity value, its seed and its
@@ -93,17 +102,13 @@ std::string IdentityText(ByteSpan buffer) {
   const size_t length = buffer.size();
   int64_t seed = 1;
   int64_t increment = 1;
-  if (length >= 24) {
-    // 25 bytes is the bigint layout; a bigint whose last value is still 0
-    // would otherwise be taken for the int layout.
-    const bool bigint = length == 25 || (LoadLE<uint32_t>(buffer, 0) != 0 && LoadLE<uint32_t>(buffer, 4) == 0);
-    if (bigint) {
-      seed = LoadLE<int64_t>(buffer, 8);
-      increment = LoadLE<int64_t>(buffer, 16);
-    } else {
-      seed = LoadLE<int32_t>(buffer, 4);
-      increment = LoadLE<int32_t>(buffer, 8);
-    }
+  // 25 bytes is the bigint layout; a bigint whose last value is still 0
+  // would otherwise be taken for the int layout.
+  const bool bigint =
+      length >= 24 && (length == 25 || (LoadLE<uint32_t>(buffer, 0) != 0 && LoadLE<uint32_t>(buffer, 4) == 0));
+  if (bigint) {
+    seed = LoadLE<int64_t>(buffer, 8);
+    increment = LoadLE<int64_t>(buffer, 16);
   } else if (length >= 12) {
     seed = LoadLE<int32_t>(buffer, 4);
     increment = LoadLE<int32_t>(buffer, 8);
@@ -176,9 +181,7 @@ void CDataPage::ReadObjectRows(std::vector<ObjectRow>& rows, const std::vector<C
     Field(*fixed, 19, row.parentClass);
     Field(*fixed, 20, row.intProp);
 
-    auto name = VarText(record, 0);
-    row.name = name ? std::move(*name) : RepairName("Repairname", repairCounter);
-    if (row.name.empty()) row.name = RepairName("RepairColumn", repairCounter);
+    row.name = RowName(record, "Repairname", repairCounter);
     for (const ClassObjectRow& schema : classObjects) {
       if (schema.id == row.schemaId && schema.status == 0) {
         row.name = schema.name + "." + row.name;
@@ -245,7 +248,7 @@ void CDataPage::ReadLegacyIndexKeys(std::vector<LegacyIndexKey>& keys) {
   ForEachRecord({.skipIndexRecords = true}, [&](const CRecord& record) {
     auto fixed = FixedPart(record, 26);
     auto name = VarText(record, 1);
-    if (!fixed || !name || name->empty() || record.varValues.empty() || !record.varValues[0].data) return;
+    if (!fixed || !name || name->empty() || !record.varValues[0].data) return;
     LegacyIndexKey key;
     Field(*fixed, 0, key.objectId);
     Field(*fixed, 14, key.indexId);
@@ -291,9 +294,7 @@ void CDataPage::ReadLegacyColumnRows(std::vector<LegacyColumnRow>& rows, uint64_
         Field(*fixed, 34, row.collationId);
         Field(*fixed, 42, row.status);
       }
-      auto name = VarText(record, 0);
-      row.name = name ? std::move(*name) : RepairName("RepairColumn", repairCounter);
-      if (row.name.empty()) row.name = RepairName("RepairColumn", repairCounter);
+      row.name = RowName(record, "RepairColumn", repairCounter);
     }
     rows.push_back(std::move(row));
   });
@@ -318,13 +319,11 @@ void CDataPage::ReadColumnRows(std::vector<ColumnRow>& rows, uint64_t& repairCou
       Field(*fixed, 33, row.defaultObjectId);
       Field(*fixed, 37, row.checkObjectId);
 
-      auto name = VarText(record, 0);
-      row.name = name ? std::move(*name) : RepairName("RepairColumn", repairCounter);
+      row.name = RowName(record, "RepairColumn", repairCounter);
       if (row.status == 5 && record.varValues.size() >= 2) {
         const auto& identity = record.varValues[1].data;
         row.identityText = IdentityText(identity ? ByteSpan(*identity) : ByteSpan());
       }
-      if (row.name.empty()) row.name = RepairName("RepairColumn", repairCounter);
     }
     rows.push_back(std::move(row));
   });

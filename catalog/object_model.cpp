@@ -9,8 +9,6 @@
 namespace ravelin {
 namespace {
 
-bool IsTableTypeCode(const std::string& typeCode) { return typeCode == "U " || typeCode == "S "; }
-
 // Objects shown by their definition rather than their rows. "UQ" is not
 // among them: a unique constraint is prepared like a table.
 bool IsNonTableTypeCode(const std::string& typeCode) {

@@ -112,14 +112,14 @@ void SystemCatalog::LoadLegacyTables() {
     page.ReadLegacyIndexKeys(legacyIndexKeys);
   });
 
-  std::map<int32_t, std::vector<size_t>> tablesById;
+  std::map<int32_t, size_t> tablesById;
   for (const auto& [objectId, root] : legacyIndexRoots) {
-    if (objectId <= 100 || root.indexId != 1) continue;
+    if (objectId <= 100) continue;
     LegacyTable table;
     table.objectId = objectId;
     const std::vector<uint32_t> named = ObjectsWithId(objectId);
     if (!named.empty()) table.name = objects[named.front()].name;
-    tablesById[objectId].push_back(legacyTables.size());
+    tablesById[objectId] = legacyTables.size();
     legacyTables.push_back(std::move(table));
   }
 
@@ -131,7 +131,7 @@ void SystemCatalog::LoadLegacyTables() {
       const LegacyColumnRow& row = legacyColumns[i];
       auto it = tablesById.find(row.objectId);
       if (it == tablesById.end()) continue;
-      for (size_t t : it->second) legacyTables[t].columns.push_back({row.name, {}, row.columnOrder, row.typeStatus});
+      legacyTables[it->second].columns.push_back({row.name, {}, row.columnOrder, row.typeStatus});
     }
   });
   l.repairCounter = 0;

@@ -6,12 +6,11 @@
 #include <unordered_set>
 
 #include "catalog/system_catalog.h"
+#include "storage/database_file.h"
 #include "storage/page_header.h"
 
 namespace ravelin {
 namespace {
-
-bool IsSystemObjectKey(uint32_t key) { return key <= 100 || key == 2187; }
 
 // The index id part of an allocation unit id (bits 48 to 63), which SQL
 // Server writes into the header index id of the unit's pages.
@@ -97,7 +96,7 @@ bool SystemCatalog::UnitHoldsPage(int64_t unitId, uint32_t key, const PageMapEnt
   // id in their page headers as a system table does; the page maps file
   // both under that id. The system table's pages are the ones filed as
   // system pages.
-  if (!IsSystemObjectKey(key)) return true;
+  if (!IsSystemObjectId(key)) return true;
   const bool systemPage = SystemPagesUnder(key).count(entry.ToPageRef()) != 0;
   return IndexPart(unitId) < 256 ? systemPage : !systemPage;
 }
@@ -348,18 +347,14 @@ std::vector<ColumnDescriptor> SystemCatalog::PrepareTable(const std::string& tab
     tableAllocUnits.clear();
     seenPages.clear();
     CollectLegacyPages(objectId);
-  } else {
-    CollectObjectPages(objectId);
-  }
-
-  SelectTableColumns(objectId);
-  if (sql2000) {
     tableRowsetColumns.clear();
     tableHobtColumns.clear();
     tableRowsetColumnMap.clear();
   } else {
+    CollectObjectPages(objectId);
     SelectRowsetColumns(currentRowset.rowsetId);
   }
+  SelectTableColumns(objectId);
   const std::vector<IndexColumnRow> keyColumns = SelectIndexColumns(objectId);
 
   std::vector<ColumnDescriptor> descriptors;

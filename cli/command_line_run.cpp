@@ -11,11 +11,6 @@
 namespace ravelin {
 namespace {
 
-bool IsDirectory(const std::string& path) {
-  std::error_code ec;
-  return std::filesystem::is_directory(path, ec);
-}
-
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
   return text;
@@ -121,11 +116,9 @@ int CommandLineRun::Scan() {
     refusal = StartOpenRun(runner_, state_, sink_, choice, done);
   } else {
     const std::string logFolder = o.logDir.empty() ? ExecutableFolder() : o.logDir;
-    if (!IsDirectory(logFolder)) {
-      refusal = "Please select valid Log file path to continue the recovery process.";
-    } else {
+    refusal = CheckLogFolder(logFolder);
+    if (refusal.empty())
       refusal = StartSnapshotLoad(runner_, state_, sink_, o.snapshot, NormalizeLogFolder(logFolder), done);
-    }
   }
   if (!refusal.empty()) {
     std::fprintf(stderr, "%s\n", refusal.c_str());

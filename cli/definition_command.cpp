@@ -24,14 +24,12 @@ struct DefinitionOptions {
   bool quiet = false;
 };
 
-bool IsTableType(const std::string& typeCode) { return typeCode == "U " || typeCode == "S "; }
-
 // The name the catalog knows the object `name` by. The 2000 layout names
 // objects without their owner: "dbo.CustOrderHist" then finds
 // "CustOrderHist" when no object has the full name.
 std::string CatalogName(const SystemCatalog& catalog, const std::string& name) {
   for (const ObjectRow& row : catalog.objects)
-    if (row.name == name && !IsTableType(row.typeCode)) return name;
+    if (row.name == name && !IsTableTypeCode(row.typeCode)) return name;
   const size_t dot = name.find('.');
   if (!catalog.IsSql2000() || dot == std::string::npos) return name;
   return name.substr(dot + 1);

@@ -9,6 +9,7 @@
 #include "cli/json_writer.h"
 #include "cli/terminal_sink.h"
 #include "recovery/recovery_settings.h"
+#include "recovery/scan_driver.h"
 #include "storage/database_file.h"
 
 namespace ravelin {
@@ -37,7 +38,7 @@ int RunInfo(const InfoOptions& options) {
   db.LoadDatabaseName();
   const std::vector<FileEntry> files = ReadFileTable(db);
   const std::string versionText = db.bootPageRead ? settings.versionText : "Unknown SQL Version";
-  const std::string collationName = settings.collationName.empty() ? "Unknown Collation" : settings.collationName;
+  const std::string collationName = settings.collationName.empty() ? kTextUnknownCollation : settings.collationName;
   const uint64_t systemPages = CountEntries(db.systemPageMap);
   const uint64_t dataPages = CountEntries(db.dataPageMap);
   const uint64_t iamPages = CountEntries(db.iamPageMap);

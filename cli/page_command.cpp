@@ -33,16 +33,6 @@ const char* RecordTypeName(int type) {
   return kNames[type & 7];
 }
 
-std::string Hex(ByteSpan bytes) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  for (uint8_t b : bytes) {
-    out.push_back(kDigits[b >> 4]);
-    out.push_back(kDigits[b & 15]);
-  }
-  return out;
-}
-
 // A short readable form of a column's bytes: the text when they look like
 // UTF-16 text (names in the catalog are), hex otherwise.
 std::string Preview(const ColumnValue& value) {
@@ -52,7 +42,7 @@ std::string Preview(const ColumnValue& value) {
   for (size_t i = 0; utf16 && i + 1 < b.size(); i += 2) utf16 = b[i + 1] == 0 && b[i] >= 0x20 && b[i] < 0x7F;
   if (utf16) return Utf16ToUtf8(b);
   constexpr size_t kMaxHex = 32;
-  std::string hex = "0x" + Hex(ByteSpan(b).first(std::min(b.size(), kMaxHex)));
+  std::string hex = "0x" + HexDigits(ByteSpan(b).first(std::min(b.size(), kMaxHex)));
   if (b.size() > kMaxHex) hex += "...";
   return hex;
 }
@@ -128,7 +118,7 @@ void WriteJson(const CPage_Header& h, const PrimaryRecordPage& page, const PageO
       j.Key("error").Bool(r.hasError).Key("fixedLength").Int(r.fixedLength).Key("columnCount").Int(r.columnCount);
       j.Key("nullBitmap");
       if (r.nullBitmap)
-        j.String(Hex(*r.nullBitmap));
+        j.String(HexDigits(*r.nullBitmap));
       else
         j.Null();
       j.Key("recordLength").Int(r.recordLength);
@@ -183,7 +173,7 @@ void WriteText(const CPage_Header& h, const PrimaryRecordPage& page, const PageO
       continue;
     }
     std::printf("\n    fixedLength %d  columnCount %d  recordLength %d", r.fixedLength, r.columnCount, r.recordLength);
-    if (r.nullBitmap) std::printf("  nullBitmap %s", Hex(*r.nullBitmap).c_str());
+    if (r.nullBitmap) std::printf("  nullBitmap %s", HexDigits(*r.nullBitmap).c_str());
     if (!r.varColumnEnds.empty()) {
       std::printf("\n    variable column ends");
       for (size_t k = 0; k < r.varColumnEnds.size(); ++k)
@@ -205,7 +195,6 @@ int RunPage(const PageOptions& o) {
   CDatabaseFile db(o.file, sink, settings);
   sink.Finish();
   if (!db.isOpen) return 1;
-  db.LoadDatabaseName();
   // Secondary files are mapped so that their pages, and forwarding stubs
   // that point into them, can be read.
   ReadFileTable(db);

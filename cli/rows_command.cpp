@@ -107,18 +107,16 @@ class RowWriter {
   size_t rows_ = 0;
 };
 
-bool IsTableObject(const ObjectRow& row) { return row.typeCode == "U " || row.typeCode == "S "; }
-
 // The table named `name`. The 2000 layout names tables without their
 // owner; "dbo.Orders" then finds "Orders" when no table has the full name.
 const ObjectRow* FindTable(const SystemCatalog& catalog, const std::string& name) {
   for (const ObjectRow& row : catalog.objects)
-    if (row.name == name && IsTableObject(row)) return &row;
+    if (row.name == name && IsTableTypeCode(row.typeCode)) return &row;
   const size_t dot = name.find('.');
   if (!catalog.IsSql2000() || dot == std::string::npos) return nullptr;
   const std::string bare = name.substr(dot + 1);
   for (const ObjectRow& row : catalog.objects)
-    if (row.name == bare && IsTableObject(row)) return &row;
+    if (row.name == bare && IsTableTypeCode(row.typeCode)) return &row;
   return nullptr;
 }
 
@@ -148,7 +146,6 @@ int RunRows(const RowsOptions& o) {
     sink.Finish();
     return 1;
   }
-  db.LoadDatabaseName();
   SystemCatalog& catalog = *db.GetCatalog(false);
   const ObjectRow* table = FindTable(catalog, o.table);
   if (!table) {

@@ -3,7 +3,6 @@
 // constraints and data pages.
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -13,14 +12,13 @@
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "cli/terminal_sink.h"
+#include "recovery/object_tree.h"
 #include "recovery/recovery_settings.h"
+#include "recovery/scan_driver.h"
 #include "storage/database_file.h"
 
 namespace ravelin {
 namespace {
-
-constexpr char kTextNoObjects[] =
-    "Either it is not valid mdf file or highly corrupted, select another file to recover.";
 
 struct SchemaOptions {
   std::string file;
@@ -49,12 +47,6 @@ const std::vector<Category>& Categories() {
   return kCategories;
 }
 
-bool LessIgnoringCase(const std::string& a, const std::string& b) {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
-  });
-}
-
 // The objects of one category in the tree's order: each is inserted as the
 // first child, so the catalog order is reversed, then some are sorted.
 std::vector<const ObjectRow*> ObjectsIn(const Category& category, const std::vector<ObjectRow>& objects) {
@@ -66,12 +58,8 @@ std::vector<const ObjectRow*> ObjectsIn(const Category& category, const std::vec
   }
   if (category.sorted)
     std::stable_sort(placed.begin(), placed.end(),
-                     [](const ObjectRow* a, const ObjectRow* b) { return LessIgnoringCase(a->name, b->name); });
+                     [](const ObjectRow* a, const ObjectRow* b) { return TreeLabelLess(a->name, b->name); });
   return placed;
-}
-
-bool IsListedConstraint(const std::string& typeCode) {
-  return typeCode == "PK" || typeCode == "UQ" || typeCode == "F " || typeCode == "C " || typeCode == "D ";
 }
 
 struct TableSchema {
@@ -95,7 +83,7 @@ TableSchema DescribeTable(SystemCatalog& catalog, const ObjectRow& object) {
     table.columns.push_back(std::move(d));
   }
   for (const KeyConstraint& key : catalog.keyConstraints)
-    if (IsListedConstraint(key.typeCode)) table.constraints.push_back(key);
+    if (IsKeyOrConstraintTypeCode(key.typeCode)) table.constraints.push_back(key);
   return table;
 }
 
@@ -186,7 +174,7 @@ int RunSchema(const SchemaOptions& options) {
   SystemCatalog& catalog = *db.GetCatalog(false);
   sink.Finish();
   if (catalog.objects.empty()) {
-    std::fprintf(stderr, "%s\n", kTextNoObjects);
+    std::fprintf(stderr, "%s\n", kTextNoObjectEntry);
     return 1;
   }
 

@@ -66,8 +66,6 @@ void TerminalSink::SetStatusText(const std::string& text) {
 
 void TerminalSink::ReportError(const std::string& text) {
   std::lock_guard lock(mutex_);
-  hadError_ = true;
-  lastError_ = text;
   ClearBar();
   std::fprintf(stderr, "%s\n", text.c_str());
   std::fflush(stderr);

@@ -25,8 +25,6 @@ class TerminalSink : public ProgressSink {
   void ReportError(const std::string& text) override;
   void AppendLogLine(const std::string& text) override;
 
-  bool hadError() const { return hadError_; }
-  const std::string& lastError() const { return lastError_; }
   // Clears the progress bar line, if one is shown.
   void Finish();
 
@@ -43,8 +41,6 @@ class TerminalSink : public ProgressSink {
   int lastPercent_ = -1;
   bool barShown_ = false;
   std::string status_;
-  bool hadError_ = false;
-  std::string lastError_;
 };
 
 }  // namespace ravelin

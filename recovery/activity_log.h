@@ -79,7 +79,6 @@ class LoggingSink : public ProgressSink {
   void AppendLogLine(const std::string& text) override;
 
   ActivityLog& log() const { return log_; }
-  ProgressSink& inner() const { return inner_; }
 
  private:
   ProgressSink& inner_;

@@ -95,7 +95,11 @@ std::string CheckOpenChoice(const OpenChoice& choice) {
   std::error_code ec;
   if (upper.find(".MDF") == std::string::npos || !std::filesystem::exists(choice.dataFilePath, ec))
     return "Please select valid SQL file path to continue the recovery process.";
-  if (!IsDirectory(choice.logFolder)) return "Please select valid Log file path to continue the recovery process.";
+  return CheckLogFolder(choice.logFolder);
+}
+
+std::string CheckLogFolder(const std::string& folder) {
+  if (!IsDirectory(folder)) return "Please select valid Log file path to continue the recovery process.";
   return {};
 }
 

@@ -103,6 +103,10 @@ std::string ValidateAndApplyOpenChoice(const OpenChoice& choice, RecoverySetting
 // The two halves of the above, for callers that check at once but store
 // later (a run may only touch the settings once the previous one ended).
 std::string CheckOpenChoice(const OpenChoice& choice);
+
+// The log folder check of the dialog alone: the refusal text when `folder`
+// is not a directory, else empty.
+std::string CheckLogFolder(const std::string& folder);
 void ApplyOpenChoice(const OpenChoice& choice, RecoverySettings& settings);
 
 // A log folder with a final '/' added when it lacks one.

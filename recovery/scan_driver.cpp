@@ -96,8 +96,6 @@ bool ScanWorker(RecoveryState& state, ProgressSink& sink, JobToken& token) {
   settings.isSql2000 = false;
   ForgetDiscoveredValues(settings);
   state.Reset();
-  state.lookupDefinitions.clear();
-  state.lookupLoaded = false;
   state.objectNames.clear();
 
   // The snapshot names the file its maps belong to.

@@ -18,8 +18,6 @@ TreeItem CategoryFor(const TreeCategories& c, const std::string& typeCode) {
   return kNoTreeItem;
 }
 
-bool IsTableTypeCode(const std::string& typeCode) { return typeCode == "U " || typeCode == "S "; }
-
 }  // namespace
 
 void BuildSkeleton(RecoveryState& state, const std::string& rootLabel) {

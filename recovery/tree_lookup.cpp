@@ -8,10 +8,6 @@
 namespace ravelin {
 namespace {
 
-bool IsConstraintType(const std::string& typeCode) {
-  return typeCode == "PK" || typeCode == "UQ" || typeCode == "F " || typeCode == "C " || typeCode == "D ";
-}
-
 TreeItem ChildLabelled(const ObjectTree& tree, TreeItem parent, const std::string& label) {
   for (TreeItem child : tree.Children(parent))
     if (tree.Label(child) == label) return child;
@@ -46,7 +42,7 @@ TreeItem TableItemNamed(const RecoveryState& state, const std::string& name) {
 TreeItem FindKeyItem(RecoveryState& state, const std::string& label) {
   if (const SystemCatalog* catalog = state.catalog()) {
     for (const ObjectRow& object : catalog->objects) {
-      if (object.name != label || !IsConstraintType(object.typeCode)) continue;
+      if (object.name != label || !IsKeyOrConstraintTypeCode(object.typeCode)) continue;
       for (const ObjectRow& parent : catalog->objects) {
         if (parent.objectId != object.parentId || parent.name.empty()) continue;
         if (TreeItem table = TableItemNamed(state, parent.name))

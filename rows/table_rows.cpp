@@ -72,17 +72,15 @@ TablePageList ScanPages(const TableStorage& table) {
   return list;
 }
 
-// Page keys that user allocation units share with system tables: pages
-// filed under them are told apart by the catalog, not by their headers.
-bool IsSharedPageKey(uint32_t key) { return key <= 100 || key == 2187; }
-
 TablePageList Walked(std::vector<PageRef> pages, PageSource source, const TableStorage& table) {
   TablePageList list;
   list.source = source;
   list.owners.insert(static_cast<uint32_t>(table.objectId));
   const uint32_t key = AllocUnitPageKey(table.allocUnitId);
   if (table.allocUnitId != 0) list.owners.insert(key);
-  if (table.allocUnitId != 0 && IsSharedPageKey(key)) {
+  // Page keys that user allocation units share with system tables: pages
+  // filed under them are told apart by the catalog, not by their headers.
+  if (table.allocUnitId != 0 && IsSystemObjectId(key)) {
     // Only the pages the catalog gave the table, in the order walked.
     const std::set<PageRef> own(table.tablePages.begin(), table.tablePages.end());
     std::erase_if(pages, [&own](const PageRef& ref) { return own.count(ref) == 0; });

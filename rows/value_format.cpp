@@ -360,14 +360,7 @@ std::string FormatGuid(ByteSpan bytes) {
 }
 
 std::string FormatHex(ByteSpan bytes, bool withPrefix) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out = withPrefix ? "0x" : "";
-  out.reserve(out.size() + 2 * bytes.size());
-  for (uint8_t byte : bytes) {
-    out += kHex[byte >> 4];
-    out += kHex[byte & 0x0F];
-  }
-  return out;
+  return withPrefix ? "0x" + HexDigits(bytes) : HexDigits(bytes);
 }
 
 std::string FormatInteger(ByteSpan bytes, int width) {

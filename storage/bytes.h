@@ -12,6 +12,7 @@
 #include <cstring>
 #include <optional>
 #include <span>
+#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -65,6 +66,18 @@ inline std::optional<Bytes> CopyBytes(ByteSpan data, size_t offset, size_t lengt
 inline void StoreLE16(uint8_t* p, uint16_t v) {
   p[0] = static_cast<uint8_t>(v);
   p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+// Two upper-case hexadecimal digits per byte, no prefix.
+inline std::string HexDigits(ByteSpan bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(2 * bytes.size());
+  for (uint8_t b : bytes) {
+    out += kDigits[b >> 4];
+    out += kDigits[b & 0x0F];
+  }
+  return out;
 }
 
 }  // namespace ravelin

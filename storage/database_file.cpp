@@ -12,9 +12,7 @@
 
 namespace ravelin {
 
-bool IsSystemObjectPage(uint32_t objectId, uint16_t indexId) {
-  return (objectId <= 100 || objectId == 2187) && indexId < 256;
-}
+bool IsSystemObjectPage(uint32_t objectId, uint16_t indexId) { return IsSystemObjectId(objectId) && indexId < 256; }
 
 uint64_t ProgressStep(uint64_t pageCount) {
   auto step = static_cast<uint64_t>(std::ceil(static_cast<double>(pageCount) / 100.0));
@@ -38,6 +36,17 @@ bool FindAlignedPage(const RandomAccessFile& file, uint64_t first, uint64_t page
     if (p % step == 0) sink.SetProgressPos(static_cast<int64_t>(p));
   }
   return false;
+}
+
+// Where page `ref` lies when the page at its position says it is page
+// `headerPageNo`: every page is taken to be displaced by the difference.
+PageRef DisplacedLocation(PageRef ref, int32_t headerPageNo) {
+  const int64_t h = static_cast<uint32_t>(headerPageNo);
+  const int64_t p = ref.pageNo;
+  if (h == p) return ref;
+  PageRef corrected = ref;
+  corrected.pageNo = static_cast<int32_t>(2 * p - h);
+  return corrected;
 }
 
 }  // namespace
@@ -78,7 +87,7 @@ CDatabaseFile::CDatabaseFile(std::string filePath, ProgressSink& sink, RecoveryS
   pageCount = (fileSize - remainder) / kPageSize;
   startOffset = remainder;
   extentCount = pageCount / kPagesPerExtent;
-  if (!CheckShiftedStart()) startOffset = 0;
+  CheckShiftedStart();
   if (!MapPages()) {
     isOpen = false;
     sink_.ReportError(kTextNotValidMdf);
@@ -141,7 +150,7 @@ bool CDatabaseFile::MapPrimaryPages() {
     // As for a scan, zeroed pages filed under object 0 do not make a database.
     const bool hasSystemTable = std::any_of(systemPageMap.begin(), systemPageMap.end(), [](const auto& object) {
       const uint32_t id = object.first;
-      return id != 0 && (id <= 100 || id == 2187) && !object.second.empty();
+      return id != 0 && IsSystemObjectId(id) && !object.second.empty();
     });
     if (!hasSystemTable) return false;
     sink_.SetStatusText(kTextSnapshotLoaded);
@@ -238,13 +247,7 @@ std::unique_ptr<CDataPage> CDatabaseFile::ReadTableDataPage(PageRef ref) {
 
 PageRef CDatabaseFile::TextPageLocation(PageRef ref) const {
   auto header = ReadPageHeader(ref);
-  if (!header) return ref;
-  const int64_t h = static_cast<uint32_t>(header->thisPage.pageNo);
-  const int64_t p = ref.pageNo;
-  if (h == p) return ref;
-  PageRef corrected = ref;
-  corrected.pageNo = static_cast<int32_t>(2 * p - h);
-  return corrected;
+  return header ? DisplacedLocation(ref, header->thisPage.pageNo) : ref;
 }
 
 void CDatabaseFile::LoadDatabaseName() {
@@ -274,16 +277,15 @@ void CDatabaseFile::LoadDatabaseName() {
 }
 
 std::unique_ptr<TextMixPage> CDatabaseFile::ReadTextPage(PageRef ref) {
-  std::optional<Bytes> bytes;
-  const PageRef located = TextPageLocation(ref);
+  std::optional<Bytes> bytes = ReadRawPage(ref);
+  if (!bytes) return nullptr;
+  const PageRef located = DisplacedLocation(ref, LoadLE<int32_t>(*bytes, 32));
   if (located != ref) {
     // Only a page that calls itself the requested one stands in for it: a
     // header damaged in place is no sign that the file is displaced.
-    bytes = ReadRawPage(located);
-    if (bytes && LoadLE<int32_t>(*bytes, 32) != ref.pageNo) bytes.reset();
+    auto moved = ReadRawPage(located);
+    if (moved && LoadLE<int32_t>(*moved, 32) == ref.pageNo) bytes = std::move(moved);
   }
-  if (!bytes) bytes = ReadRawPage(ref);
-  if (!bytes) return nullptr;
   return std::make_unique<TextMixPage>(std::move(*bytes), this);
 }
 

@@ -35,6 +35,10 @@ inline constexpr char kTextMappingDone[] = "Mapping of Database Objects has been
 inline constexpr char kTextLoadingSnapshot[] = "Loading snapshot...please wait ......................";
 inline constexpr char kTextSnapshotLoaded[] = "Load snapshot finished..processing tables ......................";
 
+// The object ids of system tables (and the page keys of their allocation
+// units): 100 and below, and 2187.
+inline bool IsSystemObjectId(uint32_t objectId) { return objectId <= 100 || objectId == 2187; }
+
 // A page whose header names one of these objects belongs to a system table,
 // provided its header index id is below 256: pages of user allocation units
 // carry index id 256 and object ids that can collide with these.

@@ -37,17 +37,6 @@ constexpr uint8_t kTypeVarbinary = 165;
 constexpr uint8_t kTypeBinary = 173;
 constexpr size_t kVariantPrefixSize = 8;
 
-std::string HexDigits(ByteSpan bytes) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(bytes.size() * 2);
-  for (uint8_t b : bytes) {
-    out.push_back(kDigits[b >> 4]);
-    out.push_back(kDigits[b & 15]);
-  }
-  return out;
-}
-
 std::string EightBitText(ByteSpan bytes, int codePage) { return CodePageToUtf8(UpToNul(bytes), codePage); }
 
 // A link of 12 bytes at `offset`: size, page number, file id, slot.
@@ -55,8 +44,7 @@ std::optional<LobLink> ReadLink(ByteSpan bytes, size_t offset) {
   if (offset > bytes.size() || bytes.size() - offset < kLinkSize) return std::nullopt;
   LobLink link;
   link.size = LoadLE<int32_t>(bytes, offset);
-  link.page.pageNo = LoadLE<int32_t>(bytes, offset + 4);
-  link.page.fileId = LoadLE<int16_t>(bytes, offset + 8);
+  link.page = ReadDiskPageRef(bytes, offset + 4);
   link.slot = LoadLE<uint16_t>(bytes, offset + 10);
   return link;
 }
@@ -228,8 +216,7 @@ Internal::Internal(ByteSpan structure, CDatabaseFile* databaseFile) : LobStructu
     if (at + kInternalEntrySize > structure.size()) break;
     LobLink link;
     link.size = LoadLE<int32_t>(structure, at);
-    link.page.pageNo = LoadLE<int32_t>(structure, at + 8);
-    link.page.fileId = LoadLE<int16_t>(structure, at + 12);
+    link.page = ReadDiskPageRef(structure, at + 8);
     link.slot = LoadLE<int16_t>(structure, at + 14);
     entries.push_back(link);
   }
@@ -285,8 +272,7 @@ std::string ReadTextPointerValue(ByteSpan textPointer, CDatabaseFile& file, cons
                                  LobReadOutcome* outcome) {
   if (textPointer.size() < kTextPointerSize) return {};
   LobLink link;
-  link.page.pageNo = LoadLE<int32_t>(textPointer, 8);
-  link.page.fileId = LoadLE<int16_t>(textPointer, 12);
+  link.page = ReadDiskPageRef(textPointer, 8);
   link.slot = LoadLE<uint16_t>(textPointer, 14);
   LobAssembler assembler(file, options);
   if (!assembler.AddLink(link, 0)) {

@@ -121,7 +121,6 @@ void PrimaryRecordPage::HuntDeletedRecords() {
   };
 
   candidateOffsets = slotOffsets;
-  const std::vector<uint16_t> listed = slotOffsets;
   int pos = kPageHeaderSize;
   int lastMatch = 0;
   // Moves forward one byte at a time to the next record start; false when
@@ -141,7 +140,7 @@ void PrimaryRecordPage::HuntDeletedRecords() {
   while (pos < kSlotArrayEnd && !s.stopRequested.load()) {
     const int length = MeasureRecordLength(page.subspan(static_cast<size_t>(pos)), s.showDeleted);
     if (length > 0) {
-      if (std::find(listed.begin(), listed.end(), pos) == listed.end())
+      if (std::find(slotOffsets.begin(), slotOffsets.end(), pos) == slotOffsets.end())
         candidateOffsets.push_back(static_cast<uint16_t>(pos));
       const int next = pos + length;
       if (next >= kPageSize || isRecordStart(next)) {
@@ -157,7 +156,7 @@ void PrimaryRecordPage::HuntDeletedRecords() {
   if (candidateOffsets.size() >= static_cast<size_t>(std::max<int>(header->slotCount, 0)) &&
       candidateOffsets.size() < static_cast<size_t>(kMaxSlots)) {
     header->slotCount = static_cast<int16_t>(candidateOffsets.size());
-    slotOffsets = candidateOffsets;
+    slotOffsets = std::move(candidateOffsets);
   }
   candidateOffsets.clear();
 }

@@ -141,9 +141,7 @@ void CPrimaryRecord::Parse(ByteSpan bytes, bool followForwarding) {
 
 bool CPrimaryRecord::FollowForwardingStub(ByteSpan stub, Bytes& forwarded) {
   if (!page || !page->file) return false;
-  PageRef target;
-  target.pageNo = LoadLE<int32_t>(stub, 1);
-  target.fileId = LoadLE<int16_t>(stub, 5);
+  const PageRef target = ReadDiskPageRef(stub, 1);
   const int16_t slot = LoadLE<int16_t>(stub, 7, -1);
   if (slot < 0) return false;
   auto buffer = page->file->ReadRawPage(target);
