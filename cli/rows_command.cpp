@@ -38,7 +38,9 @@ class RowWriter {
       out_ = "[";
       return;
     }
-    WriteLine(header);
+    std::vector<const std::string*> fields;
+    for (const std::string& name : header) fields.push_back(&name);
+    WriteLine(fields);
   }
   ~RowWriter() { Flush(); }
 
@@ -57,10 +59,7 @@ class RowWriter {
       out_ += rows_++ == 0 ? "\n" : ",\n";
       out_ += json.str();
     } else {
-      std::vector<std::string> fields;
-      fields.reserve(values.size());
-      for (const std::string* value : values) fields.push_back(*value);
-      WriteLine(fields);
+      WriteLine(values);
     }
     if (out_.size() > (1u << 16)) Flush();
   }
@@ -71,14 +70,14 @@ class RowWriter {
   }
 
  private:
-  void WriteLine(const std::vector<std::string>& fields) {
+  void WriteLine(const std::vector<const std::string*>& fields) {
     const bool csv = format_ == "csv";
     for (size_t i = 0; i < fields.size(); ++i) {
       if (i > 0) out_ += csv ? ',' : '\t';
       if (csv)
-        AppendCsv(fields[i]);
+        AppendCsv(*fields[i]);
       else
-        AppendTsvField(out_, fields[i]);
+        AppendTsvField(out_, *fields[i]);
     }
     out_ += csv ? "\r\n" : "\n";
   }

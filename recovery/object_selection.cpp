@@ -26,10 +26,6 @@ void ShowText(RecoveryView& view, const std::string& text) {
   view.SetDefinitionText(text);
 }
 
-std::string TableTypeCode(const RecoveryState& state, TreeItem category) {
-  return category == state.categories.systemTables ? "S " : "U ";
-}
-
 // The script of the key `item` under its "PrimaryKey" or "Unique" node
 // `keyNode`. The 2000 layout finds the key's table by the id the item
 // carries; later layouts carry none, so the table is the one the node
@@ -95,9 +91,7 @@ std::string SelectionStartText(const std::string& label) {
 }
 
 std::string SelectionRecordsLabel(int32_t pageNumber, int32_t rows) {
-  char text[96];
-  std::snprintf(text, sizeof text, "%s%d - [%d](%d-%d) Records", kTextPage, pageNumber, rows, rows > 0 ? 1 : 0, rows);
-  return text;
+  return PagerLabel(pageNumber, rows, rows > 0 ? 1 : 0, rows);
 }
 
 void SetUpRecordColumns(RecoveryState& state) {
@@ -162,8 +156,7 @@ void SelectionWorker(RecoveryState& state, ProgressSink& sink) {
     return;
   }
 
-  const TreeCategories& categories = state.categories;
-  if (parent != kNoTreeItem && (parent == categories.systemTables || parent == categories.userTables)) {
+  if (IsTableItem(state, item)) {
     const std::string typeCode = TableTypeCode(state, parent);
     const TreeItem first = tree.FirstChild(item);
     if (first != kNoTreeItem && tree.Label(first) == kLabelColumns)

@@ -121,4 +121,13 @@ void ExpandTable(RecoveryState& state, TreeItem tableItem, TreeItem columnsItem,
   state.view().TreeChanged();
 }
 
+bool IsTableItem(const RecoveryState& state, TreeItem item) {
+  const TreeItem parent = state.tree.Parent(item);
+  return parent != kNoTreeItem && (parent == state.categories.userTables || parent == state.categories.systemTables);
+}
+
+std::string TableTypeCode(const RecoveryState& state, TreeItem category) {
+  return category == state.categories.systemTables ? "S " : "U ";
+}
+
 }  // namespace ravelin

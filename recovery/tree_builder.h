@@ -42,6 +42,14 @@ bool FillTree(RecoveryState& state, ProgressSink& sink);
 void ExpandTable(RecoveryState& state, TreeItem tableItem, TreeItem columnsItem, const std::string& tableName,
                  const std::string& typeCode);
 
+// Whether `item` is a table item: a child of "User Tables" or "System
+// Tables".
+bool IsTableItem(const RecoveryState& state, TreeItem item);
+
+// The type code of the tables under `category`: "S " under "System
+// Tables", else "U ".
+std::string TableTypeCode(const RecoveryState& state, TreeItem category);
+
 // "name  typeText", then "[Primary Key]" or "[Unique]", then the foreign
 // key's "  (foreign key) references T( C)".
 std::string ColumnItemLabel(const ColumnDescriptor& column);

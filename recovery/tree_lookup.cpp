@@ -14,17 +14,11 @@ TreeItem ChildLabelled(const ObjectTree& tree, TreeItem parent, const std::strin
   return kNoTreeItem;
 }
 
-bool IsTableItem(const RecoveryState& state, TreeItem item) {
-  const TreeItem parent = state.tree.Parent(item);
-  return parent != kNoTreeItem && (parent == state.categories.userTables || parent == state.categories.systemTables);
-}
-
 // Adds the key and constraint nodes of a table item not shown yet.
 void EnsureExpanded(RecoveryState& state, TreeItem table) {
   const TreeItem first = state.tree.FirstChild(table);
   if (first == kNoTreeItem || state.tree.Label(first) != kLabelColumns) return;
-  const std::string typeCode = state.tree.Parent(table) == state.categories.systemTables ? "S " : "U ";
-  ExpandTable(state, table, first, state.tree.Label(table), typeCode);
+  ExpandTable(state, table, first, state.tree.Label(table), TableTypeCode(state, state.tree.Parent(table)));
 }
 
 TreeItem KeyItemOf(RecoveryState& state, TreeItem table, const std::string& label) {

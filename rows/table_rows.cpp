@@ -50,14 +50,22 @@ std::vector<PageRef> WalkDataPageChain(CDatabaseFile& file, PageRef start) {
   return pages;
 }
 
+// The data page at `ref` when its header names one of `owners` (any
+// object, when there are none); null otherwise.
+std::unique_ptr<CDataPage> ReadOwnedDataPage(CDatabaseFile& file, PageRef ref, const std::set<uint32_t>& owners) {
+  auto page = file.ReadTableDataPage(ref);
+  if (!page || !page->header || page->header->pageType != kPageTypeData) return nullptr;
+  if (!owners.empty() && owners.count(page->header->objectId) == 0) return nullptr;
+  return page;
+}
+
 // Whether any page of `list` that belongs to the table holds a record a
 // listing shows; reads pages only until the first such one.
 bool ListsAnyRow(CDatabaseFile& file, const TablePageList& list) {
   for (const PageRef& ref : list.pages) {
     if (StopRequested(file)) return false;
-    auto page = file.ReadTableDataPage(ref);
-    if (!page || !page->header || page->header->pageType != kPageTypeData || !list.Owns(page->header->objectId))
-      continue;
+    auto page = ReadOwnedDataPage(file, ref, list.owners);
+    if (!page) continue;
     for (const auto& record : page->records)
       if (record && record->IsListed()) return true;
   }
@@ -174,11 +182,8 @@ void TableRowReader::SetListingPages(const TablePageList& pages) {
 }
 
 std::vector<TableRow> TableRowReader::ReadPageRows(PageRef ref) {
-  if (ref.pageNo == 0) return {};
-  auto page = file_.ReadTableDataPage(ref);
-  if (!page || !page->header || page->header->pageType != kPageTypeData) return {};
-  if (!owners_.empty() && owners_.count(page->header->objectId) == 0) return {};
-  return ReadRecordRows(*page, ref);
+  auto page = ReadOwnedDataPage(file_, ref, owners_);
+  return page ? ReadRecordRows(*page, ref) : std::vector<TableRow>();
 }
 
 std::vector<TableRow> TableRowReader::ReadRecordRows(const PrimaryRecordPage& page, PageRef where) {

@@ -45,9 +45,6 @@ struct TablePageList {
   // another table's pages, whose rows must not be listed as this table's.
   std::set<uint32_t> owners;
 
-  // Whether a page whose header names `objectId` is the table's.
-  bool Owns(uint32_t objectId) const { return owners.empty() || owners.count(objectId) != 0; }
-
   size_t size() const { return pages.size(); }
   bool empty() const { return pages.empty(); }
 };
@@ -138,7 +135,6 @@ class TableRowReader {
   // The listing's column set; its definition texts hold the values of the
   // record decoded last.
   const RowColumnSet& columns() const { return columns_; }
-  ColumnReader reader() const { return reader_; }
 
  private:
   std::vector<TableRow> ReadRows(const PrimaryRecordPage& page, PageRef where, bool systemVariant);

@@ -116,15 +116,8 @@ bool HasDamagedSparseVector(const CRecord& record) {
 std::string ReadSparseValue(const CRecord& record, ValueLayout& layout, const ColumnDescriptor& d,
                             DecodeCounters& counters, const DecodeContext& context) {
   if (record.sparseValues) {
-    for (const ColumnValue& value : *record.sparseValues) {
-      if (value.columnId != d.columnId) continue;
-      if (layout.kind == kTypeImage) layout.kind = kTypeVarBinary;
-      counters.flags = FlagsFor(layout.kind);
-      const ByteSpan bytes = value.data ? ByteSpan(*value.data) : ByteSpan();
-      layout.bytesAvailable = static_cast<int64_t>(bytes.size());
-      layout.length = static_cast<int32_t>(bytes.size());
-      return RenderValue(layout, bytes, d, context);
-    }
+    for (const ColumnValue& value : *record.sparseValues)
+      if (value.columnId == d.columnId) return ReadVariableEntry(value, layout, d, counters, context);
   }
   return HasDamagedSparseVector(record) ? std::string() : std::string(kNullText);
 }

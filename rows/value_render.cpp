@@ -105,13 +105,8 @@ ValueLayout DescribeValue(const ColumnDescriptor& d, BitCursor& bits) {
       set(maxLength, maxLength, false);
       break;
     case kTypeBit:
-      if (bits.bitIndex >= 8) {
-        set(1, 1, false);
-        bits.newByte = true;
-      } else {
-        set(0, 1, false);
-        bits.newByte = false;
-      }
+      // A bit column takes a byte of its own only when it starts a new one.
+      set(bits.bitIndex >= 8 ? 1 : 0, 1, false);
       break;
     case kTypeDate:
       set(3, 3, false);

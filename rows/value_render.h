@@ -24,7 +24,6 @@ class CDatabaseFile;
 struct BitCursor {
   int bitIndex = 8;
   uint8_t currentByte = 0;
-  bool newByte = false;
   bool loaded = false;
   // Where in the fixed part the current byte was loaded from; -1 before.
   int64_t byteOffset = -1;
