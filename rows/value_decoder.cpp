@@ -37,11 +37,6 @@ LobReadOptions LobOptionsFor(const ColumnDescriptor& d, const RecordFlags& flags
   return options;
 }
 
-int ComplexType(ByteSpan bytes) {
-  const uint8_t first = LoadLE<uint8_t>(bytes, 0);
-  return first != 0 ? first : LoadLE<uint16_t>(bytes, 0);
-}
-
 // A complex variable entry: a text pointer or an in-row root, followed to
 // the value's bytes.
 std::string ReadComplexEntry(const ColumnValue& entry, const ColumnDescriptor& d, DecodeCounters& counters,
@@ -57,7 +52,7 @@ std::string ReadComplexEntry(const ColumnValue& entry, const ColumnDescriptor& d
   // byte.
   const bool textPointer = bytes.size() == kTextPointerSize;
   if (!textPointer) {
-    const int type = ComplexType(bytes);
+    const int type = ComplexKind(bytes);
     if (type != kInRowRoot && type != kLargeInRowRoot) {
       counters.valueMissing = true;
       return {};
@@ -106,7 +101,7 @@ std::string ReadVariableEntry(const ColumnValue& entry, ValueLayout& layout, con
 bool HasDamagedSparseVector(const CRecord& record) {
   if (record.sparseValues) return false;
   for (const ColumnValue& value : record.varValues)
-    if (value.complex && value.data && value.length != kTextPointerSize && ComplexType(*value.data) == kSparseVector)
+    if (value.complex && value.data && value.length != kTextPointerSize && ComplexKind(*value.data) == kSparseVector)
       return true;
   return false;
 }

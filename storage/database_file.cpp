@@ -51,6 +51,30 @@ PageRef DisplacedLocation(PageRef ref, int32_t headerPageNo) {
 
 }  // namespace
 
+void ScanPageHeaders(const RandomAccessFile& file, uint64_t startOffset, uint64_t pageCount, ProgressSink& sink,
+                     const std::atomic<bool>& stopRequested, const char* statusText,
+                     const std::function<void(const ScannedPage&)>& take) {
+  sink.SetProgressRange(0, Low32(pageCount));
+  sink.SetProgressPos(0);
+  if (statusText) sink.SetStatusText(statusText);
+  const uint64_t step = ProgressStep(pageCount);
+  Bytes buffer(kPageSize);
+  for (uint64_t p = 0; p < pageCount; ++p) {
+    if (stopRequested.load()) break;
+    file.ReadAt(startOffset + p * kPageSize, buffer.data(), kPageSize);
+    const ByteSpan page(buffer);
+    ScannedPage scanned;
+    scanned.index = static_cast<uint32_t>(p);
+    scanned.objectId = LoadLE<uint32_t>(page, 24);
+    scanned.fileId = LoadLE<uint16_t>(page, 36);
+    scanned.indexId = LoadLE<uint16_t>(page, 6);
+    scanned.pageType = page[1];
+    take(scanned);
+    if ((p + 1) % step == 0) sink.SetProgressPos(static_cast<int64_t>(p + 1));
+  }
+  sink.SetProgressPos(Low32(pageCount));
+}
+
 uint64_t CheckShiftedStartOf(const RandomAccessFile& file, uint64_t pageCount, uint64_t remainder, ProgressSink& sink,
                              const std::atomic<bool>& stopRequested) {
   const uint64_t first = pageCount > 8 ? 8 : pageCount / 4;
@@ -156,36 +180,22 @@ bool CDatabaseFile::MapPrimaryPages() {
     sink_.SetStatusText(kTextSnapshotLoaded);
     return true;
   }
-  sink_.SetProgressRange(0, Low32(pageCount));
-  sink_.SetProgressPos(0);
-  sink_.SetStatusText(kTextMapping);
-  const uint64_t step = ProgressStep(pageCount);
   uint64_t systemPages = 0;
-  Bytes buffer(kPageSize);
-  for (uint64_t p = 0; p < pageCount; ++p) {
-    if (settings_.stopRequested.load()) break;
-    file_.ReadAt(startOffset + p * kPageSize, buffer.data(), kPageSize);
-    ByteSpan page(buffer);
-    const auto objectId = LoadLE<uint32_t>(page, 24);
-    const auto fileId = LoadLE<uint16_t>(page, 36);
-    const auto indexId = LoadLE<uint16_t>(page, 6);
-    const uint32_t pageType = page[1];
-    const PageMapEntry entry{fileId, static_cast<uint32_t>(p), pageType};
-    if (IsSystemObjectPage(objectId, indexId)) {
-      systemPageMap[objectId].push_back(entry);
-      // Unused pages read as object 0; only a page of a real system table
-      // shows that the file is a database.
-      if (objectId != 0) ++systemPages;
-    }
-    if (objectId != 0) {
-      if (pageType == kPageTypeData)
-        dataPageMap[objectId].push_back(entry);
-      else if (pageType == kPageTypeIam)
-        iamPageMap[objectId].push_back(entry);
-    }
-    if ((p + 1) % step == 0) sink_.SetProgressPos(static_cast<int64_t>(p + 1));
-  }
-  sink_.SetProgressPos(Low32(pageCount));
+  ScanPageHeaders(file_, startOffset, pageCount, sink_, settings_.stopRequested, kTextMapping,
+                  [&](const ScannedPage& page) {
+                    const PageMapEntry entry{page.fileId, page.index, page.pageType};
+                    if (IsSystemObjectPage(page.objectId, page.indexId)) {
+                      systemPageMap[page.objectId].push_back(entry);
+                      // Unused pages read as object 0; only a page of a real
+                      // system table shows that the file is a database.
+                      if (page.objectId != 0) ++systemPages;
+                    }
+                    if (page.objectId == 0) return;
+                    if (page.pageType == kPageTypeData)
+                      dataPageMap[page.objectId].push_back(entry);
+                    else if (page.pageType == kPageTypeIam)
+                      iamPageMap[page.objectId].push_back(entry);
+                  });
   sink_.SetStatusText(kTextMappingDone);
   return systemPages > 0;
 }

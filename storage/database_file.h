@@ -5,7 +5,9 @@
 #ifndef RAVELIN_STORAGE_DATABASE_FILE_H_
 #define RAVELIN_STORAGE_DATABASE_FILE_H_
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -54,6 +56,23 @@ uint64_t ProgressStep(uint64_t pageCount);
 // chosen start offset. Reports status and progress through `sink`.
 uint64_t CheckShiftedStartOf(const RandomAccessFile& file, uint64_t pageCount, uint64_t remainder, ProgressSink& sink,
                              const std::atomic<bool>& stopRequested);
+
+// The header fields by which a mapping scan files a page.
+struct ScannedPage {
+  uint32_t index = 0;  // position in the file
+  uint32_t objectId = 0;
+  uint16_t fileId = 0;
+  uint16_t indexId = 0;
+  uint32_t pageType = 0;
+};
+
+// Reads the pages of `file` from `startOffset` one by one and hands each
+// page's filing fields to `take`, until `pageCount` pages or a stop. The
+// progress range is the page count, stepped about one hundred times;
+// `statusText`, when not null, is shown once the range is set.
+void ScanPageHeaders(const RandomAccessFile& file, uint64_t startOffset, uint64_t pageCount, ProgressSink& sink,
+                     const std::atomic<bool>& stopRequested, const char* statusText,
+                     const std::function<void(const ScannedPage&)>& take);
 
 class CDatabaseFile {
  public:

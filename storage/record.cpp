@@ -21,13 +21,6 @@ bool IsAcceptedType(int type, bool showDeleted) {
          (showDeleted && type == kRecordGhostData);
 }
 
-// The kind of a complex column: its first byte, or its first 16-bit word
-// when that byte is zero.
-int ComplexKind(ByteSpan column) {
-  uint8_t first = LoadLE<uint8_t>(column, 0);
-  return first != 0 ? first : LoadLE<uint16_t>(column, 0);
-}
-
 // Walks the variable column offsets from `position` the way the parser
 // does, without copying anything; returns the end position.
 int MeasureVarColumns(ByteSpan work, int position, int16_t columnCount, bool readCount) {
@@ -202,6 +195,11 @@ void CPrimaryRecord::ParseCompressed(ByteSpan work) {
   isCompressed = true;
   hasError = true;
   (void)work;
+}
+
+int ComplexKind(ByteSpan column) {
+  const uint8_t first = LoadLE<uint8_t>(column, 0);
+  return first != 0 ? first : LoadLE<uint16_t>(column, 0);
 }
 
 std::optional<std::vector<ColumnValue>> ParseSparseVector(ByteSpan column) {

@@ -132,6 +132,10 @@ int32_t MeasureRecordLength(ByteSpan bytes, bool showDeleted);
 // Parses a sparse column vector (a complex column of kind 5).
 std::optional<std::vector<ColumnValue>> ParseSparseVector(ByteSpan column);
 
+// The kind of a complex column (2 in-row root, 5 sparse vector, ...): its
+// first byte, or its first 16-bit word when that byte is zero.
+int ComplexKind(ByteSpan column);
+
 }  // namespace ravelin
 
 #endif  // RAVELIN_STORAGE_RECORD_H_

@@ -71,31 +71,17 @@ FileGeometry GeometryOf(const RandomAccessFile& file) {
 // header file id of the first data page whose id is above 1, or 0.
 int32_t ScanPages(CDatabaseFile& database, const RandomAccessFile& file, uint64_t startOffset, uint64_t pageCount,
                   int32_t listedId) {
-  ProgressSink& sink = database.sink();
-  const std::atomic<bool>& stopRequested = database.settings().stopRequested;
-  sink.SetProgressRange(0, static_cast<int64_t>(static_cast<uint32_t>(pageCount)));
-  sink.SetProgressPos(0);
-  const uint64_t step = ProgressStep(pageCount);
   int32_t learnedId = 0;
-  Bytes buffer(kPageSize);
-  for (uint64_t p = 0; p < pageCount; ++p) {
-    if (stopRequested.load()) break;
-    file.ReadAt(startOffset + p * kPageSize, buffer.data(), kPageSize);
-    const ByteSpan page(buffer);
-    const auto objectId = LoadLE<uint32_t>(page, 24);
-    const auto headerFileId = LoadLE<uint16_t>(page, 36);
-    const auto indexId = LoadLE<uint16_t>(page, 6);
-    const uint32_t pageType = page[1];
-    const bool dataPage = pageType == kPageTypeData && objectId != 0;
-    if (dataPage && learnedId == 0 && headerFileId > 1) learnedId = headerFileId;
-
-    const uint16_t fileId = listedId > 0 ? static_cast<uint16_t>(listedId) : headerFileId;
-    const PageMapEntry entry{fileId, static_cast<uint32_t>(p), pageType};
-    if (IsSecondarySystemPage(objectId, indexId)) database.systemPageMap[objectId].push_back(entry);
-    if (dataPage) database.dataPageMap[objectId].push_back(entry);
-    if ((p + 1) % step == 0) sink.SetProgressPos(static_cast<int64_t>(p + 1));
-  }
-  sink.SetProgressPos(static_cast<int64_t>(static_cast<uint32_t>(pageCount)));
+  ScanPageHeaders(file, startOffset, pageCount, database.sink(), database.settings().stopRequested, nullptr,
+                  [&](const ScannedPage& page) {
+                    const bool dataPage = page.pageType == kPageTypeData && page.objectId != 0;
+                    if (dataPage && learnedId == 0 && page.fileId > 1) learnedId = page.fileId;
+                    const uint16_t fileId = listedId > 0 ? static_cast<uint16_t>(listedId) : page.fileId;
+                    const PageMapEntry entry{fileId, page.index, page.pageType};
+                    if (IsSecondarySystemPage(page.objectId, page.indexId))
+                      database.systemPageMap[page.objectId].push_back(entry);
+                    if (dataPage) database.dataPageMap[page.objectId].push_back(entry);
+                  });
   return learnedId;
 }
 
