@@ -17,13 +17,12 @@ constexpr int kTables = 10000;
 constexpr int kColumnsPerTable = 20;
 
 struct LargeCatalog {
-  RecoverySettings settings;
   PageMap systemPages, dataPages, iamPages;
   std::unique_ptr<SystemCatalog> catalog;
   std::vector<ObjectRow> tables;
 
   LargeCatalog() {
-    catalog = std::make_unique<SystemCatalog>(settings);
+    catalog = std::make_unique<SystemCatalog>();
     SystemCatalog& c = *catalog;
     for (int id : {56, 167, 231}) {
       TypeRow type;

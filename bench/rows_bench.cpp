@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "catalog/opened_database.h"
 #include "catalog/system_catalog.h"
-#include "recovery/progress_sink.h"
-#include "recovery/recovery_settings.h"
 #include "rows/table_rows.h"
 #include "storage/database_file.h"
+#include "storage/progress_sink.h"
 
 namespace ravelin {
 namespace {
@@ -24,18 +24,19 @@ struct Case {
 
 // One database opened and one table prepared, as a listing finds them.
 struct PreparedTable {
-  RecoverySettings settings;
   NullProgressSink sink;
-  std::unique_ptr<CDatabaseFile> db;
-  std::unique_ptr<SystemCatalog> catalog;
+  std::unique_ptr<OpenedDatabase> db;
+  SystemCatalog* catalog = nullptr;
   RowColumnSet columns;
   ColumnReader reader = ColumnReader::kPositional;
 
   PreparedTable(const std::string& path, const std::string& table, RecoveryMode mode) {
-    settings.recoveryMode = mode;
-    db = std::make_unique<CDatabaseFile>(path, sink, settings);
-    db->LoadDatabaseName();
-    catalog = std::make_unique<SystemCatalog>(*db);
+    OpenRequest request;
+    request.path = path;
+    request.options.mode = mode;
+    db = OpenedDatabase::Open(request, sink, StopToken());
+    if (!db) return;
+    catalog = db->catalog();
     columns = catalog->PrepareObject(table, "U ", {});
     reader = ChooseColumnReader(*catalog);
   }
@@ -43,13 +44,13 @@ struct PreparedTable {
 
 void ListTable(benchmark::State& state, const std::string& path, const std::string& table, RecoveryMode mode) {
   PreparedTable prepared(path, table, mode);
-  if (!prepared.catalog->isTable) {
+  if (!prepared.catalog || !prepared.catalog->isTable) {
     state.SkipWithError("table not found");
     return;
   }
   int64_t rows = 0;
   for (auto _ : state) {
-    const TablePageList pages = CollectListingPages(*prepared.db, *prepared.catalog);
+    const TablePageList pages = CollectListingPages(prepared.db->file(), *prepared.catalog);
     TableRowReader reader(*prepared.db, prepared.columns, prepared.reader);
     reader.SetListingPages(pages);
     for (const PageRef& ref : pages.pages) {

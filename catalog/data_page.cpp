@@ -124,24 +124,23 @@ std::string IdentityText(ByteSpan buffer) {
   return "identity(" + std::to_string(seed) + "," + std::to_string(increment) + ")";
 }
 
-CDataPage::CDataPage(Bytes buffer, CDatabaseFile* databaseFile) : PrimaryRecordPage(std::move(buffer), databaseFile) {}
+CDataPage::CDataPage(Bytes buffer, const CDatabaseFile* databaseFile)
+    : PrimaryRecordPage(std::move(buffer), databaseFile) {}
 
 template <typename Fn>
-void CDataPage::ForEachRecord(LoopRules rules, Fn read) {
+void CDataPage::ForEachRecord(bool skipIndexRecords, Fn read) const {
   if (!header || HoldsNoRows(header->pageType)) return;
-  const int slotCount = header->slotCount;
-  if (slotCount <= 0) return;
-  for (size_t i = 0; i < static_cast<size_t>(slotCount) && i < records.size(); ++i) {
-    std::unique_ptr<CRecord>& record = records[i];
+  // Every record the page built: the listed ones, then any the deleted-
+  // record hunt found.
+  for (const std::unique_ptr<CRecord>& record : records) {
     if (!record || record->recordType == kRecordTextFragment) continue;
-    if (rules.skipIndexRecords && record->recordType == kRecordIndex) continue;
+    if (skipIndexRecords && record->recordType == kRecordIndex) continue;
     read(*record);
-    if (!rules.keepRecords) record.reset();
   }
 }
 
-void CDataPage::ReadFileRows(std::vector<DataFileInfo>& files) {
-  ForEachRecord({}, [&](const CRecord& record) {
+void CDataPage::ReadFileRows(std::vector<DataFileInfo>& files) const {
+  ForEachRecord(false, [&](const CRecord& record) {
     DataFileInfo file;
     if (auto fixed = FixedPart(record, 520)) {
       Field(*fixed, 0, file.status);
@@ -153,8 +152,8 @@ void CDataPage::ReadFileRows(std::vector<DataFileInfo>& files) {
   });
 }
 
-void CDataPage::ReadClassObjectRows(std::vector<ClassObjectRow>& rows) {
-  ForEachRecord({}, [&](const CRecord& record) {
+void CDataPage::ReadClassObjectRows(std::vector<ClassObjectRow>& rows) const {
+  ForEachRecord(false, [&](const CRecord& record) {
     ClassObjectRow row;
     if (auto fixed = FixedPart(record, 10)) {
       Field(*fixed, 1, row.id);
@@ -166,9 +165,8 @@ void CDataPage::ReadClassObjectRows(std::vector<ClassObjectRow>& rows) {
 }
 
 void CDataPage::ReadObjectRows(std::vector<ObjectRow>& rows, const std::vector<ClassObjectRow>& classObjects,
-                               uint64_t& repairCounter) {
-  const bool sql2000 = settings().isSql2000.load();
-  ForEachRecord({}, [&](const CRecord& record) {
+                               bool sql2000, uint64_t& repairCounter) const {
+  ForEachRecord(false, [&](const CRecord& record) {
     auto fixed = FixedPart(record, 20);
     if (!fixed || LoadLE<int32_t>(*fixed, 0) <= 0) return;
     ObjectRow row;
@@ -192,8 +190,8 @@ void CDataPage::ReadObjectRows(std::vector<ObjectRow>& rows, const std::vector<C
   });
 }
 
-void CDataPage::ReadAllocUnitRows(std::vector<AllocUnitRow>& rows) {
-  ForEachRecord({}, [&](const CRecord& record) {
+void CDataPage::ReadAllocUnitRows(std::vector<AllocUnitRow>& rows) const {
+  ForEachRecord(false, [&](const CRecord& record) {
     AllocUnitRow row;
     if (auto fixed = FixedPart(record, 39)) {
       Field(*fixed, 0, row.allocUnitId);
@@ -209,8 +207,8 @@ void CDataPage::ReadAllocUnitRows(std::vector<AllocUnitRow>& rows) {
   });
 }
 
-void CDataPage::ReadRowsetRows(std::vector<RowsetRow>& rows) {
-  ForEachRecord({}, [&](const CRecord& record) {
+void CDataPage::ReadRowsetRows(std::vector<RowsetRow>& rows) const {
+  ForEachRecord(false, [&](const CRecord& record) {
     RowsetRow row;
     if (auto fixed = FixedPart(record, 27)) {
       Field(*fixed, 0, row.rowsetId);
@@ -226,9 +224,9 @@ void CDataPage::ReadRowsetRows(std::vector<RowsetRow>& rows) {
   });
 }
 
-void CDataPage::ReadLegacyIndexRoots(std::map<int32_t, LegacyIndexRoot>& roots) {
+void CDataPage::ReadLegacyIndexRoots(std::map<int32_t, LegacyIndexRoot>& roots) const {
   const int16_t pageFileId = header ? header->thisPage.fileId : 0;
-  ForEachRecord({.skipIndexRecords = true, .keepRecords = true}, [&](const CRecord& record) {
+  ForEachRecord(true, [&](const CRecord& record) {
     auto fixed = FixedPart(record, 64);
     if (!fixed) return;
     LegacyIndexRoot root;
@@ -244,8 +242,8 @@ void CDataPage::ReadLegacyIndexRoots(std::map<int32_t, LegacyIndexRoot>& roots) 
   });
 }
 
-void CDataPage::ReadLegacyIndexKeys(std::vector<LegacyIndexKey>& keys) {
-  ForEachRecord({.skipIndexRecords = true}, [&](const CRecord& record) {
+void CDataPage::ReadLegacyIndexKeys(std::vector<LegacyIndexKey>& keys) const {
+  ForEachRecord(true, [&](const CRecord& record) {
     auto fixed = FixedPart(record, 26);
     auto name = VarText(record, 1);
     if (!fixed || !name || name->empty() || !record.varValues[0].data) return;
@@ -268,8 +266,8 @@ void CDataPage::ReadLegacyIndexKeys(std::vector<LegacyIndexKey>& keys) {
   });
 }
 
-void CDataPage::ReadLegacyColumnRows(std::vector<LegacyColumnRow>& rows, uint64_t& repairCounter) {
-  ForEachRecord({.skipIndexRecords = true}, [&](const CRecord& record) {
+void CDataPage::ReadLegacyColumnRows(std::vector<LegacyColumnRow>& rows, uint64_t& repairCounter) const {
+  ForEachRecord(true, [&](const CRecord& record) {
     LegacyColumnRow row;
     if (auto fixed = FixedPart(record)) {
       Field(*fixed, 0, row.objectId);
@@ -300,8 +298,8 @@ void CDataPage::ReadLegacyColumnRows(std::vector<LegacyColumnRow>& rows, uint64_
   });
 }
 
-void CDataPage::ReadColumnRows(std::vector<ColumnRow>& rows, uint64_t& repairCounter) {
-  ForEachRecord({.skipIndexRecords = true}, [&](const CRecord& record) {
+void CDataPage::ReadColumnRows(std::vector<ColumnRow>& rows, uint64_t& repairCounter) const {
+  ForEachRecord(true, [&](const CRecord& record) {
     ColumnRow row;
     if (auto fixed = FixedPart(record, 37)) {
       Field(*fixed, 0, row.objectId);
@@ -329,8 +327,8 @@ void CDataPage::ReadColumnRows(std::vector<ColumnRow>& rows, uint64_t& repairCou
   });
 }
 
-void CDataPage::ReadTypeRows(std::vector<TypeRow>& rows) {
-  ForEachRecord({}, [&](const CRecord& record) {
+void CDataPage::ReadTypeRows(std::vector<TypeRow>& rows) const {
+  ForEachRecord(false, [&](const CRecord& record) {
     auto fixed = FixedPart(record);
     if (!fixed) return;
     TypeRow row;
@@ -349,8 +347,8 @@ void CDataPage::ReadTypeRows(std::vector<TypeRow>& rows) {
   });
 }
 
-void CDataPage::ReadRowsetColumnRows(std::vector<RowsetColumnRow>& rows) {
-  ForEachRecord({}, [&](const CRecord& record) {
+void CDataPage::ReadRowsetColumnRows(std::vector<RowsetColumnRow>& rows) const {
+  ForEachRecord(false, [&](const CRecord& record) {
     RowsetColumnRow row;
     if (auto fixed = FixedPart(record, 48)) {
       Field(*fixed, 0, row.rowsetId);
@@ -370,8 +368,8 @@ void CDataPage::ReadRowsetColumnRows(std::vector<RowsetColumnRow>& rows) {
   });
 }
 
-void CDataPage::ReadObjectRefRows(std::vector<ObjectRefRow>& rows) {
-  ForEachRecord({}, [&](const CRecord& record) {
+void CDataPage::ReadObjectRefRows(std::vector<ObjectRefRow>& rows) const {
+  ForEachRecord(false, [&](const CRecord& record) {
     auto fixed = FixedPart(record);
     if (!fixed) return;
     ObjectRefRow row;
@@ -385,8 +383,8 @@ void CDataPage::ReadObjectRefRows(std::vector<ObjectRefRow>& rows) {
   });
 }
 
-void CDataPage::ReadIndexRows(std::vector<IndexRow>& rows) {
-  ForEachRecord({}, [&](const CRecord& record) {
+void CDataPage::ReadIndexRows(std::vector<IndexRow>& rows) const {
+  ForEachRecord(false, [&](const CRecord& record) {
     auto fixed = FixedPart(record);
     if (!fixed) return;
     IndexRow row;
@@ -407,8 +405,8 @@ void CDataPage::ReadIndexRows(std::vector<IndexRow>& rows) {
   });
 }
 
-void CDataPage::ReadIndexColumnRows(std::vector<IndexColumnRow>& rows) {
-  ForEachRecord({}, [&](const CRecord& record) {
+void CDataPage::ReadIndexColumnRows(std::vector<IndexColumnRow>& rows) const {
+  ForEachRecord(false, [&](const CRecord& record) {
     IndexColumnRow row;
     if (auto fixed = FixedPart(record, 21)) {
       Field(*fixed, 0, row.objectId);
@@ -423,8 +421,8 @@ void CDataPage::ReadIndexColumnRows(std::vector<IndexColumnRow>& rows) {
   });
 }
 
-void CDataPage::ReadHobtColumnRows(std::vector<HobtColumnRow>& rows) {
-  ForEachRecord({}, [&](const CRecord& record) {
+void CDataPage::ReadHobtColumnRows(std::vector<HobtColumnRow>& rows) const {
+  ForEachRecord(false, [&](const CRecord& record) {
     HobtColumnRow row;
     if (auto fixed = FixedPart(record)) {
       Field(*fixed, 0, row.hobtId);
@@ -436,8 +434,8 @@ void CDataPage::ReadHobtColumnRows(std::vector<HobtColumnRow>& rows) {
   });
 }
 
-void CDataPage::ReadRowsetColumnMapRows(std::vector<RowsetColumnMapRow>& rows) {
-  ForEachRecord({}, [&](const CRecord& record) {
+void CDataPage::ReadRowsetColumnMapRows(std::vector<RowsetColumnMapRow>& rows) const {
+  ForEachRecord(false, [&](const CRecord& record) {
     RowsetColumnMapRow row;
     if (auto fixed = FixedPart(record)) {
       Field(*fixed, 0, row.rowsetId);

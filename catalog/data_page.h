@@ -25,53 +25,49 @@ namespace ravelin {
 class CDataPage : public PrimaryRecordPage {
  public:
   // Takes the page buffer and builds the records of every slot.
-  CDataPage(Bytes buffer, CDatabaseFile* databaseFile);
+  CDataPage(Bytes buffer, const CDatabaseFile* databaseFile);
 
   // sysfiles1 (8).
-  void ReadFileRows(std::vector<DataFileInfo>& files);
+  void ReadFileRows(std::vector<DataFileInfo>& files) const;
   // sysclsobjs (64).
-  void ReadClassObjectRows(std::vector<ClassObjectRow>& rows);
-  // sysschobjs (34) or, with "Is SQL 2000" set, sysobjects (1). Names carry
-  // the schema prefix taken from `classObjects`.
-  void ReadObjectRows(std::vector<ObjectRow>& rows, const std::vector<ClassObjectRow>& classObjects,
-                      uint64_t& repairCounter);
+  void ReadClassObjectRows(std::vector<ClassObjectRow>& rows) const;
+  // sysschobjs (34) or, in the 2000 layout (`sql2000`), sysobjects (1).
+  // Names carry the schema prefix taken from `classObjects`.
+  void ReadObjectRows(std::vector<ObjectRow>& rows, const std::vector<ClassObjectRow>& classObjects, bool sql2000,
+                      uint64_t& repairCounter) const;
   // sysallocunits (7; 99 in the 2000 layout).
-  void ReadAllocUnitRows(std::vector<AllocUnitRow>& rows);
+  void ReadAllocUnitRows(std::vector<AllocUnitRow>& rows) const;
   // sysrowsets (5).
-  void ReadRowsetRows(std::vector<RowsetRow>& rows);
+  void ReadRowsetRows(std::vector<RowsetRow>& rows) const;
   // sysindexes (2): keeps the clustered index (index id 1) of each object;
-  // a later row replaces an earlier one. Leaves the records to the page.
-  void ReadLegacyIndexRoots(std::map<int32_t, LegacyIndexRoot>& roots);
+  // a later row replaces an earlier one.
+  void ReadLegacyIndexRoots(std::map<int32_t, LegacyIndexRoot>& roots) const;
   // Appends every named index of a user object with the columns of its key.
-  void ReadLegacyIndexKeys(std::vector<LegacyIndexKey>& keys);
+  void ReadLegacyIndexKeys(std::vector<LegacyIndexKey>& keys) const;
   // syscolumns (3), 2000 layout.
-  void ReadLegacyColumnRows(std::vector<LegacyColumnRow>& rows, uint64_t& repairCounter);
+  void ReadLegacyColumnRows(std::vector<LegacyColumnRow>& rows, uint64_t& repairCounter) const;
   // syscolpars (41 and 2187).
-  void ReadColumnRows(std::vector<ColumnRow>& rows, uint64_t& repairCounter);
+  void ReadColumnRows(std::vector<ColumnRow>& rows, uint64_t& repairCounter) const;
   // sysscalartypes (50).
-  void ReadTypeRows(std::vector<TypeRow>& rows);
+  void ReadTypeRows(std::vector<TypeRow>& rows) const;
   // sysrscols (3), 2008 and later.
-  void ReadRowsetColumnRows(std::vector<RowsetColumnRow>& rows);
+  void ReadRowsetColumnRows(std::vector<RowsetColumnRow>& rows) const;
   // syssingleobjrefs (74).
-  void ReadObjectRefRows(std::vector<ObjectRefRow>& rows);
+  void ReadObjectRefRows(std::vector<ObjectRefRow>& rows) const;
   // sysidxstats (54).
-  void ReadIndexRows(std::vector<IndexRow>& rows);
+  void ReadIndexRows(std::vector<IndexRow>& rows) const;
   // sysiscols (55).
-  void ReadIndexColumnRows(std::vector<IndexColumnRow>& rows);
+  void ReadIndexColumnRows(std::vector<IndexColumnRow>& rows) const;
   // Object 13, 2005 layout.
-  void ReadHobtColumnRows(std::vector<HobtColumnRow>& rows);
+  void ReadHobtColumnRows(std::vector<HobtColumnRow>& rows) const;
   // Object 4, 2005 layout.
-  void ReadRowsetColumnMapRows(std::vector<RowsetColumnMapRow>& rows);
+  void ReadRowsetColumnMapRows(std::vector<RowsetColumnMapRow>& rows) const;
 
  private:
-  // Which records a reader looks at and whether it releases them.
-  struct LoopRules {
-    bool skipIndexRecords = false;
-    bool keepRecords = false;
-  };
-  // Runs `read` on each record the reader looks at, in slot order.
+  // Runs `read` on each record a reader looks at, in slot order; the
+  // records stay with the page, so one page serves every reader.
   template <typename Fn>
-  void ForEachRecord(LoopRules rules, Fn read);
+  void ForEachRecord(bool skipIndexRecords, Fn read) const;
 };
 
 // The text of an identity column's seed and increment, from the buffer of

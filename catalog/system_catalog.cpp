@@ -7,7 +7,6 @@
 #include "catalog/data_page.h"
 #include "storage/database_file.h"
 #include "storage/page_header.h"
-#include "storage/secondary_files.h"
 
 namespace ravelin {
 
@@ -18,21 +17,31 @@ void CatalogLoader::ReadSystemTable(uint32_t objectId, PageFilter filter, const 
   if (it == map.end()) return;
   for (const PageMapEntry& entry : it->second) {
     if (filter == PageFilter::kDataPagesByEntry && entry.pageType != kPageTypeData) continue;
-    std::unique_ptr<CDataPage> page = file_.ReadDataPage(entry.ToPageRef());
-    if (!page) continue;
-    if (filter == PageFilter::kDataPagesByHeader && (!page->header || page->header->pageType != kPageTypeData))
-      continue;
-    read(*page);
+    std::optional<Bytes> bytes = file_.ReadPageBytes(entry.ToPageRef(), true);
+    if (!bytes) continue;
+    CDataPage page(std::move(*bytes), &file_);
+    if (filter == PageFilter::kDataPagesByHeader && (!page.header || page.header->pageType != kPageTypeData)) continue;
+    read(page);
   }
 }
 
 SystemCatalog::~SystemCatalog() = default;
 
-SystemCatalog::SystemCatalog(RecoverySettings& settings) : settings_(settings) { BuildIndexes(); }
+SystemCatalog::SystemCatalog() { BuildIndexes(); }
 
-SystemCatalog::SystemCatalog(CDatabaseFile& databaseFile) : file(&databaseFile), settings_(databaseFile.settings()) {
+SystemCatalog::SystemCatalog(const CDatabaseFile& databaseFile, std::vector<DataFileInfo> fileTable)
+    : file(&databaseFile) {
+  files = std::move(fileTable);
   BindPageMaps(&databaseFile.systemPageMap, &databaseFile.dataPageMap, &databaseFile.iamPageMap);
   Load();
+}
+
+std::vector<DataFileInfo> SystemCatalog::ReadFileTable(const CDatabaseFile& databaseFile) {
+  std::vector<DataFileInfo> recorded;
+  CatalogLoader(databaseFile).ReadSystemTable(8, CatalogLoader::PageFilter::kAllPages, [&recorded](CDataPage& page) {
+    page.ReadFileRows(recorded);
+  });
+  return recorded;
 }
 
 void SystemCatalog::BindPageMaps(const PageMap* systemPages, const PageMap* dataPages, const PageMap* iamPages) {
@@ -53,24 +62,20 @@ void SystemCatalog::Load() {
   loader = std::make_unique<CatalogLoader>(*file);
   CatalogLoader& l = *loader;
   uint64_t& counter = l.repairCounter;
-  file->LoadDatabaseName();
 
-  l.ReadSystemTable(8, Filter::kAllPages, [&](CDataPage& page) { page.ReadFileRows(files); });
-  MapSecondaryFiles(*file, files, file->path);
   l.ReadSystemTable(64, Filter::kAllPages, [&](CDataPage& page) { page.ReadClassObjectRows(classObjects); });
 
   // The layout: a database with sysschobjs rows is read as 2005 and later,
-  // anything else as 2000. The readers decode by the flag, so it is
-  // cleared first whatever an earlier load left in it.
+  // anything else as 2000.
+  sql2000_ = false;
   if (!file->systemPageMap.empty()) {
-    settings_.isSql2000 = false;
     counter = 0;
     l.ReadSystemTable(34, Filter::kAllPages,
-                      [&](CDataPage& page) { page.ReadObjectRows(objects, classObjects, counter); });
+                      [&](CDataPage& page) { page.ReadObjectRows(objects, classObjects, false, counter); });
     if (objects.empty()) {
-      settings_.isSql2000 = true;
+      sql2000_ = true;
       l.ReadSystemTable(1, Filter::kAllPages,
-                        [&](CDataPage& page) { page.ReadObjectRows(objects, classObjects, counter); });
+                        [&](CDataPage& page) { page.ReadObjectRows(objects, classObjects, true, counter); });
     }
     counter = 0;
   }

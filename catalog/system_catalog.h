@@ -2,12 +2,12 @@
 // recovery uses, read once when the database is opened, and the working
 // lists that describe the object prepared last.
 //
-// Construction from a CDatabaseFile reads the catalog pages, decides
-// between the SQL Server 2000 layout (sysobjects, syscolumns, sysindexes)
-// and the 2005-and-later layout (sysschobjs, syscolpars, sysrowsets,
-// sysallocunits, ...), sets the run's isSql2000 flag accordingly, maps the
-// secondary files and joins child objects, references and foreign keys.
-// Loading never fails: damage shows as missing rows or repair names.
+// Construction from a CDatabaseFile (whose secondary files are mapped
+// already) reads the catalog pages, decides between the SQL Server 2000
+// layout (sysobjects, syscolumns, sysindexes) and the 2005-and-later layout
+// (sysschobjs, syscolpars, sysrowsets, sysallocunits, ...), and joins child
+// objects, references and foreign keys. Loading never fails: damage shows
+// as missing rows or repair names.
 //
 // PrepareObject finds an object by name and type code and describes it:
 // for a table its data pages and column descriptors, for anything else its
@@ -32,7 +32,6 @@
 #include "catalog/catalog_types.h"
 #include "catalog/column_descriptor.h"
 #include "catalog/system_rows.h"
-#include "recovery/recovery_settings.h"
 #include "storage/page_types.h"
 
 namespace ravelin {
@@ -52,7 +51,7 @@ inline uint32_t AllocUnitPageKey(int64_t allocUnitId) {
 // Loading state: the file read and the counter that numbers repair names.
 class CatalogLoader {
  public:
-  explicit CatalogLoader(CDatabaseFile& file) : file_(file) {}
+  explicit CatalogLoader(const CDatabaseFile& file) : file_(file) {}
 
   enum class PageFilter {
     kAllPages,
@@ -63,20 +62,25 @@ class CatalogLoader {
   // page that can be read to `read`. Unreadable pages are skipped.
   void ReadSystemTable(uint32_t objectId, PageFilter filter, const std::function<void(CDataPage&)>& read);
 
-  CDatabaseFile& file() const { return file_; }
+  const CDatabaseFile& file() const { return file_; }
   uint64_t repairCounter = 0;
 
  private:
-  CDatabaseFile& file_;
+  const CDatabaseFile& file_;
 };
 
 class SystemCatalog {
  public:
-  // Loads the catalog of `file`, which must outlive the catalog.
-  explicit SystemCatalog(CDatabaseFile& file);
+  // Loads the catalog of `file`, which must outlive the catalog;
+  // `fileTable` is the database's file table (ReadFileTable) with the
+  // secondary files located.
+  SystemCatalog(const CDatabaseFile& file, std::vector<DataFileInfo> fileTable);
   // An empty catalog without a file, for callers that fill the lists
   // themselves. Page lookups find nothing until BindPageMaps.
-  explicit SystemCatalog(RecoverySettings& settings);
+  SystemCatalog();
+
+  // The rows of the database's file table (sysfiles1) as recorded.
+  static std::vector<DataFileInfo> ReadFileTable(const CDatabaseFile& file);
   ~SystemCatalog();
   SystemCatalog(const SystemCatalog&) = delete;
   SystemCatalog& operator=(const SystemCatalog&) = delete;
@@ -97,8 +101,10 @@ class SystemCatalog {
   // catalog's system-table lists never change.
   void BuildIndexes();
 
-  bool IsSql2000() const { return settings_.isSql2000.load(); }
-  RecoverySettings& settings() const { return settings_; }
+  // The catalog layout: SQL Server 2000 (sysobjects) or later (sysschobjs).
+  bool IsSql2000() const { return sql2000_; }
+  // Sets the layout of a catalog filled by hand.
+  void SetLayout(bool sql2000) { sql2000_ = sql2000; }
 
   // --- Object model ---------------------------------------------------------
 
@@ -151,7 +157,7 @@ class SystemCatalog {
   // describe the object prepared last.
 
   std::unique_ptr<CatalogLoader> loader;
-  CDatabaseFile* file = nullptr;  // not owned; null for a detached catalog
+  const CDatabaseFile* file = nullptr;  // not owned; null for a detached catalog
   AllocUnitRow currentAllocUnit{};
   RowsetRow currentRowset{};
   std::vector<HobtColumnRow> hobtColumns;
@@ -230,7 +236,7 @@ class SystemCatalog {
   // user pages filed under the same small object id.
   const std::set<PageRef>& SystemPagesUnder(uint32_t key);
 
-  RecoverySettings& settings_;
+  bool sql2000_ = false;
   const PageMap* systemPages_ = nullptr;
   const PageMap* dataPages_ = nullptr;
   const PageMap* iamPages_ = nullptr;

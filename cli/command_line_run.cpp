@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "cli/cli_context.h"
 #include "recovery/run_commands.h"
 
 namespace ravelin {
@@ -72,7 +73,7 @@ MessageAnswer CommandLineFrontEnd::ShowMessage(const std::string& text, MessageI
   const bool stop = icon == MessageIcon::kStop;
   if (text != lastLine_ && (stop || printLog_ || !quiet_)) {
     terminal_.Finish();
-    std::FILE* out = stop || !printLog_ ? stderr : stdout;
+    std::FILE* out = stop || !printLog_ ? Cli().err : Cli().out;
     std::fprintf(out, "%s\n", text.c_str());
     std::fflush(out);
   }
@@ -86,17 +87,19 @@ CommandLineRun::CommandLineRun(const RunOptions& options, bool printLog)
       state_(settings_, frontEnd_),
       releasing_(frontEnd_, state_),
       sink_(releasing_, log_),
-      runner_(settings_) {}
+      runner_(settings_) {
+  state_.env = Cli().env;
+}
 
 int CommandLineRun::Scan() {
   const RunOptions& o = options_;
   if (o.file.empty() == o.snapshot.empty()) {
-    std::fprintf(stderr, "Give either a data file or --snapshot FILE.MDBSNP.\n");
+    std::fprintf(Cli().err, "Give either a data file or --snapshot FILE.MDBSNP.\n");
     return 1;
   }
   settings_.collationTable = LoadCollationTable(ExecutableFolder() + "collation.txt");
   if (!ApplyCollationChoice(o.collation, settings_)) {
-    std::fprintf(stderr, "Unknown collation: %s (collation.txt beside the program lists the known ones)\n",
+    std::fprintf(Cli().err, "Unknown collation: %s (collation.txt beside the program lists the known ones)\n",
                  o.collation.c_str());
     return 1;
   }
@@ -121,13 +124,13 @@ int CommandLineRun::Scan() {
       refusal = StartSnapshotLoad(runner_, state_, sink_, o.snapshot, NormalizeLogFolder(logFolder), done);
   }
   if (!refusal.empty()) {
-    std::fprintf(stderr, "%s\n", refusal.c_str());
+    std::fprintf(Cli().err, "%s\n", refusal.c_str());
     return 1;
   }
   runner_.Wait();
   frontEnd_.Finish();
   const std::string notice = LogFileNotice(settings_.logFilePath);
-  if (!o.quiet && !notice.empty()) std::fprintf(stderr, "%s\n", notice.c_str());
+  if (!o.quiet && !notice.empty()) std::fprintf(Cli().err, "%s\n", notice.c_str());
   return completed ? 0 : 1;
 }
 

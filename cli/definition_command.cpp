@@ -6,14 +6,15 @@
 #include <memory>
 #include <string>
 
+#include "catalog/opened_database.h"
 #include "catalog/system_catalog.h"
+#include "cli/cli_context.h"
 #include "cli/commands.h"
 #include "cli/terminal_sink.h"
 #include "recovery/object_selection.h"
 #include "recovery/records_panel_model.h"
 #include "recovery/recovery_settings.h"
 #include "recovery/recovery_state.h"
-#include "storage/database_file.h"
 
 namespace ravelin {
 namespace {
@@ -41,27 +42,29 @@ int RunDefinition(const DefinitionOptions& o) {
   TerminalSink sink(o.quiet, false);
   RecordsPanelModel view;
   RecoveryState state(settings, view);
-  auto file = std::make_unique<CDatabaseFile>(o.file, sink, settings);
-  if (!file->isOpen) {
+  OpenRequest request = OpenRequestFor(settings, o.file);
+  request.env = Cli().env;
+  std::unique_ptr<OpenedDatabase> db = OpenedDatabase::Open(request, sink, StopToken());
+  if (!db) {
     sink.Finish();
     return 1;
   }
-  state.SetDatabase(std::move(file));
+  state.SetDatabase(std::move(db));
   const std::string name = CatalogName(*state.catalog(), o.name);
   const std::optional<std::string> text = ObjectDefinition(state, sink, name);
   sink.Finish();
   if (!text) {
-    std::fprintf(stderr, "No view, procedure, function, trigger, default or constraint named %s in %s.\n",
+    std::fprintf(Cli().err, "No view, procedure, function, trigger, default or constraint named %s in %s.\n",
                  o.name.c_str(), o.file.c_str());
     return 1;
   }
   if (text->empty()) {
-    std::fprintf(stderr, "%s has no definition text in %s: none of the definition rows that could be read is its.\n",
+    std::fprintf(Cli().err, "%s has no definition text in %s: none of the definition rows that could be read is its.\n",
                  o.name.c_str(), o.file.c_str());
     return 1;
   }
-  std::fwrite(text->data(), 1, text->size(), stdout);
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  std::fwrite(text->data(), 1, text->size(), Cli().out);
+  return std::fflush(Cli().out) == 0 ? 0 : 1;
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 
 namespace ravelin {
 
-class CDatabaseFile;
+class OpenedDatabase;
 
 // One row of sysfiles1 as recorded, with the page count of the file when
 // this run can reach it (the primary file, or a secondary file found beside
@@ -21,10 +21,9 @@ struct FileEntry {
   uint64_t pageCount = 0;
 };
 
-// Reads sysfiles1 and maps the secondary files it lists (or, when it lists
-// none, those found beside the primary file), so that their pages can be
-// read through `db` afterwards.
-std::vector<FileEntry> ReadFileTable(CDatabaseFile& db);
+// The file table of an opened database, with the page count of every file
+// the open could reach.
+std::vector<FileEntry> FileTableOf(const OpenedDatabase& db);
 
 }  // namespace ravelin
 

@@ -4,13 +4,14 @@
 #include <memory>
 #include <string>
 
+#include "catalog/opened_database.h"
+#include "cli/cli_context.h"
 #include "cli/commands.h"
 #include "cli/file_table.h"
 #include "cli/json_writer.h"
 #include "cli/terminal_sink.h"
 #include "recovery/recovery_settings.h"
 #include "recovery/scan_driver.h"
-#include "storage/database_file.h"
 
 namespace ravelin {
 namespace {
@@ -28,17 +29,22 @@ uint64_t CountEntries(const PageMap& map) {
 }
 
 int RunInfo(const InfoOptions& options) {
-  RecoverySettings settings;
-  settings.collationTable = LoadCollationTable(ExecutableFolder() + "collation.txt");
+  const CollationTable collations = LoadCollationTable(ExecutableFolder() + "collation.txt");
   TerminalSink sink(options.quiet, false);
-  CDatabaseFile db(options.file, sink, settings);
+  OpenRequest request;
+  request.path = options.file;
+  request.env = Cli().env;
+  request.collations = &collations;
+  request.loadCatalog = false;
+  std::unique_ptr<OpenedDatabase> opened = OpenedDatabase::Open(request, sink, StopToken());
   sink.Finish();
-  if (!db.isOpen) return 1;
-
-  db.LoadDatabaseName();
-  const std::vector<FileEntry> files = ReadFileTable(db);
-  const std::string versionText = db.bootPageRead ? settings.versionText : "Unknown SQL Version";
-  const std::string collationName = settings.collationName.empty() ? kTextUnknownCollation : settings.collationName;
+  if (!opened) return 1;
+  const CDatabaseFile& db = opened->file();
+  const BootInfo boot = opened->boot().value_or(BootInfo());
+  const std::vector<FileEntry> files = FileTableOf(*opened);
+  const std::string versionText = opened->boot() ? VersionText(boot.version) : "Unknown SQL Version";
+  const CollationContext& collation = opened->collation();
+  const std::string collationName = collation.name.empty() ? kTextUnknownCollation : collation.name;
   const uint64_t systemPages = CountEntries(db.systemPageMap);
   const uint64_t dataPages = CountEntries(db.dataPageMap);
   const uint64_t iamPages = CountEntries(db.iamPageMap);
@@ -58,17 +64,17 @@ int RunInfo(const InfoOptions& options) {
         .Key("iamPages")
         .UInt(iamPages)
         .Key("databaseName")
-        .String(db.databaseName)
+        .String(boot.databaseName)
         .Key("versionNumber")
-        .UInt(db.databaseVersion)
+        .UInt(boot.version)
         .Key("versionText")
         .String(versionText)
         .Key("collationId")
-        .Int(db.databaseCollationId)
+        .Int(boot.collationId)
         .Key("collationName")
         .String(collationName)
         .Key("codePage")
-        .Int(settings.codePage);
+        .Int(collation.codePage);
     json.Key("files").BeginArray();
     for (const FileEntry& f : files) {
       json.BeginObject()
@@ -83,25 +89,26 @@ int RunInfo(const InfoOptions& options) {
           .EndObject();
     }
     json.EndArray().EndObject();
-    std::printf("%s\n", json.str().c_str());
+    std::fprintf(Cli().out, "%s\n", json.str().c_str());
     return 0;
   }
-  std::printf("File:          %s\n", db.path.c_str());
-  std::printf("Database:      %s\n", db.databaseName.c_str());
-  std::printf("Version:       %u (%s)\n", db.databaseVersion, versionText.c_str());
-  std::printf("Collation:     %s (id %d, code page %d)\n", collationName.c_str(), db.databaseCollationId,
-              settings.codePage);
-  std::printf("File size:     %llu bytes\n", static_cast<unsigned long long>(db.fileSize));
-  std::printf("Pages:         %llu\n", static_cast<unsigned long long>(db.pageCount));
-  std::printf("Start offset:  %llu\n", static_cast<unsigned long long>(db.startOffset));
-  std::printf("System pages:  %llu in %zu objects\n", static_cast<unsigned long long>(systemPages),
-              db.systemPageMap.size());
-  std::printf("Data pages:    %llu in %zu objects\n", static_cast<unsigned long long>(dataPages),
-              db.dataPageMap.size());
-  std::printf("IAM pages:     %llu in %zu objects\n", static_cast<unsigned long long>(iamPages), db.iamPageMap.size());
+  std::fprintf(Cli().out, "File:          %s\n", db.path.c_str());
+  std::fprintf(Cli().out, "Database:      %s\n", boot.databaseName.c_str());
+  std::fprintf(Cli().out, "Version:       %u (%s)\n", boot.version, versionText.c_str());
+  std::fprintf(Cli().out, "Collation:     %s (id %d, code page %d)\n", collationName.c_str(), boot.collationId,
+               collation.codePage);
+  std::fprintf(Cli().out, "File size:     %llu bytes\n", static_cast<unsigned long long>(db.fileSize));
+  std::fprintf(Cli().out, "Pages:         %llu\n", static_cast<unsigned long long>(db.pageCount));
+  std::fprintf(Cli().out, "Start offset:  %llu\n", static_cast<unsigned long long>(db.startOffset));
+  std::fprintf(Cli().out, "System pages:  %llu in %zu objects\n", static_cast<unsigned long long>(systemPages),
+               db.systemPageMap.size());
+  std::fprintf(Cli().out, "Data pages:    %llu in %zu objects\n", static_cast<unsigned long long>(dataPages),
+               db.dataPageMap.size());
+  std::fprintf(Cli().out, "IAM pages:     %llu in %zu objects\n", static_cast<unsigned long long>(iamPages),
+               db.iamPageMap.size());
   for (const FileEntry& f : files)
-    std::printf("File %d:        %s  %s  (%llu pages)\n", f.recorded.fileId, f.recorded.logicalName.c_str(),
-                f.recorded.physicalName.c_str(), static_cast<unsigned long long>(f.pageCount));
+    std::fprintf(Cli().out, "File %d:        %s  %s  (%llu pages)\n", f.recorded.fileId, f.recorded.logicalName.c_str(),
+                 f.recorded.physicalName.c_str(), static_cast<unsigned long long>(f.pageCount));
   return 0;
 }
 

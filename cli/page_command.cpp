@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "catalog/opened_database.h"
+#include "cli/cli_context.h"
 #include "cli/commands.h"
 #include "cli/file_table.h"
 #include "cli/json_writer.h"
@@ -109,6 +111,9 @@ void WriteJson(const CPage_Header& h, const PrimaryRecordPage& page, const PageO
   for (size_t s = 0; s < page.slotOffsets.size(); ++s) {
     SlotView v = ViewSlot(page, s);
     j.BeginObject().Key("slot").Int(v.slot).Key("offset").Int(v.offset);
+    // Records the slot array no longer lists, found by the deleted-record
+    // hunt; they follow the header's slots.
+    if (s >= page.huntedFrom) j.Key("hunted").Bool(true);
     if (v.inRange) {
       j.Key("statusA").Int(v.statusA).Key("recordType").Int(v.recordType);
       j.Key("recordTypeName").String(RecordTypeName(v.recordType)).Key("ghost").Bool(v.ghost);
@@ -140,72 +145,83 @@ void WriteJson(const CPage_Header& h, const PrimaryRecordPage& page, const PageO
     j.EndObject();
   }
   j.EndArray().EndObject();
-  std::printf("%s\n", j.str().c_str());
+  std::fprintf(Cli().out, "%s\n", j.str().c_str());
 }
 
 void WriteText(const CPage_Header& h, const PrimaryRecordPage& page, const PageOptions& o) {
-  std::printf("Page %d:%lld\n", o.fileId, static_cast<long long>(o.page));
-  std::printf("  headerVersion %u  pageType %u  typeFlagBits 0x%02X  level %u  flagBits 0x%04X  indexId %u\n",
-              h.headerVersion, h.pageType, h.typeFlagBits, h.level, h.flagBits, h.indexId);
-  std::printf("  objectId %u  minLen %u  slotCount %d  freeCount %d  freeData %u  reservedCount %u\n", h.objectId,
-              h.minLen, h.slotCount, h.freeCount, h.freeData, h.reservedCount);
-  std::printf("  thisPage %d:%d  prevPage %d:%d  nextPage %d:%d\n", h.thisPage.fileId, h.thisPage.pageNo,
-              h.prevPage.fileId, h.prevPage.pageNo, h.nextPage.fileId, h.nextPage.pageNo);
-  std::printf("  lsn %u:%u:%d  xactReserved %u  xdesId %d:%u  ghostRecordCount %d  tornBits 0x%08X\n", h.lsnFile,
-              h.lsnOffset, h.lsnSlot, h.xactReserved, h.xdesIdLow, h.xdesIdHigh, h.ghostRecordCount, h.tornBits);
-  std::printf("  torn bits %s\n", h.tornBitsRestored ? "restored" : "not used");
+  std::fprintf(Cli().out, "Page %d:%lld\n", o.fileId, static_cast<long long>(o.page));
+  std::fprintf(Cli().out,
+               "  headerVersion %u  pageType %u  typeFlagBits 0x%02X  level %u  flagBits 0x%04X  indexId %u\n",
+               h.headerVersion, h.pageType, h.typeFlagBits, h.level, h.flagBits, h.indexId);
+  std::fprintf(Cli().out, "  objectId %u  minLen %u  slotCount %d  freeCount %d  freeData %u  reservedCount %u\n",
+               h.objectId, h.minLen, h.slotCount, h.freeCount, h.freeData, h.reservedCount);
+  std::fprintf(Cli().out, "  thisPage %d:%d  prevPage %d:%d  nextPage %d:%d\n", h.thisPage.fileId, h.thisPage.pageNo,
+               h.prevPage.fileId, h.prevPage.pageNo, h.nextPage.fileId, h.nextPage.pageNo);
+  std::fprintf(Cli().out, "  lsn %u:%u:%d  xactReserved %u  xdesId %d:%u  ghostRecordCount %d  tornBits 0x%08X\n",
+               h.lsnFile, h.lsnOffset, h.lsnSlot, h.xactReserved, h.xdesIdLow, h.xdesIdHigh, h.ghostRecordCount,
+               h.tornBits);
+  std::fprintf(Cli().out, "  torn bits %s\n", h.tornBitsRestored ? "restored" : "not used");
   for (size_t s = 0; s < page.slotOffsets.size(); ++s) {
     SlotView v = ViewSlot(page, s);
-    std::printf("Slot %d  offset %u", v.slot, v.offset);
+    if (s >= page.huntedFrom)
+      std::fprintf(Cli().out, "Hunted record  offset %u", v.offset);
+    else
+      std::fprintf(Cli().out, "Slot %d  offset %u", v.slot, v.offset);
     if (!v.inRange) {
-      std::printf("  (outside the page's records)\n");
+      std::fprintf(Cli().out, "  (outside the page's records)\n");
       continue;
     }
-    std::printf("  status 0x%02X  %s%s", v.statusA, RecordTypeName(v.recordType), v.ghost ? " (ghost)" : "");
-    if (v.stub) std::printf("  -> %d:%d slot %d", v.forwardTo.fileId, v.forwardTo.pageNo, v.forwardSlot);
+    std::fprintf(Cli().out, "  status 0x%02X  %s%s", v.statusA, RecordTypeName(v.recordType),
+                 v.ghost ? " (ghost)" : "");
+    if (v.stub) std::fprintf(Cli().out, "  -> %d:%d slot %d", v.forwardTo.fileId, v.forwardTo.pageNo, v.forwardSlot);
     if (!v.record) {
-      std::printf("  (not read)\n");
+      std::fprintf(Cli().out, "  (not read)\n");
       continue;
     }
     const CRecord& r = *v.record;
     if (r.hasError) {
-      std::printf("  (rejected)\n");
+      std::fprintf(Cli().out, "  (rejected)\n");
       continue;
     }
-    std::printf("\n    fixedLength %d  columnCount %d  recordLength %d", r.fixedLength, r.columnCount, r.recordLength);
-    if (r.nullBitmap) std::printf("  nullBitmap %s", HexDigits(*r.nullBitmap).c_str());
+    std::fprintf(Cli().out, "\n    fixedLength %d  columnCount %d  recordLength %d", r.fixedLength, r.columnCount,
+                 r.recordLength);
+    if (r.nullBitmap) std::fprintf(Cli().out, "  nullBitmap %s", HexDigits(*r.nullBitmap).c_str());
     if (!r.varColumnEnds.empty()) {
-      std::printf("\n    variable column ends");
+      std::fprintf(Cli().out, "\n    variable column ends");
       for (size_t k = 0; k < r.varColumnEnds.size(); ++k)
-        std::printf(" %u%s", r.varColumnEnds[k], k < r.varValues.size() && r.varValues[k].complex ? "c" : "");
+        std::fprintf(Cli().out, " %u%s", r.varColumnEnds[k],
+                     k < r.varValues.size() && r.varValues[k].complex ? "c" : "");
     }
     for (size_t k = 0; k < r.varValues.size(); ++k) {
       std::string preview = Preview(r.varValues[k]);
-      if (!preview.empty()) std::printf("\n    [%zu] %s", k, preview.c_str());
+      if (!preview.empty()) std::fprintf(Cli().out, "\n    [%zu] %s", k, preview.c_str());
     }
-    std::printf("\n");
+    std::fprintf(Cli().out, "\n");
   }
 }
 
 int RunPage(const PageOptions& o) {
-  RecoverySettings settings;
-  settings.showDeleted = o.deleted || o.deletedAdvanced;
-  settings.showAdvancedDeleted = o.deletedAdvanced;
   TerminalSink sink(o.quiet, false);
-  CDatabaseFile db(o.file, sink, settings);
-  sink.Finish();
-  if (!db.isOpen) return 1;
+  OpenRequest request;
+  request.path = o.file;
+  request.env = Cli().env;
+  request.options.showDeleted = o.deleted || o.deletedAdvanced;
+  request.options.huntDeleted = o.deletedAdvanced;
   // Secondary files are mapped so that their pages, and forwarding stubs
   // that point into them, can be read.
-  ReadFileTable(db);
+  request.loadCatalog = false;
+  std::unique_ptr<OpenedDatabase> opened = OpenedDatabase::Open(request, sink, StopToken());
+  sink.Finish();
+  if (!opened) return 1;
+  const CDatabaseFile& db = opened->file();
   if (o.page < 0 || o.page > INT32_MAX || o.fileId < 1 || o.fileId > INT16_MAX) {
-    std::fprintf(stderr, "Page %d:%lld cannot be read.\n", o.fileId, static_cast<long long>(o.page));
+    std::fprintf(Cli().err, "Page %d:%lld cannot be read.\n", o.fileId, static_cast<long long>(o.page));
     return 1;
   }
   const PageRef ref{static_cast<int16_t>(o.fileId), static_cast<int32_t>(o.page)};
   auto bytes = db.ReadPageBytes(ref, true);
   if (!bytes) {
-    std::fprintf(stderr, "Page %d:%lld cannot be read.\n", o.fileId, static_cast<long long>(o.page));
+    std::fprintf(Cli().err, "Page %d:%lld cannot be read.\n", o.fileId, static_cast<long long>(o.page));
     return 1;
   }
   PrimaryRecordPage page(std::move(*bytes), &db);

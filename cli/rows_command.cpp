@@ -6,14 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "catalog/opened_database.h"
 #include "catalog/system_catalog.h"
+#include "cli/cli_context.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "cli/terminal_sink.h"
 #include "cli/tsv.h"
 #include "recovery/recovery_settings.h"
 #include "rows/table_rows.h"
-#include "storage/database_file.h"
 
 namespace ravelin {
 namespace {
@@ -29,7 +30,7 @@ struct RowsOptions {
   bool quiet = false;
 };
 
-// Writes rows in one of the output formats, buffering stdout.
+// Writes rows in one of the output formats, buffering Cli().out.
 class RowWriter {
  public:
   RowWriter(std::string format, std::vector<std::string> header) : format_(std::move(format)) {
@@ -96,7 +97,7 @@ class RowWriter {
   }
 
   void Flush() {
-    if (!out_.empty()) std::fwrite(out_.data(), 1, out_.size(), stdout);
+    if (!out_.empty()) std::fwrite(out_.data(), 1, out_.size(), Cli().out);
     out_.clear();
   }
 
@@ -122,34 +123,37 @@ const ObjectRow* FindTable(const SystemCatalog& catalog, const std::string& name
 void WarnAbout(const TableRow& row, const RowColumnSet& columns, uint64_t rowNumber) {
   const PageRef page = row.location.page;
   if (row.forwardUnreadable)
-    std::fprintf(stderr, "warning: row %llu (page %d:%d slot %d): its forwarded record cannot be read\n",
+    std::fprintf(Cli().err, "warning: row %llu (page %d:%d slot %d): its forwarded record cannot be read\n",
                  static_cast<unsigned long long>(rowNumber), page.fileId, page.pageNo, row.location.slot);
   for (const ValueIssue& issue : row.issues) {
     const char* what = issue.truncated ? "is longer than can be assembled and was cut short"
                                        : "is incomplete: some of its parts cannot be read";
-    std::fprintf(stderr, "warning: row %llu (page %d:%d slot %d), column %s: the large value %s\n",
+    std::fprintf(Cli().err, "warning: row %llu (page %d:%d slot %d), column %s: the large value %s\n",
                  static_cast<unsigned long long>(rowNumber), page.fileId, page.pageNo, row.location.slot,
                  columns[issue.column].name.c_str(), what);
   }
 }
 
 int RunRows(const RowsOptions& o) {
-  RecoverySettings settings;
-  settings.collationTable = LoadCollationTable(ExecutableFolder() + "collation.txt");
-  settings.recoveryMode = o.mode == "advanced" ? RecoveryMode::kAdvanced : RecoveryMode::kStandard;
-  settings.showDeleted = o.deleted || o.deletedAdvanced;
-  settings.showAdvancedDeleted = o.deletedAdvanced;
+  const CollationTable collations = LoadCollationTable(ExecutableFolder() + "collation.txt");
   TerminalSink sink(o.quiet, false);
-  CDatabaseFile db(o.file, sink, settings);
-  if (!db.isOpen) {
+  OpenRequest request;
+  request.path = o.file;
+  request.env = Cli().env;
+  request.options.mode = o.mode == "advanced" ? RecoveryMode::kAdvanced : RecoveryMode::kStandard;
+  request.options.showDeleted = o.deleted || o.deletedAdvanced;
+  request.options.huntDeleted = o.deletedAdvanced;
+  request.collations = &collations;
+  std::unique_ptr<OpenedDatabase> db = OpenedDatabase::Open(request, sink, StopToken());
+  if (!db) {
     sink.Finish();
     return 1;
   }
-  SystemCatalog& catalog = *db.GetCatalog(false);
+  SystemCatalog& catalog = *db->catalog();
   const ObjectRow* table = FindTable(catalog, o.table);
   if (!table) {
     sink.Finish();
-    std::fprintf(stderr, "Table %s not found in %s.\n", o.table.c_str(), o.file.c_str());
+    std::fprintf(Cli().err, "Table %s not found in %s.\n", o.table.c_str(), o.file.c_str());
     return 1;
   }
   const std::string name = table->name;
@@ -157,7 +161,7 @@ int RunRows(const RowsOptions& o) {
   const std::vector<ColumnDescriptor> columns = catalog.PrepareObject(name, typeCode, {});
   if (!catalog.isTable) {
     sink.Finish();
-    std::fprintf(stderr, "Table %s cannot be prepared: its columns are not in the catalog.\n", name.c_str());
+    std::fprintf(Cli().err, "Table %s cannot be prepared: its columns are not in the catalog.\n", name.c_str());
     return 1;
   }
 
@@ -169,8 +173,8 @@ int RunRows(const RowsOptions& o) {
     header.push_back(columns[i].name);
   }
 
-  const TablePageList pages = CollectListingPages(db, catalog);
-  TableRowReader reader(db, columns, ChooseColumnReader(catalog));
+  const TablePageList pages = CollectListingPages(db->file(), catalog);
+  TableRowReader reader(*db, columns, ChooseColumnReader(catalog));
   reader.SetListingPages(pages);
   sink.SetProgressRange(0, static_cast<int64_t>(pages.size()));
 

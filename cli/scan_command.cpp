@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/cli_context.h"
 #include "cli/command_line_run.h"
 #include "cli/commands.h"
 #include "recovery/run_commands.h"
@@ -19,7 +20,7 @@ struct ScanOptions {
 };
 
 void PrintTree(const ObjectTree& tree, TreeItem item, int depth) {
-  std::printf("%*s%s%s\n", depth * 2, "", tree.Label(item).c_str(), tree.Bold(item) ? " *" : "");
+  std::fprintf(Cli().out, "%*s%s%s\n", depth * 2, "", tree.Label(item).c_str(), tree.Bold(item) ? " *" : "");
   for (TreeItem child : tree.Children(item)) PrintTree(tree, child, depth + 1);
 }
 
@@ -28,13 +29,13 @@ int RunScan(const ScanOptions& options) {
   if (int failed = run.Scan()) return failed;
   RecoveryState& state = run.state();
 
-  std::printf("\n");
+  std::fprintf(Cli().out, "\n");
   for (TreeItem item : state.tree.Children(kNoTreeItem)) PrintTree(state.tree, item, 0);
-  std::fflush(stdout);
+  std::fflush(Cli().out);
 
   if (!options.snapshotOut.empty()) {
-    std::printf("\n");
-    std::fflush(stdout);
+    std::fprintf(Cli().out, "\n");
+    std::fflush(Cli().out);
     // The snapshot's lines are not activity-log lines: the terminal only.
     if (!SaveSnapshot(run.runner(), state, run.frontEnd(), options.snapshotOut)) return 1;
   }

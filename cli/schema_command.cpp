@@ -8,14 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "catalog/opened_database.h"
 #include "catalog/system_catalog.h"
+#include "cli/cli_context.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "cli/terminal_sink.h"
 #include "recovery/object_tree.h"
 #include "recovery/recovery_settings.h"
 #include "recovery/scan_driver.h"
-#include "storage/database_file.h"
 
 namespace ravelin {
 namespace {
@@ -98,27 +99,27 @@ std::string ColumnLine(const ColumnDescriptor& d) {
   return line;
 }
 
-void PrintText(const CDatabaseFile& db, const SystemCatalog& catalog, const std::vector<TableSchema>& tables) {
-  std::printf("Database: %s\n", db.databaseName.c_str());
-  std::printf("Layout: %s\n", catalog.IsSql2000() ? "2000" : "2005+");
+void PrintText(const OpenedDatabase& db, const SystemCatalog& catalog, const std::vector<TableSchema>& tables) {
+  std::fprintf(Cli().out, "Database: %s\n", db.boot() ? db.boot()->databaseName.c_str() : "");
+  std::fprintf(Cli().out, "Layout: %s\n", catalog.IsSql2000() ? "2000" : "2005+");
   size_t next = 0;
   for (const Category& category : Categories()) {
     const std::vector<const ObjectRow*> placed = ObjectsIn(category, catalog.objects);
-    std::printf("\n%s (%zu)\n", category.label, placed.size());
+    std::fprintf(Cli().out, "\n%s (%zu)\n", category.label, placed.size());
     for (const ObjectRow* object : placed) {
       if (!category.tables) {
-        std::printf("  %s\n", object->name.c_str());
+        std::fprintf(Cli().out, "  %s\n", object->name.c_str());
         continue;
       }
       const TableSchema& table = tables[next++];
       if (table.hasData)
-        std::printf("  %s  (%zu data page%s)\n", object->name.c_str(), table.pageCount,
-                    table.pageCount == 1 ? "" : "s");
+        std::fprintf(Cli().out, "  %s  (%zu data page%s)\n", object->name.c_str(), table.pageCount,
+                     table.pageCount == 1 ? "" : "s");
       else
-        std::printf("  %s  (no data pages)\n", object->name.c_str());
-      for (const ColumnDescriptor& d : table.columns) std::printf("    %s\n", ColumnLine(d).c_str());
+        std::fprintf(Cli().out, "  %s  (no data pages)\n", object->name.c_str());
+      for (const ColumnDescriptor& d : table.columns) std::fprintf(Cli().out, "    %s\n", ColumnLine(d).c_str());
       for (const KeyConstraint& key : table.constraints)
-        std::printf("    constraint %s  %s\n", key.typeCode.c_str(), key.name.c_str());
+        std::fprintf(Cli().out, "    constraint %s  %s\n", key.typeCode.c_str(), key.name.c_str());
     }
   }
 }
@@ -157,24 +158,27 @@ void PrintJson(const SystemCatalog& catalog, const std::vector<TableSchema>& tab
     j.EndArray().EndObject();
   }
   j.EndArray().EndObject();
-  std::printf("%s\n", j.str().c_str());
+  std::fprintf(Cli().out, "%s\n", j.str().c_str());
 }
 
 int RunSchema(const SchemaOptions& options) {
-  RecoverySettings settings;
-  settings.collationTable = LoadCollationTable(ExecutableFolder() + "collation.txt");
-  settings.showDeleted = options.deleted || options.deletedAdvanced;
-  settings.showAdvancedDeleted = options.deletedAdvanced;
+  const CollationTable collations = LoadCollationTable(ExecutableFolder() + "collation.txt");
   TerminalSink sink(options.quiet, false);
-  CDatabaseFile db(options.file, sink, settings);
-  if (!db.isOpen) {
+  OpenRequest request;
+  request.path = options.file;
+  request.env = Cli().env;
+  request.options.showDeleted = options.deleted || options.deletedAdvanced;
+  request.options.huntDeleted = options.deletedAdvanced;
+  request.collations = &collations;
+  std::unique_ptr<OpenedDatabase> db = OpenedDatabase::Open(request, sink, StopToken());
+  if (!db) {
     sink.Finish();
     return 1;
   }
-  SystemCatalog& catalog = *db.GetCatalog(false);
+  SystemCatalog& catalog = *db->catalog();
   sink.Finish();
   if (catalog.objects.empty()) {
-    std::fprintf(stderr, "%s\n", kTextNoObjectEntry);
+    std::fprintf(Cli().err, "%s\n", kTextNoObjectEntry);
     return 1;
   }
 
@@ -188,7 +192,7 @@ int RunSchema(const SchemaOptions& options) {
   if (options.json)
     PrintJson(catalog, tables);
   else
-    PrintText(db, catalog, tables);
+    PrintText(*db, catalog, tables);
   return 0;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_context.h"
 #include "cli/command_line_run.h"
 #include "cli/commands.h"
 #include "cli/tsv.h"
@@ -40,18 +41,18 @@ void PrintRecords(const RecordsPanelModel& panel) {
   for (const std::vector<std::string>& row : panel.rows) {
     AppendTsvLine(out, row, count);
     if (out.size() > (1u << 16)) {
-      std::fwrite(out.data(), 1, out.size(), stdout);
+      std::fwrite(out.data(), 1, out.size(), Cli().out);
       out.clear();
     }
   }
-  std::fwrite(out.data(), 1, out.size(), stdout);
+  std::fwrite(out.data(), 1, out.size(), Cli().out);
 }
 
 int RunShow(ShowOptions options) {
   // With --snapshot the only positional argument is the object.
   if (!options.run.snapshot.empty() && options.object.empty()) std::swap(options.object, options.run.file);
   if (options.object.empty()) {
-    std::fprintf(stderr, "Name the object to show.\n");
+    std::fprintf(Cli().err, "Name the object to show.\n");
     return 1;
   }
   CommandLineRun run(options.run, false);
@@ -62,7 +63,7 @@ int RunShow(ShowOptions options) {
   TreeItem item = kNoTreeItem;
   runner.RunInline([&] { item = FindTreeItem(state, options.object); });
   if (item == kNoTreeItem) {
-    std::fprintf(stderr, "%s is not in the object tree of the database.\n", options.object.c_str());
+    std::fprintf(Cli().err, "%s is not in the object tree of the database.\n", options.object.c_str());
     return 1;
   }
 
@@ -72,23 +73,23 @@ int RunShow(ShowOptions options) {
   CommandLineFrontEnd& panel = run.frontEnd();
   panel.Finish();
   if (!refusal.empty()) {
-    std::fprintf(stderr, "%s\n", refusal.c_str());
+    std::fprintf(Cli().err, "%s\n", refusal.c_str());
     return 1;
   }
 
   if (!panel.recordsPanelShown) {
     if (options.page != 1) {
-      std::fprintf(stderr, "%s is not a table: it has no pages of records.\n", options.object.c_str());
+      std::fprintf(Cli().err, "%s is not a table: it has no pages of records.\n", options.object.c_str());
       return 1;
     }
     const std::string& text = panel.definitionText;
     if (text.empty()) {
-      std::fprintf(stderr, "Nothing to show for %s: it has no definition text or script.\n", options.object.c_str());
+      std::fprintf(Cli().err, "Nothing to show for %s: it has no definition text or script.\n", options.object.c_str());
       return 1;
     }
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    if (text.back() != '\n') std::fputc('\n', stdout);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    std::fwrite(text.data(), 1, text.size(), Cli().out);
+    if (text.back() != '\n') std::fputc('\n', Cli().out);
+    return std::fflush(Cli().out) == 0 ? 0 : 1;
   }
 
   for (int page = 2; page <= options.page; ++page) {
@@ -97,12 +98,12 @@ int RunShow(ShowOptions options) {
     runner.Wait();
     panel.Finish();
     if (state.paging.pageNumber == before) {
-      std::fprintf(stderr, "%s has %d page%s of records.\n", options.object.c_str(), before, before == 1 ? "" : "s");
+      std::fprintf(Cli().err, "%s has %d page%s of records.\n", options.object.c_str(), before, before == 1 ? "" : "s");
       return 1;
     }
   }
   PrintRecords(panel);
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  return std::fflush(Cli().out) == 0 ? 0 : 1;
 }
 
 }  // namespace

@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "cli/cli_context.h"
+
 namespace ravelin {
 
 TerminalSink::TerminalSink(bool quiet, bool printLog)
-    : interactive_(!quiet && ::isatty(STDERR_FILENO)), printLog_(printLog) {}
+    : interactive_(!quiet && ::isatty(::fileno(Cli().err))), printLog_(printLog) {}
 
 TerminalSink::~TerminalSink() { Finish(); }
 
@@ -19,8 +21,8 @@ void TerminalSink::Finish() {
 
 void TerminalSink::ClearBar() {
   if (!barShown_) return;
-  std::fputs("\r\033[K", stderr);
-  std::fflush(stderr);
+  std::fputs("\r\033[K", Cli().err);
+  std::fflush(Cli().err);
   barShown_ = false;
 }
 
@@ -35,8 +37,8 @@ void TerminalSink::DrawBar() {
   int filled = percent * kWidth / 100;
   std::string bar(static_cast<size_t>(filled), '#');
   bar.append(static_cast<size_t>(kWidth - filled), '.');
-  std::fprintf(stderr, "\r\033[K[%s] %3d%% %s", bar.c_str(), percent, status_.c_str());
-  std::fflush(stderr);
+  std::fprintf(Cli().err, "\r\033[K[%s] %3d%% %s", bar.c_str(), percent, status_.c_str());
+  std::fflush(Cli().err);
   barShown_ = true;
 }
 
@@ -60,23 +62,23 @@ void TerminalSink::SetStatusText(const std::string& text) {
   status_ = text;
   if (!interactive_) return;
   ClearBar();
-  std::fprintf(stderr, "%s\n", text.c_str());
-  std::fflush(stderr);
+  std::fprintf(Cli().err, "%s\n", text.c_str());
+  std::fflush(Cli().err);
 }
 
 void TerminalSink::ReportError(const std::string& text) {
   std::lock_guard lock(mutex_);
   ClearBar();
-  std::fprintf(stderr, "%s\n", text.c_str());
-  std::fflush(stderr);
+  std::fprintf(Cli().err, "%s\n", text.c_str());
+  std::fflush(Cli().err);
 }
 
 void TerminalSink::AppendLogLine(const std::string& text) {
   std::lock_guard lock(mutex_);
   if (!printLog_) return;
   ClearBar();
-  std::fprintf(stdout, "%s\n", text.c_str());
-  std::fflush(stdout);
+  std::fprintf(Cli().out, "%s\n", text.c_str());
+  std::fflush(Cli().out);
 }
 
 }  // namespace ravelin

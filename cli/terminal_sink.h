@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "recovery/progress_sink.h"
+#include "storage/progress_sink.h"
 
 namespace ravelin {
 

@@ -1,37 +1,33 @@
 // Builds pages from arbitrary bytes and reads them the way a recovery run
 // does. Any crash, hang, leak or undefined behaviour is a finding.
 
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 
 #include "catalog/column_descriptor.h"
 #include "catalog/data_page.h"
-#include "recovery/progress_sink.h"
-#include "recovery/recovery_settings.h"
 #include "rows/table_rows.h"
 #include "storage/boot_page.h"
 #include "storage/database_file.h"
+#include "storage/memory_env.h"
 #include "storage/page.h"
+#include "storage/progress_sink.h"
 
 namespace {
 
 using namespace ravelin;
 
-// A small database on disk, so that forwarding stubs and other page
-// references in the fuzzed page have somewhere to lead.
+// A small database in memory, so that forwarding stubs and other page
+// references in the fuzzed page have somewhere to lead; one file per set of
+// reading options.
 struct Fixture {
-  RecoverySettings settings;
+  MemoryEnv env;
   NullProgressSink sink;
-  std::unique_ptr<CDatabaseFile> db;
+  std::unique_ptr<CDatabaseFile> db[4];
+  CollationContext collation;
 
   Fixture() {
-    std::string path = std::filesystem::temp_directory_path() / ("ravelin-fuzz-" + std::to_string(getpid()) + ".mdf");
     Bytes file(16 * kPageSize, 0);
     for (int n = 0; n < 16; ++n) {
       uint8_t* page = &file[static_cast<size_t>(n) * kPageSize];
@@ -41,46 +37,52 @@ struct Fixture {
       page[32] = static_cast<uint8_t>(n);
       page[36] = 1;
     }
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
-    db = std::make_unique<CDatabaseFile>(path, sink, settings);
-    std::filesystem::remove(path);
+    env.AddFile("/fuzz.mdf", file);
+    for (int options = 0; options < 4; ++options) {
+      ReadOptions read;
+      read.showDeleted = options & 1;
+      read.huntDeleted = options & 2;
+      db[options] = std::make_unique<CDatabaseFile>("/fuzz.mdf", env, sink, StopToken(), read);
+      db[options]->MapPages();
+    }
   }
 };
 
-// Each reader consumes the records it reads, so every reader gets a page
-// of its own.
-void ReadEverySystemTable(const Bytes& page, CDatabaseFile* db) {
+// Every system-table reader over one parsed page.
+void ReadEverySystemTable(const CDataPage& page, bool sql2000) {
   uint64_t repair = 0;
   std::vector<ClassObjectRow> classObjects;
-  CDataPage(page, db).ReadClassObjectRows(classObjects);
+  page.ReadClassObjectRows(classObjects);
   std::vector<DataFileInfo> files;
-  CDataPage(page, db).ReadFileRows(files);
+  page.ReadFileRows(files);
   std::vector<ObjectRow> objects;
-  CDataPage(page, db).ReadObjectRows(objects, classObjects, repair);
+  page.ReadObjectRows(objects, classObjects, sql2000, repair);
   std::vector<AllocUnitRow> allocUnits;
-  CDataPage(page, db).ReadAllocUnitRows(allocUnits);
+  page.ReadAllocUnitRows(allocUnits);
   std::vector<RowsetRow> rowsets;
-  CDataPage(page, db).ReadRowsetRows(rowsets);
+  page.ReadRowsetRows(rowsets);
   std::map<int32_t, LegacyIndexRoot> roots;
-  CDataPage(page, db).ReadLegacyIndexRoots(roots);
+  page.ReadLegacyIndexRoots(roots);
+  std::vector<LegacyIndexKey> keys;
+  page.ReadLegacyIndexKeys(keys);
   std::vector<LegacyColumnRow> legacyColumns;
-  CDataPage(page, db).ReadLegacyColumnRows(legacyColumns, repair);
+  page.ReadLegacyColumnRows(legacyColumns, repair);
   std::vector<ColumnRow> columns;
-  CDataPage(page, db).ReadColumnRows(columns, repair);
+  page.ReadColumnRows(columns, repair);
   std::vector<TypeRow> types;
-  CDataPage(page, db).ReadTypeRows(types);
+  page.ReadTypeRows(types);
   std::vector<RowsetColumnRow> rowsetColumns;
-  CDataPage(page, db).ReadRowsetColumnRows(rowsetColumns);
+  page.ReadRowsetColumnRows(rowsetColumns);
   std::vector<ObjectRefRow> refs;
-  CDataPage(page, db).ReadObjectRefRows(refs);
+  page.ReadObjectRefRows(refs);
   std::vector<IndexRow> indexes;
-  CDataPage(page, db).ReadIndexRows(indexes);
+  page.ReadIndexRows(indexes);
   std::vector<IndexColumnRow> indexColumns;
-  CDataPage(page, db).ReadIndexColumnRows(indexColumns);
+  page.ReadIndexColumnRows(indexColumns);
   std::vector<HobtColumnRow> hobtColumns;
-  CDataPage(page, db).ReadHobtColumnRows(hobtColumns);
+  page.ReadHobtColumnRows(hobtColumns);
   std::vector<RowsetColumnMapRow> map;
-  CDataPage(page, db).ReadRowsetColumnMapRows(map);
+  page.ReadRowsetColumnMapRows(map);
 }
 
 ColumnDescriptor Column(int id, const char* typeText, int32_t typeCode, int16_t leafOffset) {
@@ -116,10 +118,11 @@ RowColumnSet FuzzColumns() {
 
 // Decodes every record of the page against the fixed column set with both
 // column readers, as table rows and as definition-table rows.
-void DecodeEveryRow(const PrimaryRecordPage& page, CDatabaseFile& db, bool firstPage) {
+void DecodeEveryRow(const PrimaryRecordPage& page, const CDatabaseFile& db, const CollationContext& collation,
+                    bool legacy, bool firstPage) {
   static const RowColumnSet kColumns = FuzzColumns();
   for (ColumnReader reader : {ColumnReader::kLayout, ColumnReader::kPositional}) {
-    TableRowReader rows(db, kColumns, reader, firstPage);
+    TableRowReader rows(db, collation, legacy, kColumns, reader, firstPage);
     rows.ReadRecordRows(page, PageRef{1, 3});
     rows.ReadSystemRows(page, PageRef{1, 3});
   }
@@ -136,16 +139,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Fixture& f = GetFixture();
   // The first byte chooses the options, the rest is the page.
   const uint8_t options = size > 0 ? data[0] : 0;
-  f.settings.showDeleted = options & 1;
-  f.settings.showAdvancedDeleted = options & 2;
-  f.settings.isSql2000 = options & 4;
+  const CDatabaseFile& db = *f.db[options & 3];
+  const bool sql2000 = options & 4;
   Bytes page(kPageSize, 0);
   if (size > 1) std::copy(data + 1, data + std::min<size_t>(size, kPageSize + 1), page.begin());
 
-  PrimaryRecordPage records(page, f.db.get());
-  DecodeEveryRow(records, *f.db, options & 8);
-  ReadEverySystemTable(page, f.db.get());
+  CDataPage records(page, &db);
+  DecodeEveryRow(records, db, f.collation, sql2000, options & 8);
+  ReadEverySystemTable(records, sql2000);
   for (size_t at = 0; at < page.size(); at += 97) MeasureRecordLength(ByteSpan(page).subspan(at), options & 1);
-  CBootPage boot(page, f.settings);
+  DecodeBootPage(page);
   return 0;
 }

@@ -10,8 +10,8 @@
 #include <mutex>
 #include <string>
 
-#include "recovery/progress_sink.h"
 #include "recovery/recovery_settings.h"
+#include "storage/progress_sink.h"
 
 namespace ravelin {
 

@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <optional>
 
+#include "catalog/schema_scripts.h"
 #include "catalog/system_catalog.h"
 #include "recovery/definition_lookup.h"
-#include "recovery/schema_scripts.h"
+#include "recovery/records_pager.h"
 #include "recovery/tree_builder.h"
-#include "rows/records_pager.h"
 
 namespace ravelin {
 namespace {

@@ -14,8 +14,8 @@
 #include <string>
 
 #include "recovery/object_tree.h"
-#include "recovery/progress_sink.h"
 #include "recovery/recovery_state.h"
+#include "storage/progress_sink.h"
 
 namespace ravelin {
 

@@ -1,7 +1,7 @@
 // Where the records list stands in the listing of the table shown: the
 // page number of the pager label and the bookkeeping that Next and
 // Previous continue from. Part of RecoveryState; reset with every table
-// shown and with every scan. RecordsPager (rows/records_pager.h) drives it.
+// shown and with every scan. RecordsPager (recovery/records_pager.h) drives it.
 
 #ifndef RAVELIN_RECOVERY_RECORDS_PAGING_H_
 #define RAVELIN_RECOVERY_RECORDS_PAGING_H_

@@ -10,14 +10,10 @@
 #include <sstream>
 #include <system_error>
 
-#include "storage/text_codec.h"
+#include "storage/boot_page.h"
 
 namespace ravelin {
 namespace {
-
-// Decimal as strtoll reads it: optional blanks and sign, then digits; 0
-// when there are none.
-int64_t ParseDecimal(const std::string& text) { return std::strtoll(text.c_str(), nullptr, 10); }
 
 std::string WithSlash(std::string folder) {
   if (folder.empty() || folder.back() != '/') folder.push_back('/');
@@ -30,33 +26,6 @@ bool IsDirectory(const std::string& path) {
 }
 
 }  // namespace
-
-CollationTable ParseCollationTable(const std::string& text) {
-  CollationTable table;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    size_t tab = line.find('\t');
-    if (line.empty() || tab == std::string::npos) continue;
-    std::string name = line.substr(0, tab);
-    std::string rest = line.substr(tab + 1);
-    size_t tab2 = rest.find('\t');
-    if (rest.empty() || tab2 == std::string::npos) continue;
-    int64_t id = static_cast<int64_t>(static_cast<int32_t>(ParseDecimal(rest.substr(0, tab2))));
-    int32_t codePage = static_cast<int32_t>(ParseDecimal(rest.substr(tab2 + 1)));
-    table[id] = CollationEntry{name, codePage};
-  }
-  return table;
-}
-
-CollationTable LoadCollationTable(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {};
-  std::ostringstream text;
-  text << in.rdbuf();
-  return ParseCollationTable(text.str());
-}
 
 std::string ExecutableFolder() {
   std::error_code ec;
@@ -118,33 +87,44 @@ std::string ValidateAndApplyOpenChoice(const OpenChoice& choice, RecoverySetting
   return refusal;
 }
 
-int CodePageForCollation(const RecoverySettings& settings, int64_t collationId) {
-  int codePage = 0;
-  if (collationId == 0 || collationId == -1) {
-    codePage = 0;
-  } else if (settings.collationFound && collationId == settings.detectedCollationId) {
-    codePage = settings.codePage;
-  } else if (auto it = settings.collationTable.find(collationId); it != settings.collationTable.end()) {
-    codePage = it->second.codePage;
-  }
-  return codePage > 0 ? codePage : AnsiCodePage();
+ReadOptions RecoverySettings::readOptions() const {
+  ReadOptions options;
+  options.showDeleted = showDeleted;
+  options.huntDeleted = showAdvancedDeleted;
+  options.mode = recoveryMode == RecoveryMode::kAdvanced ? RecoveryMode::kAdvanced : RecoveryMode::kStandard;
+  return options;
 }
 
-void ApplyDatabaseCollation(RecoverySettings& settings, int32_t bootCollationId) {
-  const CollationTable& table = settings.collationTable;
-  auto take = [&settings](CollationTable::const_iterator it) {
-    settings.detectedCollationId = it->first;
-    settings.collationName = it->second.name;
-    settings.codePage = it->second.codePage;
+OpenRequest OpenRequestFor(const RecoverySettings& settings, const std::string& path) {
+  OpenRequest request;
+  request.path = path;
+  request.options = settings.readOptions();
+  request.collations = &settings.collationTable;
+  request.autoDetectCollation = settings.autoDetectCollation;
+  request.manualCollationId = settings.manualCollationId;
+  return request;
+}
+
+void ForgetDiscoveredValues(RecoverySettings& settings) {
+  settings.versionText.clear();
+  settings.collationName.clear();
+  settings.collationFound = false;
+  settings.detectedCollationId = -1;
+  settings.columnCollationId = 0;
+  settings.codePage = 1252;
+}
+
+void TakeDiscoveredValues(RecoverySettings& settings, const OpenedDatabase& db) {
+  ForgetDiscoveredValues(settings);
+  if (db.boot()) settings.versionText = VersionText(db.boot()->version);
+  const CollationContext& collation = db.collation();
+  if (collation.found) {
     settings.collationFound = true;
-  };
-  if (settings.autoDetectCollation) {
-    auto it = table.find(static_cast<int64_t>(bootCollationId));
-    if (it == table.end()) it = table.find(static_cast<int64_t>(static_cast<uint32_t>(bootCollationId) & 0xFFFF));
-    if (it != table.end()) take(it);
-  } else if (auto it = table.find(settings.manualCollationId); it != table.end()) {
-    take(it);
+    settings.detectedCollationId = collation.detectedId;
+    settings.collationName = collation.name;
+    settings.codePage = collation.codePage;
   }
+  settings.isSql2000 = db.catalog() && db.catalog()->IsSql2000();
 }
 
 }  // namespace ravelin

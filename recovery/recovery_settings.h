@@ -1,28 +1,25 @@
-// The options of a recovery run and the values discovered during it.
+// The options of a recovery run and the values discovered during it: the
+// front ends' record of a run.
 //
 // One record lives as long as the process. It is shared by the front end
 // and the one worker that runs at a time; `busy` and `stopRequested` are
 // the only fields both sides write while a job runs, so they are atomic.
+// The layers below never see it: a run hands them its read options, its
+// stop flag and a collation context (OpenRequestFor), and copies back what
+// the opened database showed (TakeDiscoveredValues).
 
 #ifndef RAVELIN_RECOVERY_RECOVERY_SETTINGS_H_
 #define RAVELIN_RECOVERY_RECOVERY_SETTINGS_H_
 
 #include <atomic>
 #include <cstdint>
-#include <map>
 #include <string>
 
+#include "catalog/opened_database.h"
+#include "storage/collation.h"
+#include "storage/read_options.h"
+
 namespace ravelin {
-
-struct CollationEntry {
-  std::string name;
-  int32_t codePage = 0;  // 0: Unicode-only collation
-};
-
-// Collation id (sign-extended) -> name and code page.
-using CollationTable = std::map<int64_t, CollationEntry>;
-
-enum class RecoveryMode : int32_t { kUnset = 0, kStandard = 1, kAdvanced = 2 };
 
 struct RecoverySettings {
   // A job runs (1) or not (0).
@@ -32,7 +29,8 @@ struct RecoverySettings {
   // Set by Stop; polled by every long loop of the workers.
   std::atomic<bool> stopRequested{false};
 
-  // The database has the SQL Server 2000 catalog layout (set by the loader).
+  // The database has the SQL Server 2000 catalog layout (as the catalog
+  // loader found it).
   std::atomic<bool> isSql2000{false};
   bool showDeleted = false;
   bool showAdvancedDeleted = false;
@@ -60,26 +58,22 @@ struct RecoverySettings {
   std::atomic<bool> firstPageListing{false};
 
   bool IsAdvancedMode() const { return recoveryMode == RecoveryMode::kAdvanced; }
+
+  // How the run reads tables.
+  ReadOptions readOptions() const;
 };
 
-// The code page of 8-bit text stored under collation `collationId`: the
-// database's own code page for its detected collation, the collation
-// table's entry otherwise, and the ANSI code page for ids 0 and -1, ids the
-// table lacks and Unicode-only collations.
-int CodePageForCollation(const RecoverySettings& settings, int64_t collationId);
+// What opening `path` for the run of `settings` asks of the layers below:
+// its read options and collation choice (the table stays the settings').
+OpenRequest OpenRequestFor(const RecoverySettings& settings, const std::string& path);
 
-// Takes the collation of a database (the id its boot page records) into the
-// settings when auto-detection is on, or the manual choice otherwise. The
-// id is looked up whole (sign-extended) and then by its low 16 bits; when
-// nothing matches the settings stay as they are.
-void ApplyDatabaseCollation(RecoverySettings& settings, int32_t bootCollationId);
+// Copies what the opened database showed into the run's record: the version
+// text, the collation found and the catalog layout. Values of an earlier
+// database are forgotten first.
+void TakeDiscoveredValues(RecoverySettings& settings, const OpenedDatabase& db);
 
-// Parses "collation.txt" text: name TAB id TAB code page per line. Lines
-// without both tabs are skipped; a repeated id replaces the earlier line.
-CollationTable ParseCollationTable(const std::string& text);
-
-// Reads the collation table from `path`; a missing file gives an empty table.
-CollationTable LoadCollationTable(const std::string& path);
+// Forgets the version text and collation an earlier run found.
+void ForgetDiscoveredValues(RecoverySettings& settings);
 
 // The folder of the running executable, ending in '/'.
 std::string ExecutableFolder();

@@ -1,7 +1,7 @@
 #include "recovery/recovery_state.h"
 
+#include "catalog/opened_database.h"
 #include "catalog/system_catalog.h"
-#include "storage/database_file.h"
 
 namespace ravelin {
 
@@ -9,10 +9,11 @@ RecoveryState::RecoveryState(RecoverySettings& settings, RecoveryView& view) : s
 
 RecoveryState::~RecoveryState() = default;
 
-void RecoveryState::SetDatabase(std::unique_ptr<CDatabaseFile> database) {
+SystemCatalog* RecoveryState::catalog() const { return database_ ? database_->catalog() : nullptr; }
+
+void RecoveryState::SetDatabase(std::unique_ptr<OpenedDatabase> database) {
   ReleaseDatabase();
   database_ = std::move(database);
-  if (database_) catalog_ = database_->GetCatalog(false);
 }
 
 void RecoveryState::Reset() {
@@ -31,8 +32,7 @@ void RecoveryState::Reset() {
 }
 
 void RecoveryState::ReleaseDatabase() {
-  if (catalog_) catalog_->Clear();
-  catalog_ = nullptr;
+  if (SystemCatalog* loaded = catalog()) loaded->Clear();
   database_.reset();
 }
 

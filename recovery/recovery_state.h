@@ -1,5 +1,5 @@
 // The state of the loaded database that the front end and every job share:
-// the database file (which owns the catalog), the object tree with its
+// the opened database (file, page maps and catalog), the object tree with its
 // category items, the definition rows, and the records panel's bookkeeping.
 //
 // One instance lives as long as the front end. Only the running job (see
@@ -16,14 +16,15 @@
 
 #include "catalog/catalog_types.h"
 #include "recovery/object_tree.h"
-#include "recovery/progress_sink.h"
 #include "recovery/records_paging.h"
 #include "recovery/recovery_settings.h"
 #include "recovery/recovery_view.h"
+#include "storage/env.h"
+#include "storage/progress_sink.h"
 
 namespace ravelin {
 
-class CDatabaseFile;
+class OpenedDatabase;
 class SystemCatalog;
 
 // The category items of the tree; kNoTreeItem before a skeleton is built.
@@ -52,10 +53,10 @@ class RecoveryState {
   RecoveryView& view() const { return view_; }
 
   // The loaded database, or null. The catalog belongs to it.
-  CDatabaseFile* database() const { return database_.get(); }
-  SystemCatalog* catalog() const { return catalog_; }
-  // Takes `database` and loads its catalog.
-  void SetDatabase(std::unique_ptr<CDatabaseFile> database);
+  OpenedDatabase* database() const { return database_.get(); }
+  SystemCatalog* catalog() const;
+  // Takes `database`, releasing the one held before.
+  void SetDatabase(std::unique_ptr<OpenedDatabase> database);
 
   // Releases everything of the previous run, in this order: both
   // definition lists (the lookup list marked not loaded), the catalog's
@@ -64,10 +65,12 @@ class RecoveryState {
   void Reset();
 
   // What an error reported through the protocol does to the state: the
-  // catalog's lists are emptied and the database file and its catalog
-  // destroyed. A worker that reports an error must not use the database
-  // after the report.
+  // catalog's lists are emptied and the opened database destroyed. A worker that reports an error must not use the
+  // database after the report.
   void ReleaseDatabase();
+
+  // Where the run's files are read (the disk unless a test says otherwise).
+  Env* env = &Env::Default();
 
   // 1 when the run's recovery mode is Advanced.
   bool advancedMode = false;
@@ -97,8 +100,7 @@ class RecoveryState {
  private:
   RecoverySettings& settings_;
   RecoveryView& view_;
-  std::unique_ptr<CDatabaseFile> database_;
-  SystemCatalog* catalog_ = nullptr;
+  std::unique_ptr<OpenedDatabase> database_;
 };
 
 // Forwards every notification to `inner`; an error first releases the

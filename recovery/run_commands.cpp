@@ -1,8 +1,8 @@
 #include "recovery/run_commands.h"
 
+#include "catalog/opened_database.h"
 #include "recovery/scan_driver.h"
 #include "recovery/snapshot_file.h"
-#include "storage/database_file.h"
 
 namespace ravelin {
 namespace {
@@ -62,7 +62,7 @@ bool RunSnapshotLoad(RecoveryState& state, LoggingSink& sink, const std::string&
   StartLog(state, sink, RunStart::kLoad, startTime, logFolder);
   // A header that cannot be read leaves no data file path: the scan then
   // fails to open and ends as aborted.
-  LoadSnapshotSettings(snapshotPath, state.settings());
+  LoadSnapshotSettings(snapshotPath, state.settings(), *state.env);
   return ScanWorker(state, sink, token);
 }
 
@@ -80,11 +80,11 @@ bool SaveSnapshot(JobRunner& runner, RecoveryState& state, ProgressSink& outputP
     outputPane.AppendLogLine(kTextSavingSnapshot);
     // The maps belong to the file that was opened, which after a Load is
     // the snapshot's data file, not the last Open's.
-    if (const CDatabaseFile* database = state.database()) {
-      const SnapshotHeader header = SnapshotHeaderFromSettings(state.settings(), database->path, state.advancedMode);
-      saved = WriteSnapshot(path, header, database->MappedByPrimaryScan(database->systemPageMap),
-                            database->MappedByPrimaryScan(database->dataPageMap),
-                            database->MappedByPrimaryScan(database->iamPageMap));
+    if (const OpenedDatabase* database = state.database()) {
+      const CDatabaseFile& file = database->file();
+      const SnapshotHeader header = SnapshotHeaderFromSettings(state.settings(), file.path, state.advancedMode);
+      const PageMaps maps = file.PrimaryPageMaps();
+      saved = WriteSnapshot(path, header, maps.systemPages, maps.dataPages, maps.iamPages);
     }
     const std::string outcome = saved ? std::string(kTextSnapshotSaved) + path : std::string(kTextSnapshotNotSaved);
     outputPane.AppendLogLine(outcome);

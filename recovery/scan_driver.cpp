@@ -4,25 +4,14 @@
 #include <memory>
 #include <new>
 
+#include "catalog/opened_database.h"
 #include "catalog/system_catalog.h"
 #include "recovery/definitions.h"
+#include "recovery/snapshot_file.h"
 #include "recovery/tree_builder.h"
-#include "storage/database_file.h"
 
 namespace ravelin {
 namespace {
-
-// The version and collation a run finds are kept in the settings; those of
-// the previous database must not pass for this one's when its boot page
-// cannot be read.
-void ForgetDiscoveredValues(RecoverySettings& settings) {
-  settings.versionText.clear();
-  settings.collationName.clear();
-  settings.collationFound = false;
-  settings.detectedCollationId = -1;
-  settings.columnCollationId = 0;
-  settings.codePage = 1252;
-}
 
 // The end of a run that leaves no tree.
 void EndWithoutTree(RecoveryState& state, JobToken& token) {
@@ -44,11 +33,19 @@ bool OpenAndBuild(RecoveryState& state, ProgressSink& sink, JobToken& token, con
   RecoverySettings& settings = state.settings();
   RecoveryView& view = state.view();
 
-  auto database = std::make_unique<CDatabaseFile>(path, sink, settings);
-  if (!database->isOpen) {
+  OpenRequest request = OpenRequestFor(settings, path);
+  request.env = state.env;
+  if (settings.snapshotMode) request.pageMaps = SnapshotPageMaps(settings.snapshotFilePath, sink, *state.env);
+  // A stop given while opening ends only the opening scans.
+  request.mapped = [&settings] { settings.stopRequested = false; };
+  std::unique_ptr<OpenedDatabase> database = OpenedDatabase::Open(request, sink, StopToken(settings.stopRequested));
+  if (!database) {
+    settings.stopRequested = false;
     EndAborted(state, sink, token);
     return false;
   }
+  // The version text and collation the run shows are those of this database.
+  TakeDiscoveredValues(settings, *database);
   state.SetDatabase(std::move(database));
   SystemCatalog& catalog = *state.catalog();
 

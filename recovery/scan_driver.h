@@ -7,8 +7,8 @@
 #define RAVELIN_RECOVERY_SCAN_DRIVER_H_
 
 #include "recovery/job_runner.h"
-#include "recovery/progress_sink.h"
 #include "recovery/recovery_state.h"
+#include "storage/progress_sink.h"
 
 namespace ravelin {
 

@@ -1,7 +1,7 @@
 #include "recovery/selection_commands.h"
 
 #include "recovery/object_selection.h"
-#include "rows/records_pager.h"
+#include "recovery/records_pager.h"
 
 namespace ravelin {
 

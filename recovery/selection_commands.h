@@ -12,8 +12,8 @@
 
 #include "recovery/job_runner.h"
 #include "recovery/object_tree.h"
-#include "recovery/progress_sink.h"
 #include "recovery/recovery_state.h"
+#include "storage/progress_sink.h"
 
 namespace ravelin {
 

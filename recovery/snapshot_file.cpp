@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include "storage/bytes.h"
-#include "storage/random_access_file.h"
 #include "storage/text_codec.h"
 
 namespace ravelin {
@@ -59,7 +58,7 @@ class SnapshotReader {
     buffer_.resize(want);
     bufferPos_ = 0;
     // A file cut short while it is read gives a short read: refused.
-    return want > 0 && file_.ReadAt(pos_, buffer_.data(), want) == want;
+    return want > 0 && file_.ReadAt(pos_, buffer_.data(), want).bytesRead == want;
   }
 
   const RandomAccessFile& file_;
@@ -205,36 +204,30 @@ bool WriteSnapshot(const std::string& path, const SnapshotHeader& header, const 
   return ok;
 }
 
-std::optional<SnapshotHeader> ReadSnapshotHeader(const std::string& path) {
-  RandomAccessFile file;
-  if (!file.Open(path)) return std::nullopt;
-  SnapshotReader in(file);
+std::optional<SnapshotHeader> ReadSnapshotHeader(const std::string& path, Env& env) {
+  std::unique_ptr<RandomAccessFile> file = env.OpenFile(path);
+  if (!file) return std::nullopt;
+  SnapshotReader in(*file);
   SnapshotHeader header;
   if (!ReadHeader(in, header)) return std::nullopt;
   return header;
 }
 
-bool ReadSnapshotPageMaps(const std::string& path, PageMap& systemPages, PageMap& dataPages, PageMap& iamPages) {
-  systemPages.clear();
-  dataPages.clear();
-  iamPages.clear();
-  RandomAccessFile file;
-  if (!file.Open(path)) return false;
-  SnapshotReader in(file);
+std::optional<PageMaps> ReadSnapshotPageMaps(const std::string& path, Env& env) {
+  std::unique_ptr<RandomAccessFile> file = env.OpenFile(path);
+  if (!file) return std::nullopt;
+  SnapshotReader in(*file);
   SnapshotHeader header;
-  PageMap system, data, iam;
-  if (!ReadHeader(in, header) || !ReadSection(in, system) || !ReadSection(in, data) || !ReadSection(in, iam) ||
-      in.remaining() != 0)
-    return false;
-  systemPages = std::move(system);
-  dataPages = std::move(data);
-  iamPages = std::move(iam);
-  return true;
+  PageMaps maps;
+  if (!ReadHeader(in, header) || !ReadSection(in, maps.systemPages) || !ReadSection(in, maps.dataPages) ||
+      !ReadSection(in, maps.iamPages) || in.remaining() != 0)
+    return std::nullopt;
+  return maps;
 }
 
-bool LoadSnapshotSettings(const std::string& path, RecoverySettings& settings) {
+bool LoadSnapshotSettings(const std::string& path, RecoverySettings& settings, Env& env) {
   settings.snapshotMode = true;
-  std::optional<SnapshotHeader> header = ReadSnapshotHeader(path);
+  std::optional<SnapshotHeader> header = ReadSnapshotHeader(path, env);
   if (!header) {
     settings.snapshotFilePath.clear();
     settings.snapshotDataFilePath.clear();
@@ -248,6 +241,15 @@ bool LoadSnapshotSettings(const std::string& path, RecoverySettings& settings) {
   settings.showDeleted = header->showDeleted;
   settings.showAdvancedDeleted = header->showAdvancedDeleted;
   return true;
+}
+
+std::function<std::optional<PageMaps>()> SnapshotPageMaps(const std::string& path, ProgressSink& sink, Env& env) {
+  return [path, &sink, &env]() -> std::optional<PageMaps> {
+    sink.SetStatusText(kTextLoadingSnapshot);
+    std::optional<PageMaps> maps = ReadSnapshotPageMaps(path, env);
+    if (maps && HoldsSystemTable(*maps)) sink.SetStatusText(kTextSnapshotLoaded);
+    return maps;
+  };
 }
 
 }  // namespace ravelin

@@ -17,14 +17,20 @@
 #define RAVELIN_RECOVERY_SNAPSHOT_FILE_H_
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "recovery/recovery_settings.h"
+#include "storage/database_file.h"
+#include "storage/env.h"
 #include "storage/page_types.h"
+#include "storage/progress_sink.h"
 
 namespace ravelin {
 
+inline constexpr char kTextLoadingSnapshot[] = "Loading snapshot...please wait ......................";
+inline constexpr char kTextSnapshotLoaded[] = "Load snapshot finished..processing tables ......................";
 inline constexpr char kTextSavingSnapshot[] = "Saving Snapshot..Please wait....";
 inline constexpr char kTextSnapshotSaved[] = "Snapshot Saved successfully in path ";
 inline constexpr char kTextSnapshotNotSaved[] = "Snapshot cannot be saved.";
@@ -52,18 +58,24 @@ bool WriteSnapshot(const std::string& path, const SnapshotHeader& header, const 
 
 // The header of the snapshot at `path`; nothing when the file cannot be
 // read or its header is damaged.
-std::optional<SnapshotHeader> ReadSnapshotHeader(const std::string& path);
+std::optional<SnapshotHeader> ReadSnapshotHeader(const std::string& path, Env& env = Env::Default());
 
-// Fills the three maps from the snapshot at `path`. False, with all three
-// maps empty, when the file cannot be read or is damaged anywhere.
-bool ReadSnapshotPageMaps(const std::string& path, PageMap& systemPages, PageMap& dataPages, PageMap& iamPages);
+// The three maps of the snapshot at `path`; nothing when the file cannot be
+// read or is damaged anywhere.
+std::optional<PageMaps> ReadSnapshotPageMaps(const std::string& path, Env& env = Env::Default());
 
 // What a snapshot Load does before its scan starts: switches the run to
 // snapshot mode and takes the header's options into `settings` (the mode
 // flag is kept in the header only; the run keeps its own mode). When the
 // header cannot be read, the snapshot paths are cleared so that the scan
 // fails instead of loading an earlier snapshot, and the answer is false.
-bool LoadSnapshotSettings(const std::string& path, RecoverySettings& settings);
+bool LoadSnapshotSettings(const std::string& path, RecoverySettings& settings, Env& env = Env::Default());
+
+// Where an open in snapshot mode takes its page maps from: the snapshot at
+// `path`, read with its status texts ("Loading snapshot...", and once it
+// names a system table "Load snapshot finished...") shown through `sink`.
+std::function<std::optional<PageMaps>()> SnapshotPageMaps(const std::string& path, ProgressSink& sink,
+                                                          Env& env = Env::Default());
 
 }  // namespace ravelin
 

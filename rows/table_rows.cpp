@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "catalog/data_page.h"
+#include "catalog/opened_database.h"
 #include "catalog/system_catalog.h"
 #include "storage/database_file.h"
 #include "storage/iam_walk.h"
@@ -12,11 +12,11 @@
 namespace ravelin {
 namespace {
 
-bool StopRequested(const CDatabaseFile& file) { return file.settings().stopRequested.load(); }
+bool StopRequested(const CDatabaseFile& file) { return file.stop().requested(); }
 
 // The page chain from `start` by the headers' next-page pointers. A page is
 // taken when the page before it is a data page.
-std::vector<PageRef> WalkHeaderChain(CDatabaseFile& file, PageRef start) {
+std::vector<PageRef> WalkHeaderChain(const CDatabaseFile& file, PageRef start) {
   std::vector<PageRef> pages;
   std::set<PageRef> visited;
   if (IsUsablePageRef(start)) pages.push_back(start);
@@ -34,7 +34,7 @@ std::vector<PageRef> WalkHeaderChain(CDatabaseFile& file, PageRef start) {
 }
 
 // The page chain of a 2000-layout table from its clustered index root.
-std::vector<PageRef> WalkDataPageChain(CDatabaseFile& file, PageRef start) {
+std::vector<PageRef> WalkDataPageChain(const CDatabaseFile& file, PageRef start) {
   std::vector<PageRef> pages;
   std::set<PageRef> visited;
   PageRef current = start;
@@ -52,7 +52,8 @@ std::vector<PageRef> WalkDataPageChain(CDatabaseFile& file, PageRef start) {
 
 // The data page at `ref` when its header names one of `owners` (any
 // object, when there are none); null otherwise.
-std::unique_ptr<CDataPage> ReadOwnedDataPage(CDatabaseFile& file, PageRef ref, const std::set<uint32_t>& owners) {
+std::unique_ptr<PrimaryRecordPage> ReadOwnedDataPage(const CDatabaseFile& file, PageRef ref,
+                                                     const std::set<uint32_t>& owners) {
   auto page = file.ReadTableDataPage(ref);
   if (!page || !page->header || page->header->pageType != kPageTypeData) return nullptr;
   if (!owners.empty() && owners.count(page->header->objectId) == 0) return nullptr;
@@ -61,7 +62,7 @@ std::unique_ptr<CDataPage> ReadOwnedDataPage(CDatabaseFile& file, PageRef ref, c
 
 // Whether any page of `list` that belongs to the table holds a record a
 // listing shows; reads pages only until the first such one.
-bool ListsAnyRow(CDatabaseFile& file, const TablePageList& list) {
+bool ListsAnyRow(const CDatabaseFile& file, const TablePageList& list) {
   for (const PageRef& ref : list.pages) {
     if (StopRequested(file)) return false;
     auto page = ReadOwnedDataPage(file, ref, list.owners);
@@ -97,8 +98,8 @@ TablePageList Walked(std::vector<PageRef> pages, PageSource source, const TableS
   return list;
 }
 
-TablePageList StandardPages(CDatabaseFile& file, const TableStorage& table) {
-  if (file.settings().isSql2000.load()) {
+TablePageList StandardPages(const CDatabaseFile& file, const TableStorage& table) {
+  if (table.legacyLayout) {
     if (table.legacyRoot)
       return Walked(WalkDataPageChain(file, PageRef{table.legacyRoot->fileId, table.legacyRoot->firstPage}),
                     PageSource::kDataPageChain, table);
@@ -148,6 +149,7 @@ TableStorage DescribeTableStorage(const SystemCatalog& catalog) {
   table.firstPage = catalog.currentAllocUnit.firstPage;
   table.firstIamPage = catalog.currentAllocUnit.firstIamPage;
   table.indexId = catalog.currentRowset.indexId;
+  table.legacyLayout = catalog.IsSql2000();
   if (auto it = catalog.legacyIndexRoots.find(table.objectId); it != catalog.legacyIndexRoots.end())
     table.legacyRoot = it->second;
   return table;
@@ -158,12 +160,12 @@ ColumnReader ChooseColumnReader(const SystemCatalog& catalog) {
                                                                      : ColumnReader::kPositional;
 }
 
-TablePageList CollectListingPages(CDatabaseFile& file, const SystemCatalog& catalog) {
+TablePageList CollectListingPages(const CDatabaseFile& file, const SystemCatalog& catalog) {
   return CollectListingPages(file, DescribeTableStorage(catalog));
 }
 
-TablePageList CollectListingPages(CDatabaseFile& file, const TableStorage& table) {
-  if (file.settings().IsAdvancedMode()) return ScanPages(table);
+TablePageList CollectListingPages(const CDatabaseFile& file, const TableStorage& table) {
+  if (file.options().IsAdvancedMode()) return ScanPages(table);
   TablePageList list = StandardPages(file, table);
   // Allocation structures that lead to none of the table's rows leave the
   // pages the scan found under the table.
@@ -172,8 +174,19 @@ TablePageList CollectListingPages(CDatabaseFile& file, const TableStorage& table
   return list;
 }
 
-TableRowReader::TableRowReader(CDatabaseFile& file, RowColumnSet columns, ColumnReader reader, bool firstPageListing)
-    : file_(file), columns_(std::move(columns)), reader_(reader), firstPageListing_(firstPageListing) {}
+TableRowReader::TableRowReader(const OpenedDatabase& db, RowColumnSet columns, ColumnReader reader,
+                               bool firstPageListing)
+    : TableRowReader(db.file(), db.collation(), db.catalog() && db.catalog()->IsSql2000(), std::move(columns), reader,
+                     firstPageListing) {}
+
+TableRowReader::TableRowReader(const CDatabaseFile& file, const CollationContext& collation, bool legacyLayout,
+                               RowColumnSet columns, ColumnReader reader, bool firstPageListing)
+    : file_(file),
+      collation_(collation),
+      legacyLayout_(legacyLayout),
+      columns_(std::move(columns)),
+      reader_(reader),
+      firstPageListing_(firstPageListing) {}
 
 void TableRowReader::SetListingPages(const TablePageList& pages) {
   knowsPages_ = true;
@@ -197,14 +210,15 @@ std::vector<TableRow> TableRowReader::ReadSystemRows(const PrimaryRecordPage& pa
 std::vector<TableRow> TableRowReader::ReadRows(const PrimaryRecordPage& page, PageRef where, bool systemVariant) {
   std::vector<TableRow> rows;
   if (!page.header) return rows;
-  DecodeContext context(file_.settings());
+  DecodeContext context(collation_);
   context.file = &file_;
   context.firstPageListing = firstPageListing_;
-  context.legacyLayout = file_.settings().isSql2000.load();
+  context.legacyLayout = legacyLayout_;
   context.systemVariant = systemVariant;
-  const size_t slots = std::min<size_t>(std::max<int16_t>(page.header->slotCount, 0), page.records.size());
-  rows.reserve(slots);
-  for (size_t i = 0; i < slots; ++i) {
+  // Every record the page built: the listed ones, then any the deleted-
+  // record hunt found.
+  rows.reserve(page.records.size());
+  for (size_t i = 0; i < page.records.size(); ++i) {
     const CRecord* record = page.records[i].get();
     if (!record) continue;
     const RecordLocation here{where, static_cast<int32_t>(i)};
@@ -222,7 +236,7 @@ std::vector<TableRow> TableRowReader::ReadRows(const PrimaryRecordPage& page, Pa
 
 bool TableRowReader::TakeRecord(const CRecord& record, const RecordLocation& here) {
   if (!record.IsListed()) return false;
-  const bool showDeleted = file_.settings().showDeleted;
+  const bool showDeleted = file_.options().showDeleted;
   const int type = record.recordType;
   const bool isRowType = type == kRecordPrimary || type == kRecordForwarded || type == kRecordForwardingStub ||
                          (showDeleted && type == kRecordGhostData);

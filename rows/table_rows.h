@@ -23,6 +23,7 @@
 namespace ravelin {
 
 class CDatabaseFile;
+class OpenedDatabase;
 class PrimaryRecordPage;
 class SystemCatalog;
 
@@ -59,7 +60,9 @@ struct TableStorage {
   PageRef firstPage{0, 0};
   PageRef firstIamPage{0, 0};
   int32_t indexId = 0;
-  // 2000 layout: the clustered index root, when the table has one.
+  // The 2000 catalog layout, and its clustered index root when the table
+  // has one.
+  bool legacyLayout = false;
   std::optional<LegacyIndexRoot> legacyRoot;
 };
 
@@ -77,8 +80,8 @@ bool IsValidPageRef(const CDatabaseFile& file, PageRef ref);
 // and falls back to the scan's pages when those lead nowhere. Every walk
 // ends at a page met before, an unreadable page, a zero page number or a
 // stop request.
-TablePageList CollectListingPages(CDatabaseFile& file, const TableStorage& table);
-TablePageList CollectListingPages(CDatabaseFile& file, const SystemCatalog& catalog);
+TablePageList CollectListingPages(const CDatabaseFile& file, const TableStorage& table);
+TablePageList CollectListingPages(const CDatabaseFile& file, const SystemCatalog& catalog);
 
 // The layout reader when the catalog gives the physical position of every
 // column (2005+ with rowset columns), the positional reader otherwise.
@@ -119,7 +122,13 @@ struct TableRow {
 // and skips them when met again.
 class TableRowReader {
  public:
-  TableRowReader(CDatabaseFile& file, RowColumnSet columns, ColumnReader reader, bool firstPageListing = false);
+  // `db` must outlive the reader.
+  TableRowReader(const OpenedDatabase& db, RowColumnSet columns, ColumnReader reader, bool firstPageListing = false);
+  // The same over a data file whose text is read in `collation` and whose
+  // catalog has the 2000 layout when `legacyLayout`; both must outlive the
+  // reader.
+  TableRowReader(const CDatabaseFile& file, const CollationContext& collation, bool legacyLayout, RowColumnSet columns,
+                 ColumnReader reader, bool firstPageListing = false);
 
   void SetListingPages(const TablePageList& pages);
 
@@ -142,7 +151,9 @@ class TableRowReader {
   bool TakeRecord(const CRecord& record, const RecordLocation& here);
   TableRow DecodeRecord(const CRecord& record, const RecordLocation& here, const DecodeContext& context);
 
-  CDatabaseFile& file_;
+  const CDatabaseFile& file_;
+  const CollationContext& collation_;
+  bool legacyLayout_;
   RowColumnSet columns_;
   ColumnReader reader_;
   bool firstPageListing_;

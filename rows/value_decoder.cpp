@@ -33,7 +33,7 @@ LobReadOptions LobOptionsFor(const ColumnDescriptor& d, const RecordFlags& flags
   options.collect = d.typeCode == kTypeXml;
   // The column's own code page on every page of a listing, not only on the
   // first one.
-  options.codePage = CodePageForCollation(context.settings, d.collationId);
+  options.codePage = context.collation.CodePageFor(d.collationId);
   return options;
 }
 
@@ -154,11 +154,6 @@ void ApplyHexPrefix(const ValueLayout& layout, const DecodeCounters& counters, s
   text.insert(0, "0x");
 }
 
-// The column's place in a compressed record's per-column lists.
-size_t CompressedIndex(const ColumnDescriptor& d, const DecodeCounters& counters) {
-  return d.nullBit > 0 ? static_cast<size_t>(d.nullBit - 1) : static_cast<size_t>(counters.columnsHandled);
-}
-
 void DecodeWithLayout(const CRecord& record, ColumnDescriptor& d, DecodeCounters& counters,
                       const DecodeContext& context) {
   const int64_t own = static_cast<int64_t>(d.leafOffset) - 4;
@@ -167,20 +162,8 @@ void DecodeWithLayout(const CRecord& record, ColumnDescriptor& d, DecodeCounters
   if (d.typeCode == kTypeBit && counters.bits.loaded && own >= 0 && own != counters.bits.byteOffset)
     counters.bits.bitIndex = 8;
   ValueLayout layout = DescribeValue(d, counters.bits);
-  layout.compressed = record.isCompressed;
-  int64_t varIndex = layout.variable && d.leafOffset < 0 ? -1 - static_cast<int64_t>(d.leafOffset)
-                                                         : static_cast<int64_t>(counters.variableColumns);
-  const size_t packed = CompressedIndex(d, counters);
-  const auto* primary = dynamic_cast<const CPrimaryRecord*>(&record);
-  if (record.isCompressed && primary && packed < primary->cdCodes.size()) {
-    const int32_t code = primary->cdCodes[packed];
-    if (code <= 9) {
-      layout.variable = false;
-    } else if (code == 10 || code == 11) {
-      layout.variable = true;
-      varIndex = counters.variableColumns;
-    }
-  }
+  const int64_t varIndex = layout.variable && d.leafOffset < 0 ? -1 - static_cast<int64_t>(d.leafOffset)
+                                                               : static_cast<int64_t>(counters.variableColumns);
   if (record.columnCount < d.hobtColumnId) d.hobtColumnId = d.columnId;
 
   const int n = record.columnCount;
@@ -197,7 +180,6 @@ void DecodeWithLayout(const CRecord& record, ColumnDescriptor& d, DecodeCounters
   // A column whose null bit lies beyond the record's columns was added
   // after the record was written.
   if (!d.statusBit24 && nullBit > n) isNull = true;
-  if (record.isCompressed && packed < record.columnStates.size() && record.columnStates[packed].isNull) isNull = true;
 
   const bool sparse = d.statusBit24 != 0;
   if (!sparse && (!d.stored || isNull)) {
@@ -207,8 +189,6 @@ void DecodeWithLayout(const CRecord& record, ColumnDescriptor& d, DecodeCounters
     ++counters.columnsHandled;
     return;
   }
-  if (record.isCompressed && packed < record.columnStates.size() && record.columnStates[packed].length > 0)
-    layout.length = record.columnStates[packed].length;
 
   counters.flags = {};
   std::string text;
@@ -232,7 +212,6 @@ void DecodeWithLayout(const CRecord& record, ColumnDescriptor& d, DecodeCounters
 void DecodePositionally(const CRecord& record, ColumnDescriptor& d, DecodeCounters& counters,
                         const DecodeContext& context) {
   ValueLayout layout = DescribeValue(d, counters.bits);
-  layout.compressed = record.isCompressed;
   if (counters.columnsDecoded < d.hobtColumnId) d.hobtColumnId = d.columnId;
 
   const int n = record.columnCount;

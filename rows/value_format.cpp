@@ -297,16 +297,7 @@ std::string FormatMoney(ByteSpan bytes) { return FourDecimals(static_cast<int64_
 // at most ten digits.
 std::string FormatSmallMoney(ByteSpan bytes) { return FourDecimals(static_cast<int32_t>(ReadPadded(bytes, 0, 4))); }
 
-std::string FormatFloat(ByteSpan bytes, size_t byteCount, bool compressed) {
-  uint64_t bits = 0;
-  if (compressed && byteCount < 8) {
-    // Compression drops the low-order bytes of a double.
-    if (byteCount > 0) bits = ReadPadded(bytes, 0, byteCount) << (8 * (8 - byteCount));
-  } else {
-    bits = ReadPadded(bytes, 0, 8);
-  }
-  return FloatText(DoubleFromBits(bits));
-}
+std::string FormatFloat(ByteSpan bytes) { return FloatText(DoubleFromBits(ReadPadded(bytes, 0, 8))); }
 
 std::string FormatReal(ByteSpan bytes) {
   std::string text = StreamText(FloatFromBits(static_cast<uint32_t>(ReadPadded(bytes, 0, 4))));

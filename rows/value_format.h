@@ -54,10 +54,8 @@ std::string FormatMoney(ByteSpan bytes);
 std::string FormatSmallMoney(ByteSpan bytes);
 
 // float: about 15 significant digits in fixed-point form, trailing fraction
-// zeros removed. `byteCount` is how many bytes are stored; a compressed
-// record may store fewer than 8, and those are the double's high-order
-// bytes. Infinities and not-a-number give "0".
-std::string FormatFloat(ByteSpan bytes, size_t byteCount = 8, bool compressed = false);
+// zeros removed. Infinities and not-a-number give "0".
+std::string FormatFloat(ByteSpan bytes);
 // real (4 bytes): six significant digits, general notation ("1.5",
 // "1e+20"); values whose text needs a negative exponent give "0".
 std::string FormatReal(ByteSpan bytes);

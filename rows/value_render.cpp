@@ -60,16 +60,6 @@ std::string RenderBit(ValueLayout& layout, ByteSpan bytes) {
   return FormatBit(set);
 }
 
-// nvarchar: UTF-16 text. A compressed record may store it as UTF-8 or as
-// 8-bit text instead.
-std::string RenderNVarChar(ByteSpan value, bool compressed) {
-  if (!compressed || value.size() % 2 == 0) return Utf16ToUtf8(value, true);
-  const ByteSpan narrow = UpToNul(value.first(value.size() - 1));
-  std::string utf8;
-  if (TryCodePageToUtf8(narrow, kCodePageUtf8, utf8) && Utf16Length(utf8) + 1 <= narrow.size()) return utf8;
-  return CodePageToUtf8(narrow, AnsiCodePage());
-}
-
 // ntext and sql_variant bytes outside a variant's own layout: UTF-16 when
 // they look like it, 8-bit text otherwise.
 std::string RenderUnicodeOrAnsi(ByteSpan value) {
@@ -198,7 +188,7 @@ std::string RenderValue(ValueLayout& layout, ByteSpan bytes, const ColumnDescrip
     case kTypeChar:
     case kTypeVarChar:
     case kTypeText:
-      return RenderCharacterData(value, d, context.settings);
+      return RenderCharacterData(value, d, context.collation);
     case kTypeDateTime:
       return FormatDateTime(value);
     case kTypeSmallDateTime:
@@ -214,7 +204,7 @@ std::string RenderValue(ValueLayout& layout, ByteSpan bytes, const ColumnDescrip
     case kTypeNChar:
       return Utf16ToUtf8(value, true);
     case kTypeNVarChar:
-      return RenderNVarChar(value, layout.compressed);
+      return Utf16ToUtf8(value, true);
     case kTypeUniqueIdentifier:
       return FormatGuid(value);
     case kTypeNText:
@@ -227,7 +217,7 @@ std::string RenderValue(ValueLayout& layout, ByteSpan bytes, const ColumnDescrip
     case kTypeSmallMoney:
       return FormatSmallMoney(value);
     case kTypeFloat:
-      return FormatFloat(value, value.size(), layout.compressed);
+      return FormatFloat(value);
     case kTypeReal:
       return FormatReal(value);
     case kTypeNumeric:
@@ -240,18 +230,18 @@ std::string RenderValue(ValueLayout& layout, ByteSpan bytes, const ColumnDescrip
   }
 }
 
-std::string RenderCharacterData(ByteSpan bytes, const ColumnDescriptor& d, const RecoverySettings& settings) {
+std::string RenderCharacterData(ByteSpan bytes, const ColumnDescriptor& d, const CollationContext& collation) {
   const int64_t collationId = d.collationId;
   const bool hasCollation = collationId != 0 && collationId != -1;
   if (d.typeCode != kTypeChar) {
-    return CodePageToUtf8(UpToNul(bytes), hasCollation ? CodePageForCollation(settings, collationId) : AnsiCodePage());
+    return CodePageToUtf8(UpToNul(bytes), hasCollation ? collation.CodePageFor(collationId) : AnsiCodePage());
   }
   // char columns look their code page up in the collation table itself; a
   // known collation reads past embedded zero bytes.
-  const auto entry = hasCollation ? settings.collationTable.find(collationId) : settings.collationTable.end();
-  if (entry == settings.collationTable.end()) return CodePageToUtf8(UpToNul(bytes), AnsiCodePage());
-  const int codePage = entry->second.codePage > 0 ? entry->second.codePage : AnsiCodePage();
-  if (!settings.collationFound) return CodePageToUtf8(UpToNul(bytes), codePage);
+  const CollationEntry* entry = hasCollation ? collation.Find(collationId) : nullptr;
+  if (!entry) return CodePageToUtf8(UpToNul(bytes), AnsiCodePage());
+  const int codePage = entry->codePage > 0 ? entry->codePage : AnsiCodePage();
+  if (!collation.found) return CodePageToUtf8(UpToNul(bytes), codePage);
   Bytes kept;
   kept.reserve(bytes.size());
   for (uint8_t b : bytes)

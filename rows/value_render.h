@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "catalog/column_descriptor.h"
-#include "recovery/recovery_settings.h"
 #include "storage/bytes.h"
+#include "storage/collation.h"
 
 namespace ravelin {
 
@@ -41,18 +41,17 @@ struct ValueLayout {
   int32_t byteLength = 0;
   // Bytes handed to the formatter.
   int32_t length = 0;
-  bool compressed = false;
   int32_t kind = kTypeChar;
 };
 
-// What decoding reads besides the record: the run's settings, the file
-// large values are read from, and whether the first page of a table is
-// being listed (large roots then show a placeholder).
+// What decoding reads besides the record: the collation text is read in,
+// the file large values are read from, and whether the first page of a
+// table is being listed (large roots then show a placeholder).
 struct DecodeContext {
-  explicit DecodeContext(const RecoverySettings& runSettings) : settings(runSettings) {}
+  explicit DecodeContext(const CollationContext& databaseCollation) : collation(databaseCollation) {}
 
-  const RecoverySettings& settings;
-  CDatabaseFile* file = nullptr;  // null: large values are not followed
+  const CollationContext& collation;
+  const CDatabaseFile* file = nullptr;  // null: large values are not followed
   bool firstPageListing = false;
   bool legacyLayout = false;   // the SQL Server 2000 catalog layout
   bool systemVariant = false;  // definition tables: no null bitmap, roots always read
@@ -74,7 +73,7 @@ std::string RenderValue(ValueLayout& layout, ByteSpan bytes, const ColumnDescrip
 
 // 8-bit character data (char, varchar, text) in the code page of the
 // column's collation, up to the first zero byte.
-std::string RenderCharacterData(ByteSpan bytes, const ColumnDescriptor& descriptor, const RecoverySettings& settings);
+std::string RenderCharacterData(ByteSpan bytes, const ColumnDescriptor& descriptor, const CollationContext& collation);
 
 // Sets layout.byteLength as rendering would, for a value that is skipped
 // (NULL or out of reach) but still occupies its place.

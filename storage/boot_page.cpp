@@ -53,12 +53,12 @@ std::string DecodeBootName(ByteSpan nameField) {
   return name;
 }
 
-CBootPage::CBootPage(ByteSpan page, RecoverySettings& settings) {
-  version = LoadLE<uint16_t>(page, kVersionOffset);
-  settings.versionText = VersionText(version);
-  databaseName = DecodeBootName(SubSpan(page, kNameOffset, kNameUnits * 2));
-  collationId = LoadLE<int32_t>(page, kCollationOffset);
-  ApplyDatabaseCollation(settings, collationId);
+BootInfo DecodeBootPage(ByteSpan page) {
+  BootInfo boot;
+  boot.version = LoadLE<uint16_t>(page, kVersionOffset);
+  boot.databaseName = DecodeBootName(SubSpan(page, kNameOffset, kNameUnits * 2));
+  boot.collationId = LoadLE<int32_t>(page, kCollationOffset);
+  return boot;
 }
 
 }  // namespace ravelin

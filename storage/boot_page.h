@@ -7,9 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "recovery/recovery_settings.h"
 #include "storage/bytes.h"
-#include "storage/page.h"
 
 namespace ravelin {
 
@@ -19,17 +17,15 @@ constexpr int32_t kBootPageNumber = 9;
 // numbers not in the table. The known texts begin with a blank.
 std::string VersionText(uint16_t version);
 
-// Decodes the boot record straight from the page bytes (it builds no
-// record objects) and applies what it finds to `settings`: the version text
-// and, as the settings ask, the collation.
-class CBootPage : public PrimaryRecordPage {
- public:
-  CBootPage(ByteSpan page, RecoverySettings& settings);
-
+// What the boot page says.
+struct BootInfo {
   uint16_t version = 0;
   std::string databaseName;
   int32_t collationId = 0;
 };
+
+// Decodes the boot record straight from the page bytes.
+BootInfo DecodeBootPage(ByteSpan page);
 
 // The database name as the boot page's name field holds it: the low byte of
 // each UTF-16 unit up to the first zero, in the ANSI code page, cut before

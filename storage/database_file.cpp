@@ -3,11 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "catalog/data_page.h"
-#include "catalog/system_catalog.h"
-#include "recovery/snapshot_file.h"
-#include "storage/boot_page.h"
 #include "storage/iam_page.h"
+#include "storage/page.h"
 #include "storage/text_page.h"
 
 namespace ravelin {
@@ -19,6 +16,13 @@ uint64_t ProgressStep(uint64_t pageCount) {
   return step == 0 ? 1 : step;
 }
 
+bool HoldsSystemTable(const PageMaps& maps) {
+  return std::any_of(maps.systemPages.begin(), maps.systemPages.end(), [](const auto& object) {
+    const uint32_t id = object.first;
+    return id != 0 && IsSystemObjectId(id) && !object.second.empty();
+  });
+}
+
 namespace {
 
 int64_t Low32(uint64_t v) { return static_cast<int64_t>(static_cast<uint32_t>(v)); }
@@ -26,10 +30,10 @@ int64_t Low32(uint64_t v) { return static_cast<int64_t>(static_cast<uint32_t>(v)
 // One pass of the start check: is there a page at `base` + p * 8192 whose
 // header page number is p?
 bool FindAlignedPage(const RandomAccessFile& file, uint64_t first, uint64_t pageCount, uint64_t base,
-                     ProgressSink& sink, const std::atomic<bool>& stopRequested, uint8_t* buffer) {
+                     ProgressSink& sink, StopToken stop, uint8_t* buffer) {
   const uint64_t step = ProgressStep(pageCount);
   for (uint64_t p = first; p < pageCount; ++p) {
-    if (stopRequested.load()) return false;
+    if (stop.requested()) return false;
     file.ReadAt(base + p * kPageSize, buffer, kPageSize);
     uint32_t number = LoadLE<uint32_t>(ByteSpan(buffer, kPageSize), 32);
     if (number == p) return true;
@@ -49,19 +53,26 @@ PageRef DisplacedLocation(PageRef ref, int32_t headerPageNo) {
   return corrected;
 }
 
+std::string FileNameOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 }  // namespace
 
 void ScanPageHeaders(const RandomAccessFile& file, uint64_t startOffset, uint64_t pageCount, ProgressSink& sink,
-                     const std::atomic<bool>& stopRequested, const char* statusText,
-                     const std::function<void(const ScannedPage&)>& take) {
+                     StopToken stop, const char* statusText, const std::function<void(const ScannedPage&)>& take,
+                     const std::function<void(uint32_t index, const ReadResult&)>& readFailed) {
   sink.SetProgressRange(0, Low32(pageCount));
   sink.SetProgressPos(0);
   if (statusText) sink.SetStatusText(statusText);
   const uint64_t step = ProgressStep(pageCount);
   Bytes buffer(kPageSize);
   for (uint64_t p = 0; p < pageCount; ++p) {
-    if (stopRequested.load()) break;
-    file.ReadAt(startOffset + p * kPageSize, buffer.data(), kPageSize);
+    if (stop.requested()) break;
+    const ReadResult read = file.ReadAt(startOffset + p * kPageSize, buffer.data(), kPageSize);
+    if ((read.error != 0 || read.bytesRead < static_cast<size_t>(kPageSize)) && readFailed)
+      readFailed(static_cast<uint32_t>(p), read);
     const ByteSpan page(buffer);
     ScannedPage scanned;
     scanned.index = static_cast<uint32_t>(p);
@@ -76,7 +87,7 @@ void ScanPageHeaders(const RandomAccessFile& file, uint64_t startOffset, uint64_
 }
 
 uint64_t CheckShiftedStartOf(const RandomAccessFile& file, uint64_t pageCount, uint64_t remainder, ProgressSink& sink,
-                             const std::atomic<bool>& stopRequested) {
+                             StopToken stop) {
   const uint64_t first = pageCount > 8 ? 8 : pageCount / 4;
   sink.SetStatusText(kTextCheckingCorruption);
   sink.SetProgressRange(0, Low32(pageCount));
@@ -85,55 +96,39 @@ uint64_t CheckShiftedStartOf(const RandomAccessFile& file, uint64_t pageCount, u
   uint64_t start = remainder;
   // With the displacement first; a stop skips to the second pass, which
   // polls the flag as well so that a stop is never followed by a full read.
-  if (!FindAlignedPage(file, first, pageCount, remainder, sink, stopRequested, buffer.data()) && remainder != 0) {
-    if (FindAlignedPage(file, first, pageCount, 0, sink, stopRequested, buffer.data())) start = 0;
+  if (!FindAlignedPage(file, first, pageCount, remainder, sink, stop, buffer.data()) && remainder != 0) {
+    if (FindAlignedPage(file, first, pageCount, 0, sink, stop, buffer.data())) start = 0;
   }
   sink.SetProgressPos(Low32(pageCount));
   sink.SetStatusText(kTextCheckingCorruptionDone);
   return start;
 }
 
-CDatabaseFile::CDatabaseFile(std::string filePath, ProgressSink& sink, RecoverySettings& settings)
-    : path(std::move(filePath)), settings_(settings), sink_(sink) {
-  isOpen = true;
-  if (!file_.Open(path)) {
-    isOpen = false;
+CDatabaseFile::CDatabaseFile(std::string filePath, Env& env, ProgressSink& sink, StopToken stop, ReadOptions options)
+    : path(std::move(filePath)), env_(env), sink_(sink), stop_(stop), options_(options) {
+  file_ = env_.OpenFile(path, &openError);
+  if (!file_) {
     sink_.ReportError(kTextFileCannotBeOpen);
     return;
   }
-  fileSize = file_.Size();
+  fileSize = file_->Size();
   if (fileSize < static_cast<uint64_t>(kPageSize)) {
-    isOpen = false;
     sink_.ReportError(kTextNotValidMdf);
     return;
   }
+  isOpen = true;
   const uint64_t remainder = fileSize % kPageSize;
   pageCount = (fileSize - remainder) / kPageSize;
   startOffset = remainder;
   extentCount = pageCount / kPagesPerExtent;
   CheckShiftedStart();
-  if (!MapPages()) {
-    isOpen = false;
-    sink_.ReportError(kTextNotValidMdf);
-  }
-  // A stop given while opening ends only the opening scans.
-  settings_.stopRequested = false;
 }
 
 CDatabaseFile::~CDatabaseFile() = default;
 
-SystemCatalog* CDatabaseFile::GetCatalog(bool reuse) {
-  if (!reuse || !catalog_) {
-    // The old catalog goes first: the new one sets the layout flag afresh.
-    catalog_.reset();
-    catalog_ = std::make_unique<SystemCatalog>(*this);
-  }
-  return catalog_.get();
-}
-
 bool CDatabaseFile::CheckShiftedStart() {
   const uint64_t remainder = startOffset;
-  uint64_t start = CheckShiftedStartOf(file_, pageCount, remainder, sink_, settings_.stopRequested);
+  uint64_t start = CheckShiftedStartOf(*file_, pageCount, remainder, sink_, stop_);
   if (start != remainder) {
     startOffset = start;
     return false;
@@ -141,63 +136,62 @@ bool CDatabaseFile::CheckShiftedStart() {
   return true;
 }
 
-bool CDatabaseFile::MapPages() {
-  const bool mapped = MapPrimaryPages();
-  mappedCounts_.clear();
-  for (const PageMap* map : {&systemPageMap, &dataPageMap, &iamPageMap}) {
-    std::map<uint32_t, size_t>& counts = mappedCounts_[map];
-    for (const auto& [objectId, entries] : *map) counts[objectId] = entries.size();
+bool CDatabaseFile::FinishMapping(bool mapped) {
+  primaryMaps_ = PageMaps{systemPageMap, dataPageMap, iamPageMap};
+  if (!mapped) {
+    isOpen = false;
+    sink_.ReportError(kTextNotValidMdf);
   }
   return mapped;
 }
 
-PageMap CDatabaseFile::MappedByPrimaryScan(const PageMap& map) const {
-  PageMap result;
-  auto counts = mappedCounts_.find(&map);
-  if (counts == mappedCounts_.end()) return result;
-  for (const auto& [objectId, count] : counts->second) {
-    auto it = map.find(objectId);
-    if (it == map.end()) continue;
-    const std::vector<PageMapEntry>& entries = it->second;
-    result[objectId].assign(entries.begin(), entries.begin() + static_cast<ptrdiff_t>(std::min(count, entries.size())));
-  }
-  return result;
-}
-
-bool CDatabaseFile::MapPrimaryPages() {
+bool CDatabaseFile::MapPages() {
   systemPageMap.clear();
   dataPageMap.clear();
   iamPageMap.clear();
-  if (settings_.snapshotMode) {
-    sink_.SetStatusText(kTextLoadingSnapshot);
-    if (!ReadSnapshotPageMaps(settings_.snapshotFilePath, systemPageMap, dataPageMap, iamPageMap)) return false;
-    // As for a scan, zeroed pages filed under object 0 do not make a database.
-    const bool hasSystemTable = std::any_of(systemPageMap.begin(), systemPageMap.end(), [](const auto& object) {
-      const uint32_t id = object.first;
-      return id != 0 && IsSystemObjectId(id) && !object.second.empty();
-    });
-    if (!hasSystemTable) return false;
-    sink_.SetStatusText(kTextSnapshotLoaded);
-    return true;
-  }
+  if (!isOpen) return false;
   uint64_t systemPages = 0;
-  ScanPageHeaders(file_, startOffset, pageCount, sink_, settings_.stopRequested, kTextMapping,
-                  [&](const ScannedPage& page) {
-                    const PageMapEntry entry{page.fileId, page.index, page.pageType};
-                    if (IsSystemObjectPage(page.objectId, page.indexId)) {
-                      systemPageMap[page.objectId].push_back(entry);
-                      // Unused pages read as object 0; only a page of a real
-                      // system table shows that the file is a database.
-                      if (page.objectId != 0) ++systemPages;
-                    }
-                    if (page.objectId == 0) return;
-                    if (page.pageType == kPageTypeData)
-                      dataPageMap[page.objectId].push_back(entry);
-                    else if (page.pageType == kPageTypeIam)
-                      iamPageMap[page.objectId].push_back(entry);
-                  });
+  ScanPageHeaders(
+      *file_, startOffset, pageCount, sink_, stop_, kTextMapping,
+      [&](const ScannedPage& page) {
+        const PageMapEntry entry{page.fileId, page.index, page.pageType};
+        if (IsSystemObjectPage(page.objectId, page.indexId)) {
+          systemPageMap[page.objectId].push_back(entry);
+          // Unused pages read as object 0; only a page of a real system
+          // table shows that the file is a database.
+          if (page.objectId != 0) ++systemPages;
+        }
+        if (page.objectId == 0) return;
+        if (page.pageType == kPageTypeData)
+          dataPageMap[page.objectId].push_back(entry);
+        else if (page.pageType == kPageTypeIam)
+          iamPageMap[page.objectId].push_back(entry);
+      },
+      [&](uint32_t index, const ReadResult& read) {
+        ReportReadFailure(PageRef{1, static_cast<int32_t>(index)}, read);
+      });
   sink_.SetStatusText(kTextMappingDone);
-  return systemPages > 0;
+  return FinishMapping(systemPages > 0);
+}
+
+bool CDatabaseFile::AdoptPageMaps(PageMaps maps) {
+  systemPageMap = std::move(maps.systemPages);
+  dataPageMap = std::move(maps.dataPages);
+  iamPageMap = std::move(maps.iamPages);
+  if (!isOpen) return false;
+  return FinishMapping(HoldsSystemTable(PageMaps{systemPageMap, {}, {}}));
+}
+
+PageMaps CDatabaseFile::PrimaryPageMaps() const { return primaryMaps_; }
+
+void CDatabaseFile::ReportReadFailure(PageRef ref, const ReadResult& result) const {
+  if (!reportedPages_.insert(ref).second) return;
+  Warning warning;
+  warning.subject = FileNameOf(path);
+  warning.what = result.error != 0 ? "page could not be read (" + ErrorText(result.error) + ")"
+                                   : "page cut short (" + std::to_string(result.bytesRead) + " of 8192 bytes read)";
+  warning.where = "page " + std::to_string(ref.fileId) + ":" + std::to_string(ref.pageNo);
+  sink_.ReportWarning(warning);
 }
 
 std::optional<Bytes> CDatabaseFile::ReadPageBytes(PageRef ref, bool allowPageZero) const {
@@ -206,8 +200,9 @@ std::optional<Bytes> CDatabaseFile::ReadPageBytes(PageRef ref, bool allowPageZer
   Bytes buffer(kPageSize);
   if (ref.fileId == 1) {
     const uint64_t offset = startOffset + static_cast<uint64_t>(n) * kPageSize;
-    if (static_cast<uint64_t>(n) >= pageCount || offset > fileSize) return std::nullopt;
-    file_.ReadAt(offset, buffer.data(), kPageSize);
+    if (!file_ || static_cast<uint64_t>(n) >= pageCount || offset > fileSize) return std::nullopt;
+    const ReadResult read = file_->ReadAt(offset, buffer.data(), kPageSize);
+    if (read.error != 0 || read.bytesRead < static_cast<size_t>(kPageSize)) ReportReadFailure(ref, read);
     return buffer;
   }
   if (ref.fileId <= 0) return std::nullopt;
@@ -216,9 +211,10 @@ std::optional<Bytes> CDatabaseFile::ReadPageBytes(PageRef ref, bool allowPageZer
   const DataFileInfo& info = it->second;
   const uint64_t offset = static_cast<uint64_t>(info.startOffset) + static_cast<uint64_t>(n) * kPageSize;
   if (static_cast<uint64_t>(n) >= info.pageCount || offset > info.fileSize) return std::nullopt;
-  RandomAccessFile secondary;
-  if (!secondary.Open(info.physicalName)) return std::nullopt;
-  secondary.ReadAt(offset, buffer.data(), kPageSize);
+  std::unique_ptr<RandomAccessFile> secondary = env_.OpenFile(info.physicalName);
+  if (!secondary) return std::nullopt;
+  const ReadResult read = secondary->ReadAt(offset, buffer.data(), kPageSize);
+  if (read.error != 0 || read.bytesRead < static_cast<size_t>(kPageSize)) ReportReadFailure(ref, read);
   return buffer;
 }
 
@@ -243,25 +239,19 @@ std::optional<CDatabaseFile::HeaderAndBuffer> CDatabaseFile::ReadPageHeaderKeepB
   return result;
 }
 
-std::unique_ptr<CDataPage> CDatabaseFile::ReadDataPage(PageRef ref) {
+std::unique_ptr<PrimaryRecordPage> CDatabaseFile::ReadDataPage(PageRef ref) const {
   auto bytes = ReadPageBytes(ref, true);
   if (!bytes) return nullptr;
-  return std::make_unique<CDataPage>(std::move(*bytes), this);
+  return std::make_unique<PrimaryRecordPage>(std::move(*bytes), this);
 }
 
-std::unique_ptr<CDataPage> CDatabaseFile::ReadTableDataPage(PageRef ref) {
+std::unique_ptr<PrimaryRecordPage> CDatabaseFile::ReadTableDataPage(PageRef ref) const {
   auto bytes = ReadPageBytes(ref, false);
   if (!bytes) return nullptr;
-  return std::make_unique<CDataPage>(std::move(*bytes), this);
+  return std::make_unique<PrimaryRecordPage>(std::move(*bytes), this);
 }
 
-PageRef CDatabaseFile::TextPageLocation(PageRef ref) const {
-  auto header = ReadPageHeader(ref);
-  return header ? DisplacedLocation(ref, header->thisPage.pageNo) : ref;
-}
-
-void CDatabaseFile::LoadDatabaseName() {
-  databaseName.clear();
+std::optional<BootInfo> CDatabaseFile::LoadDatabaseName() const {
   // A file whose pages are all displaced by the same amount shows it in the
   // page number a catalog page carries.
   int64_t displacement = 0;
@@ -276,17 +266,13 @@ void CDatabaseFile::LoadDatabaseName() {
       displacement = static_cast<int64_t>(static_cast<uint32_t>(header->thisPage.pageNo)) - entry.pageIndex;
   }
   const int64_t boot = kBootPageNumber - displacement;
-  if (boot <= 0 || static_cast<uint64_t>(boot) >= pageCount) return;
+  if (boot <= 0 || static_cast<uint64_t>(boot) >= pageCount) return std::nullopt;
   auto bytes = ReadPageBytes({1, static_cast<int32_t>(boot)}, false);
-  if (!bytes) return;
-  CBootPage page(*bytes, settings_);
-  databaseName = page.databaseName;
-  databaseVersion = page.version;
-  databaseCollationId = page.collationId;
-  bootPageRead = true;
+  if (!bytes) return std::nullopt;
+  return DecodeBootPage(*bytes);
 }
 
-std::unique_ptr<TextMixPage> CDatabaseFile::ReadTextPage(PageRef ref) {
+std::unique_ptr<TextMixPage> CDatabaseFile::ReadTextPage(PageRef ref) const {
   std::optional<Bytes> bytes = ReadRawPage(ref);
   if (!bytes) return nullptr;
   const PageRef located = DisplacedLocation(ref, LoadLE<int32_t>(*bytes, 32));
@@ -299,7 +285,7 @@ std::unique_ptr<TextMixPage> CDatabaseFile::ReadTextPage(PageRef ref) {
   return std::make_unique<TextMixPage>(std::move(*bytes), this);
 }
 
-std::unique_ptr<IamPage> CDatabaseFile::ReadIamPage(PageRef ref) {
+std::unique_ptr<IamPage> CDatabaseFile::ReadIamPage(PageRef ref) const {
   auto bytes = ReadRawPage(ref);
   if (!bytes) return nullptr;
   return std::make_unique<IamPage>(std::move(*bytes), this);

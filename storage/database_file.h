@@ -1,31 +1,33 @@
-// The open database: the primary data file, its page geometry, the page
-// maps built by one sequential scan, the secondary files, and the family of
-// page readers that fetch single pages by reference.
+// The open data file: the primary file, its page geometry, the page maps
+// built by one sequential scan (or handed in from a snapshot), the secondary
+// files, and the family of page readers that fetch single pages by
+// reference.
 
 #ifndef RAVELIN_STORAGE_DATABASE_FILE_H_
 #define RAVELIN_STORAGE_DATABASE_FILE_H_
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
-#include "recovery/progress_sink.h"
-#include "recovery/recovery_settings.h"
+#include "storage/boot_page.h"
 #include "storage/bytes.h"
+#include "storage/env.h"
 #include "storage/page_header.h"
 #include "storage/page_types.h"
-#include "storage/random_access_file.h"
+#include "storage/progress_sink.h"
+#include "storage/read_options.h"
+#include "storage/stop_token.h"
 
 namespace ravelin {
 
-class CDataPage;
+class PrimaryRecordPage;
 class IamPage;
 class TextMixPage;
-class SystemCatalog;
 
 // Texts of the opening step.
 inline constexpr char kTextFileCannotBeOpen[] = "File cannot be open...........";
@@ -34,8 +36,6 @@ inline constexpr char kTextCheckingCorruption[] = "Checking for file corruption 
 inline constexpr char kTextCheckingCorruptionDone[] = "Checking for file corruption is done...........";
 inline constexpr char kTextMapping[] = "Mapping Database Objects...........";
 inline constexpr char kTextMappingDone[] = "Mapping of Database Objects has been done ......................";
-inline constexpr char kTextLoadingSnapshot[] = "Loading snapshot...please wait ......................";
-inline constexpr char kTextSnapshotLoaded[] = "Load snapshot finished..processing tables ......................";
 
 // The object ids of system tables (and the page keys of their allocation
 // units): 100 and below, and 2187.
@@ -50,12 +50,23 @@ bool IsSystemObjectPage(uint32_t objectId, uint16_t indexId);
 // `pageCount` pages: about one hundred positions per scan.
 uint64_t ProgressStep(uint64_t pageCount);
 
+// The three page maps of a database.
+struct PageMaps {
+  PageMap systemPages;
+  PageMap dataPages;
+  PageMap iamPages;
+};
+
+// Whether `maps` name a page of at least one real system table (zeroed pages
+// filed under object 0 do not make a database).
+bool HoldsSystemTable(const PageMaps& maps);
+
 // Decides where page 0 of `file` starts: at `remainder` (the file length
 // modulo 8192) or at 0. Looks for a page whose header page number equals
 // its position, first with the displacement, then without. Returns the
 // chosen start offset. Reports status and progress through `sink`.
 uint64_t CheckShiftedStartOf(const RandomAccessFile& file, uint64_t pageCount, uint64_t remainder, ProgressSink& sink,
-                             const std::atomic<bool>& stopRequested);
+                             StopToken stop);
 
 // The header fields by which a mapping scan files a page.
 struct ScannedPage {
@@ -69,16 +80,20 @@ struct ScannedPage {
 // Reads the pages of `file` from `startOffset` one by one and hands each
 // page's filing fields to `take`, until `pageCount` pages or a stop. The
 // progress range is the page count, stepped about one hundred times;
-// `statusText`, when not null, is shown once the range is set.
+// `statusText`, when not null, is shown once the range is set. A page that
+// cannot be read is handed on as read (zero where the read failed) and
+// reported to `readFailed` with the error.
 void ScanPageHeaders(const RandomAccessFile& file, uint64_t startOffset, uint64_t pageCount, ProgressSink& sink,
-                     const std::atomic<bool>& stopRequested, const char* statusText,
-                     const std::function<void(const ScannedPage&)>& take);
+                     StopToken stop, const char* statusText, const std::function<void(const ScannedPage&)>& take,
+                     const std::function<void(uint32_t index, const ReadResult&)>& readFailed = {});
 
 class CDatabaseFile {
  public:
-  // Opens `path`, decides where page 0 starts and maps every page. Test
-  // isOpen afterwards: on failure the error has been reported to `sink`.
-  CDatabaseFile(std::string path, ProgressSink& sink, RecoverySettings& settings);
+  // Opens `path` in `env` and decides where page 0 starts. Test isOpen
+  // afterwards: on failure the error has been reported to `sink` and
+  // openError holds the reason (an errno value; 0 for a file too short).
+  // The page maps stay empty until MapPages or AdoptPageMaps.
+  CDatabaseFile(std::string path, Env& env, ProgressSink& sink, StopToken stop, ReadOptions options);
   ~CDatabaseFile();
   CDatabaseFile(const CDatabaseFile&) = delete;
   CDatabaseFile& operator=(const CDatabaseFile&) = delete;
@@ -88,42 +103,37 @@ class CDatabaseFile {
   uint64_t startOffset = 0;
   uint64_t extentCount = 0;
   std::string path;
-  std::string databaseName;
   PageMap systemPageMap;
   PageMap dataPageMap;
   PageMap iamPageMap;
   std::map<int32_t, DataFileInfo> secondaryFiles;
   bool isOpen = false;
-  // What the boot page said, once LoadDatabaseName has read it.
-  bool bootPageRead = false;
-  uint16_t databaseVersion = 0;
-  int32_t databaseCollationId = 0;
+  int openError = 0;
 
-  RecoverySettings& settings() const { return settings_; }
+  Env& env() const { return env_; }
   ProgressSink& sink() const { return sink_; }
+  StopToken stop() const { return stop_; }
+  const ReadOptions& options() const { return options_; }
 
   // Page 0 starts at the remainder (true) or at offset 0 (false, and
   // startOffset is set to 0).
   bool CheckShiftedStart();
-  // Builds the three page maps, by scanning or, in snapshot mode, from the
-  // snapshot file; true when at least one page of a system table exists.
+  // Builds the three page maps by scanning the file. False, with the error
+  // reported and isOpen cleared, when no page of a system table was found.
   bool MapPages();
+  // Takes page maps made elsewhere (a snapshot) instead of scanning; false,
+  // as MapPages, when they name no system table.
+  bool AdoptPageMaps(PageMaps maps);
 
-  // One of the page maps as MapPages left it, without the entries that the
-  // secondary files added afterwards: what a snapshot keeps, since every
-  // open maps the secondary files again.
-  PageMap MappedByPrimaryScan(const PageMap& map) const;
+  // The page maps as MapPages (or AdoptPageMaps) left them, without the
+  // entries the secondary files added afterwards: what a snapshot keeps,
+  // since every open maps the secondary files again.
+  PageMaps PrimaryPageMaps() const;
 
   // Finds the boot page (page 9, corrected by the displacement that the
-  // first catalog page shows) and takes the database name, version and
-  // collation from it.
-  void LoadDatabaseName();
-
-  // The catalog of this database. Without `reuse` (or when none exists
-  // yet) a new one is loaded, replacing the one held before; with it the
-  // one held is returned. The database file owns the catalog, which lives
-  // until the next load or until the file object is destroyed.
-  SystemCatalog* GetCatalog(bool reuse);
+  // first catalog page shows) and decodes it; nothing when it lies outside
+  // the file.
+  std::optional<BootInfo> LoadDatabaseName() const;
 
   // The 8192 bytes of a page plus one zero byte; nothing when the reference
   // fails the address check. Page 0 is refused.
@@ -140,35 +150,36 @@ class CDatabaseFile {
   // reference fails the address check. ReadDataPage allows page 0 (the
   // catalog reads whatever the page maps list); ReadTableDataPage, used for
   // a table's own pages, refuses it.
-  std::unique_ptr<CDataPage> ReadDataPage(PageRef ref);
-  std::unique_ptr<CDataPage> ReadTableDataPage(PageRef ref);
-
-  // Where a text page really lies: when the header at position p says it is
-  // page h, every page is taken to be displaced by h - p, and page p is
-  // looked for at position 2p - h. Unreadable headers leave p.
-  PageRef TextPageLocation(PageRef ref) const;
+  std::unique_ptr<PrimaryRecordPage> ReadDataPage(PageRef ref) const;
+  std::unique_ptr<PrimaryRecordPage> ReadTableDataPage(PageRef ref) const;
 
   // The 8192 bytes of a page (page 0 allowed when `allowPageZero`), with
   // the address check of every reader: nothing for a reference out of range
-  // or in a file that is not known.
+  // or in a file that is not known. A read that fails or comes back short
+  // is reported once per page as a warning and gives the bytes it got.
   std::optional<Bytes> ReadPageBytes(PageRef ref, bool allowPageZero) const;
 
-  // A text page (large-value records), looked for where TextPageLocation
-  // says; null when it cannot be read. Page 0 is refused.
-  std::unique_ptr<TextMixPage> ReadTextPage(PageRef ref);
+  // A text page (large-value records). When the header at position p says
+  // it is page h, every page is taken to be displaced by h - p, and page p
+  // is looked for at position 2p - h. Null when it cannot be read. Page 0
+  // is refused.
+  std::unique_ptr<TextMixPage> ReadTextPage(PageRef ref) const;
   // An IAM page; null when it cannot be read. Page 0 is refused.
-  std::unique_ptr<IamPage> ReadIamPage(PageRef ref);
+  std::unique_ptr<IamPage> ReadIamPage(PageRef ref) const;
+
+  // Reports a page that could not be read whole, once per page.
+  void ReportReadFailure(PageRef ref, const ReadResult& result) const;
 
  private:
-  bool MapPrimaryPages();
+  bool FinishMapping(bool mapped);
 
-  RecoverySettings& settings_;
+  Env& env_;
   ProgressSink& sink_;
-  RandomAccessFile file_;
-  std::unique_ptr<SystemCatalog> catalog_;
-  // Entries per object of each map when MapPages ended; later entries
-  // come from secondary files.
-  std::map<const PageMap*, std::map<uint32_t, size_t>> mappedCounts_;
+  StopToken stop_;
+  ReadOptions options_;
+  std::unique_ptr<RandomAccessFile> file_;
+  PageMaps primaryMaps_;
+  mutable std::set<PageRef> reportedPages_;
 };
 
 }  // namespace ravelin

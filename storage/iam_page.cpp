@@ -16,7 +16,7 @@ constexpr size_t kDiskPageRefSize = 6;
 
 }  // namespace
 
-ExtentAllocationMap::ExtentAllocationMap(Bytes buffer, CDatabaseFile* databaseFile)
+ExtentAllocationMap::ExtentAllocationMap(Bytes buffer, const CDatabaseFile* databaseFile)
     : PrimaryRecordPage(std::move(buffer), databaseFile), extentBits(kExtentsPerInterval, 0) {
   // Without a start page in the header, the interval is the one that holds
   // this page itself.
@@ -74,7 +74,8 @@ std::vector<PageRef> ExtentAllocationMap::ExpandExtent(ExtentEntry& entry) {
   return pages;
 }
 
-IamPage::IamPage(Bytes buffer, CDatabaseFile* databaseFile) : ExtentAllocationMap(std::move(buffer), databaseFile) {
+IamPage::IamPage(Bytes buffer, const CDatabaseFile* databaseFile)
+    : ExtentAllocationMap(std::move(buffer), databaseFile) {
   singlePages.fill(PageRef{1, 0});
   ReadIamHeader();
 }

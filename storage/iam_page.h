@@ -32,7 +32,7 @@ struct ExtentEntry {
 class ExtentAllocationMap : public PrimaryRecordPage {
  public:
   // Builds the page's records and expands the bitmap of slot 1 into flags.
-  ExtentAllocationMap(Bytes buffer, CDatabaseFile* databaseFile);
+  ExtentAllocationMap(Bytes buffer, const CDatabaseFile* databaseFile);
 
   // One flag (0 or 1) per extent of the interval.
   std::vector<uint8_t> extentBits;
@@ -61,7 +61,7 @@ class ExtentAllocationMap : public PrimaryRecordPage {
 class IamPage : public ExtentAllocationMap {
  public:
   // The above, then the IAM header of slot 0.
-  IamPage(Bytes buffer, CDatabaseFile* databaseFile);
+  IamPage(Bytes buffer, const CDatabaseFile* databaseFile);
 
   // First page of the mapped interval as the header records it.
   PageRef startPage{1, 0};

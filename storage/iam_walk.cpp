@@ -45,7 +45,7 @@ class PageCollector {
 };
 
 // An IAM page that can be trusted to describe allocations.
-std::unique_ptr<IamPage> ReadCheckedIamPage(CDatabaseFile& file, PageRef ref) {
+std::unique_ptr<IamPage> ReadCheckedIamPage(const CDatabaseFile& file, PageRef ref) {
   auto iam = file.ReadIamPage(ref);
   if (!iam || !iam->header || iam->header->pageType != kPageTypeIam) return nullptr;
   return iam;
@@ -53,11 +53,11 @@ std::unique_ptr<IamPage> ReadCheckedIamPage(CDatabaseFile& file, PageRef ref) {
 
 }  // namespace
 
-std::vector<PageRef> CollectIamChainPages(CDatabaseFile& file, PageRef firstIam) {
+std::vector<PageRef> CollectIamChainPages(const CDatabaseFile& file, PageRef firstIam) {
   PageCollector collector(file);
   std::set<PageRef> visited;
   PageRef current = firstIam;
-  while (current.pageNo != 0 && !file.settings().stopRequested.load()) {
+  while (current.pageNo != 0 && !file.stop().requested()) {
     if (!visited.insert(current).second) break;
     auto iam = ReadCheckedIamPage(file, current);
     if (!iam) break;
@@ -67,18 +67,18 @@ std::vector<PageRef> CollectIamChainPages(CDatabaseFile& file, PageRef firstIam)
   return collector.Take();
 }
 
-std::vector<PageRef> CollectIamListPages(CDatabaseFile& file, std::span<const PageRef> iamPages) {
+std::vector<PageRef> CollectIamListPages(const CDatabaseFile& file, std::span<const PageRef> iamPages) {
   PageCollector collector(file);
   std::set<PageRef> visited;
   for (const PageRef& ref : iamPages) {
-    if (file.settings().stopRequested.load()) break;
+    if (file.stop().requested()) break;
     if (ref.pageNo == 0 || !visited.insert(ref).second) continue;
     if (auto iam = ReadCheckedIamPage(file, ref)) collector.AddIamPage(*iam);
   }
   return collector.Take();
 }
 
-std::vector<PageRef> CollectIamMapPages(CDatabaseFile& file, uint32_t objectId) {
+std::vector<PageRef> CollectIamMapPages(const CDatabaseFile& file, uint32_t objectId) {
   auto it = file.iamPageMap.find(objectId);
   if (it == file.iamPageMap.end()) return {};
   std::vector<PageRef> refs;

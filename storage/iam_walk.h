@@ -19,15 +19,15 @@ class CDatabaseFile;
 // again. The walk ends at a page number of 0, at an IAM page that cannot be
 // read or is not an IAM page, at an IAM page met before (a damaged chain
 // may loop), or when a stop is requested.
-std::vector<PageRef> CollectIamChainPages(CDatabaseFile& file, PageRef firstIam);
+std::vector<PageRef> CollectIamChainPages(const CDatabaseFile& file, PageRef firstIam);
 
 // The same over IAM pages given in order (the 2000 layout keeps no usable
 // chain: an object's IAM pages come from the page maps). Entries that
 // cannot be read or are not IAM pages are skipped; the rest still count.
-std::vector<PageRef> CollectIamListPages(CDatabaseFile& file, std::span<const PageRef> iamPages);
+std::vector<PageRef> CollectIamListPages(const CDatabaseFile& file, std::span<const PageRef> iamPages);
 
 // CollectIamListPages over the entries of iamPageMap[objectId].
-std::vector<PageRef> CollectIamMapPages(CDatabaseFile& file, uint32_t objectId);
+std::vector<PageRef> CollectIamMapPages(const CDatabaseFile& file, uint32_t objectId);
 
 }  // namespace ravelin
 

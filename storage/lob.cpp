@@ -53,7 +53,7 @@ std::optional<LobLink> ReadLink(ByteSpan bytes, size_t offset) {
 // visited at most once, so links that loop back end instead of repeating.
 class LobAssembler {
  public:
-  LobAssembler(CDatabaseFile& file, const LobReadOptions& options) : file_(file), options_(options) {}
+  LobAssembler(const CDatabaseFile& file, const LobReadOptions& options) : file_(file), options_(options) {}
 
   // Adds the bytes of the structure in `structure`.
   void AddStructure(ByteSpan structure, int32_t payloadLength, int depth) {
@@ -96,7 +96,7 @@ class LobAssembler {
   // cannot be found or has no structure.
   bool AddLink(const LobLink& link, int depth) {
     if (Full()) return true;
-    if (file_.settings().stopRequested.load() || !visited_.emplace(link.page, link.slot).second) {
+    if (file_.stop().requested() || !visited_.emplace(link.page, link.slot).second) {
       incomplete_ = true;
       return false;
     }
@@ -162,7 +162,7 @@ class LobAssembler {
     return page_.get();
   }
 
-  CDatabaseFile& file_;
+  const CDatabaseFile& file_;
   const LobReadOptions& options_;
   std::set<std::tuple<PageRef, int32_t>> visited_;
   std::unique_ptr<TextMixPage> page_;
@@ -176,14 +176,15 @@ class LobAssembler {
 
 }  // namespace
 
-LobStructureBase::LobStructureBase(ByteSpan structure, CDatabaseFile* databaseFile)
+LobStructureBase::LobStructureBase(ByteSpan structure, const CDatabaseFile* databaseFile)
     : blobIdLow(LoadLE<uint32_t>(structure, 0)), blobIdHigh(LoadLE<uint32_t>(structure, 4)), file(databaseFile) {}
 
 std::string LobStructureBase::RenderText(const LobReadOptions&) const { return {}; }
 
 std::string LobStructureBase::RenderHex() const { return {}; }
 
-SmallRoot::SmallRoot(ByteSpan structure, CDatabaseFile* databaseFile) : LobStructureBase(structure, databaseFile) {
+SmallRoot::SmallRoot(ByteSpan structure, const CDatabaseFile* databaseFile)
+    : LobStructureBase(structure, databaseFile) {
   dataLength = LoadLE<int16_t>(structure, kSmallRootLengthOffset);
   if (dataLength < 1 || dataLength > kMaxFragment) return;
   auto bytes = CopyBytes(structure, kSmallRootDataOffset, static_cast<size_t>(dataLength));
@@ -207,7 +208,7 @@ bool SmallRoot::NarrowUtf16() {
   return true;
 }
 
-Internal::Internal(ByteSpan structure, CDatabaseFile* databaseFile) : LobStructureBase(structure, databaseFile) {
+Internal::Internal(ByteSpan structure, const CDatabaseFile* databaseFile) : LobStructureBase(structure, databaseFile) {
   entryCount = LoadLE<int16_t>(structure, kEntryCountOffset);
   for (int k = 0; k < entryCount; ++k) {
     // Entry: size (an 8-byte offset, of which the low half is kept), then
@@ -222,7 +223,7 @@ Internal::Internal(ByteSpan structure, CDatabaseFile* databaseFile) : LobStructu
   }
 }
 
-LobSData::LobSData(ByteSpan structure, int32_t payloadLength, CDatabaseFile* databaseFile)
+LobSData::LobSData(ByteSpan structure, int32_t payloadLength, const CDatabaseFile* databaseFile)
     : LobStructureBase(structure, databaseFile) {
   if (payloadLength < 1 || payloadLength > kMaxFragment) return;
   auto bytes = CopyBytes(structure, kStructureHeaderSize, static_cast<size_t>(payloadLength));
@@ -235,7 +236,7 @@ std::string LobSData::RenderText(const LobReadOptions& options) const { return R
 
 std::string LobSData::RenderHex() const { return HexDigits(data); }
 
-LargeRootYukon::LargeRootYukon(ByteSpan structure, int32_t payloadLength, CDatabaseFile* databaseFile)
+LargeRootYukon::LargeRootYukon(ByteSpan structure, int32_t payloadLength, const CDatabaseFile* databaseFile)
     : LobStructureBase(structure, databaseFile) {
   if (payloadLength <= 16) return;
   entryCount = LoadLE<int16_t>(structure, kEntryCountOffset);
@@ -261,14 +262,14 @@ std::string RenderLobBytes(ByteSpan bytes, const LobReadOptions& options) {
   return EightBitText(bytes, options.codePage);
 }
 
-std::string ReadLobValue(ByteSpan structure, int32_t payloadLength, CDatabaseFile& file, const LobReadOptions& options,
-                         LobReadOutcome* outcome) {
+std::string ReadLobValue(ByteSpan structure, int32_t payloadLength, const CDatabaseFile& file,
+                         const LobReadOptions& options, LobReadOutcome* outcome) {
   LobAssembler assembler(file, options);
   assembler.AddStructure(structure, payloadLength, 0);
   return assembler.Finish(outcome);
 }
 
-std::string ReadTextPointerValue(ByteSpan textPointer, CDatabaseFile& file, const LobReadOptions& options,
+std::string ReadTextPointerValue(ByteSpan textPointer, const CDatabaseFile& file, const LobReadOptions& options,
                                  LobReadOutcome* outcome) {
   if (textPointer.size() < kTextPointerSize) return {};
   LobLink link;
@@ -284,7 +285,7 @@ std::string ReadTextPointerValue(ByteSpan textPointer, CDatabaseFile& file, cons
   return text;
 }
 
-std::string ReadInRowRootValue(ByteSpan column, CDatabaseFile& file, const LobReadOptions& options,
+std::string ReadInRowRootValue(ByteSpan column, const CDatabaseFile& file, const LobReadOptions& options,
                                LobReadOutcome* outcome) {
   if (column.size() <= kInRowHeaderSize) return {};
   LobAssembler assembler(file, options);

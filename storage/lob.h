@@ -60,7 +60,7 @@ struct LobLink {
 class LobStructureBase {
  public:
   // `structure` is a text record's fixed data: blob id, kind, the rest.
-  LobStructureBase(ByteSpan structure, CDatabaseFile* databaseFile);
+  LobStructureBase(ByteSpan structure, const CDatabaseFile* databaseFile);
   virtual ~LobStructureBase() = default;
 
   // The structure's own bytes as text or hex; empty for structures that
@@ -70,13 +70,13 @@ class LobStructureBase {
 
   uint32_t blobIdLow = 0;
   uint32_t blobIdHigh = 0;
-  CDatabaseFile* file = nullptr;  // not owned
+  const CDatabaseFile* file = nullptr;  // not owned
 };
 
 // Kind 0: a short value held in the root itself.
 class SmallRoot : public LobStructureBase {
  public:
-  SmallRoot(ByteSpan structure, CDatabaseFile* databaseFile);
+  SmallRoot(ByteSpan structure, const CDatabaseFile* databaseFile);
 
   std::string RenderText(const LobReadOptions& options) const override;
   std::string RenderHex() const override;
@@ -93,7 +93,7 @@ class SmallRoot : public LobStructureBase {
 // Kind 2: links to the records below it.
 class Internal : public LobStructureBase {
  public:
-  Internal(ByteSpan structure, CDatabaseFile* databaseFile);
+  Internal(ByteSpan structure, const CDatabaseFile* databaseFile);
 
   int16_t entryCount = 0;
   std::vector<LobLink> entries;  // the entries that lie inside the record
@@ -102,7 +102,7 @@ class Internal : public LobStructureBase {
 // Kind 3: a fragment of the value's bytes.
 class LobSData : public LobStructureBase {
  public:
-  LobSData(ByteSpan structure, int32_t payloadLength, CDatabaseFile* databaseFile);
+  LobSData(ByteSpan structure, int32_t payloadLength, const CDatabaseFile* databaseFile);
 
   std::string RenderText(const LobReadOptions& options) const override;
   std::string RenderHex() const override;
@@ -114,7 +114,7 @@ class LobSData : public LobStructureBase {
 // Kinds 4, 5 and 6: the root of a value held in several records.
 class LargeRootYukon : public LobStructureBase {
  public:
-  LargeRootYukon(ByteSpan structure, int32_t payloadLength, CDatabaseFile* databaseFile);
+  LargeRootYukon(ByteSpan structure, int32_t payloadLength, const CDatabaseFile* databaseFile);
 
   int16_t entryCount = 0;
   std::vector<LobLink> entries;
@@ -129,19 +129,19 @@ std::string RenderLobBytes(ByteSpan bytes, const LobReadOptions& options);
 // The value whose structure is `structure` (a text record's fixed data with
 // `payloadLength` bytes after its 10-byte header). Empty when nothing can
 // be read.
-std::string ReadLobValue(ByteSpan structure, int32_t payloadLength, CDatabaseFile& file, const LobReadOptions& options,
-                         LobReadOutcome* outcome = nullptr);
+std::string ReadLobValue(ByteSpan structure, int32_t payloadLength, const CDatabaseFile& file,
+                         const LobReadOptions& options, LobReadOutcome* outcome = nullptr);
 
 // The value a 16-byte text pointer (timestamp, page number, file id, slot)
 // leads to. Empty when the pointer's record cannot be found; a value whose
 // text is empty reads as one blank.
-std::string ReadTextPointerValue(ByteSpan textPointer, CDatabaseFile& file, const LobReadOptions& options,
+std::string ReadTextPointerValue(ByteSpan textPointer, const CDatabaseFile& file, const LobReadOptions& options,
                                  LobReadOutcome* outcome = nullptr);
 
 // The value an in-row root (a complex column of type 2 or 4: a 12-byte
 // header, then 12-byte links) leads to: the values of its links with a
 // size above 0, in order.
-std::string ReadInRowRootValue(ByteSpan column, CDatabaseFile& file, const LobReadOptions& options,
+std::string ReadInRowRootValue(ByteSpan column, const CDatabaseFile& file, const LobReadOptions& options,
                                LobReadOutcome* outcome = nullptr);
 
 }  // namespace ravelin

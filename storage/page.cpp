@@ -19,16 +19,18 @@ bool LooksLikeRecordStatus(uint8_t statusA) {
 
 }  // namespace
 
-CPage::CPage(Bytes buffer, CDatabaseFile* databaseFile) : file(databaseFile), data(std::move(buffer)) {
+CPage::CPage(Bytes buffer, const CDatabaseFile* databaseFile) : file(databaseFile), data(std::move(buffer)) {
   header = std::make_unique<CPage_Header>(std::span<uint8_t>(data));
 }
 
-const RecoverySettings& CPage::settings() const {
-  static const RecoverySettings kDefaults;
-  return file ? file->settings() : kDefaults;
+const ReadOptions& CPage::options() const {
+  static const ReadOptions kDefaults;
+  return file ? file->options() : kDefaults;
 }
 
-RecordPage::RecordPage(Bytes buffer, CDatabaseFile* databaseFile) : CPage(std::move(buffer), databaseFile) {
+StopToken CPage::stop() const { return file ? file->stop() : StopToken(); }
+
+RecordPage::RecordPage(Bytes buffer, const CDatabaseFile* databaseFile) : CPage(std::move(buffer), databaseFile) {
   CopySlotArray();
 }
 
@@ -38,19 +40,17 @@ void RecordPage::CopySlotArray() {
   if (count <= 0 || count >= kMaxSlots) return;
   slotOffsets.reserve(static_cast<size_t>(count));
   for (int j = 0; j < count; ++j) slotOffsets.push_back(LoadLE<uint16_t>(bytes(), kSlotArrayEnd - 2 * j));
+  huntedFrom = slotOffsets.size();
 }
 
-PrimaryRecordPage::PrimaryRecordPage(Bytes buffer, CDatabaseFile* databaseFile)
+PrimaryRecordPage::PrimaryRecordPage(Bytes buffer, const CDatabaseFile* databaseFile)
     : RecordPage(std::move(buffer), databaseFile) {
-  ReadCompressionInfo();
-  const RecoverySettings& s = settings();
-  if (s.showAdvancedDeleted && s.showDeleted && HeaderAllowsRecords()) HuntDeletedRecords();
+  if (options().Hunts() && HeaderAllowsRecords()) HuntDeletedRecords();
   BuildAllRecords();
 }
 
-PrimaryRecordPage::PrimaryRecordPage(Bytes buffer, CDatabaseFile* databaseFile, int slotIndex)
+PrimaryRecordPage::PrimaryRecordPage(Bytes buffer, const CDatabaseFile* databaseFile, int slotIndex)
     : RecordPage(std::move(buffer), databaseFile) {
-  ReadCompressionInfo();
   // Only used to follow a forwarding stub: the record found is not followed
   // any further, so two stubs pointing at each other cannot loop.
   std::unique_ptr<CRecord> record;
@@ -69,16 +69,6 @@ bool PrimaryRecordPage::HeaderAllowsRecords() const {
          h.prevPage.pageNo >= 0;
 }
 
-void PrimaryRecordPage::ReadCompressionInfo() {
-  if (!header || !(header->typeFlagBits & kTypeFlagCompressed)) return;
-  compressionBound = LoadLE<uint16_t>(bytes(), 101);
-  if (compressionBound == 0) return;
-  compressionFlags = LoadLE<uint8_t>(bytes(), 96);
-  dictionaryOffset = LoadLE<uint16_t>(bytes(), 99);
-  hasAnchor = compressionFlags & 0x02;
-  hasDictionary = compressionFlags & 0x04;
-}
-
 std::unique_ptr<CRecord> PrimaryRecordPage::BuildRecord(uint16_t offset, bool followForwarding) const {
   ByteSpan page = bytes().first(std::min<size_t>(data.size(), kPageSize));
   if (offset >= page.size()) return nullptr;
@@ -89,7 +79,7 @@ std::unique_ptr<CRecord> PrimaryRecordPage::BuildRecord(uint16_t offset, bool fo
 void PrimaryRecordPage::BuildAllRecords() {
   if (!HeaderAllowsRecords()) return;
   const CPage_Header& h = *header;
-  const bool showDeleted = settings().showDeleted;
+  const bool showDeleted = options().showDeleted;
   const bool upperIndexLevel = h.pageType == kPageTypeIndex && h.level != 0;
   const bool onlyGhosts = h.ghostRecordCount >= h.slotCount && !showDeleted;
   records.reserve(slotOffsets.size());
@@ -106,7 +96,8 @@ void PrimaryRecordPage::BuildAllRecords() {
 // longer lists: every record is measured, and after a gap the scan resumes
 // at the next place whose bytes look like the start of a record.
 void PrimaryRecordPage::HuntDeletedRecords() {
-  const RecoverySettings& s = settings();
+  const StopToken stop = this->stop();
+  const bool showDeleted = options().showDeleted;
   const ByteSpan page = bytes().first(std::min<size_t>(data.size(), kPageSize));
   const uint16_t minLen = header->minLen;
   auto isRecordStart = [&](int at) {
@@ -120,14 +111,14 @@ void PrimaryRecordPage::HuntDeletedRecords() {
     return minLen >= 4 && fixedEnd == minLen;
   };
 
-  candidateOffsets = slotOffsets;
+  std::vector<uint16_t> candidateOffsets = slotOffsets;
   int pos = kPageHeaderSize;
   int lastMatch = 0;
   // Moves forward one byte at a time to the next record start; false when
   // none is left.
   auto searchFrom = [&](int from) {
     for (int at = from; at < kSlotArrayEnd; ++at) {
-      if (s.stopRequested.load()) return false;
+      if (stop.requested()) return false;
       if (isRecordStart(at)) {
         lastMatch = at;
         pos = at;
@@ -137,8 +128,8 @@ void PrimaryRecordPage::HuntDeletedRecords() {
     return false;
   };
 
-  while (pos < kSlotArrayEnd && !s.stopRequested.load()) {
-    const int length = MeasureRecordLength(page.subspan(static_cast<size_t>(pos)), s.showDeleted);
+  while (pos < kSlotArrayEnd && !stop.requested()) {
+    const int length = MeasureRecordLength(page.subspan(static_cast<size_t>(pos)), showDeleted);
     if (length > 0) {
       if (std::find(slotOffsets.begin(), slotOffsets.end(), pos) == slotOffsets.end())
         candidateOffsets.push_back(static_cast<uint16_t>(pos));
@@ -153,12 +144,11 @@ void PrimaryRecordPage::HuntDeletedRecords() {
     }
   }
 
+  // The header's slot count stays what the page says; the records found
+  // follow the listed ones.
   if (candidateOffsets.size() >= static_cast<size_t>(std::max<int>(header->slotCount, 0)) &&
-      candidateOffsets.size() < static_cast<size_t>(kMaxSlots)) {
-    header->slotCount = static_cast<int16_t>(candidateOffsets.size());
+      candidateOffsets.size() < static_cast<size_t>(kMaxSlots))
     slotOffsets = std::move(candidateOffsets);
-  }
-  candidateOffsets.clear();
 }
 
 }  // namespace ravelin

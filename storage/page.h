@@ -8,10 +8,11 @@
 #include <memory>
 #include <vector>
 
-#include "recovery/recovery_settings.h"
 #include "storage/bytes.h"
 #include "storage/page_header.h"
+#include "storage/read_options.h"
 #include "storage/record.h"
+#include "storage/stop_token.h"
 
 namespace ravelin {
 
@@ -21,17 +22,18 @@ class CPage {
  public:
   CPage() = default;
   // Takes the buffer, decodes the header and restores torn bits in it.
-  CPage(Bytes buffer, CDatabaseFile* databaseFile);
+  CPage(Bytes buffer, const CDatabaseFile* databaseFile);
   virtual ~CPage() = default;
   CPage(const CPage&) = delete;
   CPage& operator=(const CPage&) = delete;
 
   std::unique_ptr<CPage_Header> header;
-  CDatabaseFile* file = nullptr;  // not owned; may be null
+  const CDatabaseFile* file = nullptr;  // not owned; may be null
   Bytes data;
 
-  // The settings of the run that reads the page (defaults without a file).
-  const RecoverySettings& settings() const;
+  // How the run reads pages, and its stop request (defaults without a file).
+  const ReadOptions& options() const;
+  StopToken stop() const;
   ByteSpan bytes() const { return ByteSpan(data); }
 };
 
@@ -39,13 +41,14 @@ class RecordPage : public CPage {
  public:
   RecordPage() = default;
   // Takes the buffer and copies the slot array.
-  RecordPage(Bytes buffer, CDatabaseFile* databaseFile);
+  RecordPage(Bytes buffer, const CDatabaseFile* databaseFile);
 
   // One entry per slot, in slot order; null where the slot yields nothing.
   std::vector<std::unique_ptr<CRecord>> records;
-  // Record offsets from the slot array (with the records the deleted-record
-  // hunt found behind them).
+  // Record offsets from the slot array, then those of the records the
+  // deleted-record hunt found (from huntedFrom on).
   std::vector<uint16_t> slotOffsets;
+  size_t huntedFrom = 0;
 
  protected:
   void CopySlotArray();
@@ -59,9 +62,9 @@ class PrimaryRecordPage : public RecordPage {
   PrimaryRecordPage() = default;
   // Builds the records of every slot (after the deleted-record hunt when
   // both deleted-record options are on).
-  PrimaryRecordPage(Bytes buffer, CDatabaseFile* databaseFile);
+  PrimaryRecordPage(Bytes buffer, const CDatabaseFile* databaseFile);
   // Builds only the record of `slotIndex`; its entry is the only one.
-  PrimaryRecordPage(Bytes buffer, CDatabaseFile* databaseFile, int slotIndex);
+  PrimaryRecordPage(Bytes buffer, const CDatabaseFile* databaseFile, int slotIndex);
 
   // Record offsets collected by the deleted-record hunt.
   std::vector<uint16_t> candidateOffsets;
@@ -77,7 +80,6 @@ class PrimaryRecordPage : public RecordPage {
   bool HeaderAllowsRecords() const;
 
  private:
-  void ReadCompressionInfo();
   void HuntDeletedRecords();
   void BuildAllRecords();
   std::unique_ptr<CRecord> BuildRecord(uint16_t offset, bool followForwarding) const;

@@ -11,11 +11,6 @@ namespace {
 constexpr int kMaxFixedLength = 8060;
 constexpr int kMaxColumns = 1024;
 
-const RecoverySettings& SettingsOf(const CPage* page) {
-  static const RecoverySettings kDefaults;
-  return page ? page->settings() : kDefaults;
-}
-
 bool IsAcceptedType(int type, bool showDeleted) {
   return type == kRecordPrimary || type == kRecordForwarded || type == kRecordForwardingStub ||
          (showDeleted && type == kRecordGhostData);
@@ -63,7 +58,6 @@ CPrimaryRecord::CPrimaryRecord(ByteSpan bytes, const CPage* owner, uint16_t maxL
 }
 
 void CPrimaryRecord::Parse(ByteSpan bytes, bool followForwarding) {
-  const RecoverySettings& settings = SettingsOf(page);
   if (page && page->header && (page->header->thisPage.pageNo < 0 || page->header->pageType > 17)) {
     hasError = true;
     return;
@@ -75,7 +69,7 @@ void CPrimaryRecord::Parse(ByteSpan bytes, bool followForwarding) {
   }
   uint8_t statusA = work[0];
   recordType = (statusA >> 1) & 7;
-  const bool showDeleted = settings.showDeleted;
+  const bool showDeleted = page && page->options().showDeleted;
   isHiddenGhost =
       (recordType == kRecordGhostIndex || recordType == kRecordGhostData || recordType == kRecordGhostVersion) &&
       !showDeleted;
@@ -84,7 +78,10 @@ void CPrimaryRecord::Parse(ByteSpan bytes, bool followForwarding) {
     return;
   }
   if (statusA & kStatusCompressed) {
-    ParseCompressed(work);
+    // The compressed layout has no fixed part or column offsets of this
+    // kind; such records are reported as unreadable rather than misread.
+    isCompressed = true;
+    hasError = true;
     return;
   }
 
@@ -102,7 +99,6 @@ void CPrimaryRecord::Parse(ByteSpan bytes, bool followForwarding) {
   }
   hasNullBitmap = statusA & kStatusNullBitmap;
   hasVarColumns = statusA & kStatusVarColumns;
-  isCompressed = false;
 
   int position = 4;
   const int fixedEnd = LoadLE<int16_t>(work, 2);
@@ -187,14 +183,6 @@ void CPrimaryRecord::ParseVarColumns(ByteSpan work, int& position) {
     }
     varValues.push_back(std::move(value));
   }
-}
-
-void CPrimaryRecord::ParseCompressed(ByteSpan work) {
-  // The compressed layout has no fixed part or column offsets of this kind;
-  // such records are reported as unreadable rather than misread.
-  isCompressed = true;
-  hasError = true;
-  (void)work;
 }
 
 int ComplexKind(ByteSpan column) {

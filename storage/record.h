@@ -57,16 +57,6 @@ struct ColumnValue {
   bool complex = false;       // bit 15 of the column's end offset
 };
 
-// Parts of a compressed record, filled by the compressed-record decoder.
-struct LongValueOffset {
-  uint16_t end = 0;
-  bool flag = false;
-};
-struct ColumnState {
-  bool isNull = false;
-  int32_t length = 0;
-};
-
 class CRecord {
  public:
   virtual ~CRecord() = default;
@@ -74,7 +64,7 @@ class CRecord {
   std::vector<uint16_t> varColumnEnds;  // bit 15 cleared
   int32_t recordType = 0;
   bool hasNullBitmap = false;
-  bool isCompressed = false;
+  bool isCompressed = false;  // a compressed record, not read
   bool hasError = false;
   bool hasVarColumns = false;
   bool isHiddenGhost = false;
@@ -93,11 +83,6 @@ class CRecord {
   // stands for lies, so that a listing can show that row only once.
   std::optional<RecordLocation> forwardTarget;
 
-  // Compressed records only.
-  std::vector<LongValueOffset> longOffsets;
-  int32_t longDataStart = 0;
-  std::vector<ColumnState> columnStates;
-
   // Bit `column` of the null bitmap (least significant bit first); false
   // without a bitmap or beyond its end.
   bool IsNullBitSet(int column) const;
@@ -115,13 +100,10 @@ class CPrimaryRecord : public CRecord {
   // to construct: the outcome is in hasError, fixedLength and the parts.
   CPrimaryRecord(ByteSpan bytes, const CPage* page, uint16_t maxLength, bool followForwarding = true);
 
-  std::vector<int32_t> cdCodes;  // compressed records: one code per column
-
  private:
   void Parse(ByteSpan bytes, bool followForwarding);
   bool FollowForwardingStub(ByteSpan stub, Bytes& forwarded);
   void ParseVarColumns(ByteSpan bytes, int& position);
-  void ParseCompressed(ByteSpan bytes);
 };
 
 // Where the record at the start of `bytes` ends, or -1 when no record of an

@@ -2,18 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
-#include <system_error>
 
 #include "storage/bytes.h"
 #include "storage/database_file.h"
+#include "storage/env.h"
 #include "storage/page_header.h"
-#include "storage/random_access_file.h"
 
 namespace ravelin {
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr uint32_t kSecondarySystemObjects[] = {3, 4, 5, 7, 8, 13, 34, 41, 50, 54, 55, 60, 74};
 
@@ -23,31 +19,21 @@ bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
          });
 }
 
-// Files copied from Windows may be named .NDF.
-bool HasNdfExtension(const fs::path& path) { return EqualsIgnoringCase(path.extension().string(), ".ndf"); }
-
-fs::path FolderToSearch(const std::string& folder) { return folder.empty() ? fs::path(".") : fs::path(folder); }
-
-bool IsRegularFile(const fs::path& path) {
-  std::error_code ec;
-  return fs::is_regular_file(path, ec);
+// Files copied from Windows may be named .NDF. A name whose only dot leads
+// has no extension.
+bool HasNdfExtension(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  return dot != std::string::npos && dot > 0 && EqualsIgnoringCase(name.substr(dot), ".ndf");
 }
 
-bool IsSameFile(const std::string& a, const std::string& b) {
-  std::error_code ec;
-  return fs::equivalent(a, b, ec);
-}
-
-// A regular file in `folder` named `name`, or failing that one whose name
-// differs only in case; "" when there is none.
-std::string FindInFolder(const std::string& folder, const std::string& name) {
+// A file in `folder` named `name`, or failing that one whose name differs
+// only in case; "" when there is none.
+std::string FindInFolder(Env& env, const std::string& folder, const std::string& name) {
   if (name.empty()) return "";
-  if (IsRegularFile(folder + name)) return folder + name;
-  std::error_code ec;
-  for (fs::directory_iterator it(FolderToSearch(folder), ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string found = it->path().filename().string();
-    if (EqualsIgnoringCase(found, name) && IsRegularFile(it->path())) return folder + found;
-  }
+  const std::vector<std::string> names = env.ListFiles(folder);
+  if (std::find(names.begin(), names.end(), name) != names.end()) return folder + name;
+  for (const std::string& found : names)
+    if (EqualsIgnoringCase(found, name)) return folder + found;
   return "";
 }
 
@@ -72,60 +58,60 @@ FileGeometry GeometryOf(const RandomAccessFile& file) {
 int32_t ScanPages(CDatabaseFile& database, const RandomAccessFile& file, uint64_t startOffset, uint64_t pageCount,
                   int32_t listedId) {
   int32_t learnedId = 0;
-  ScanPageHeaders(file, startOffset, pageCount, database.sink(), database.settings().stopRequested, nullptr,
-                  [&](const ScannedPage& page) {
-                    const bool dataPage = page.pageType == kPageTypeData && page.objectId != 0;
-                    if (dataPage && learnedId == 0 && page.fileId > 1) learnedId = page.fileId;
-                    const uint16_t fileId = listedId > 0 ? static_cast<uint16_t>(listedId) : page.fileId;
-                    const PageMapEntry entry{fileId, page.index, page.pageType};
-                    if (IsSecondarySystemPage(page.objectId, page.indexId))
-                      database.systemPageMap[page.objectId].push_back(entry);
-                    if (dataPage) database.dataPageMap[page.objectId].push_back(entry);
-                  });
+  ScanPageHeaders(
+      file, startOffset, pageCount, database.sink(), database.stop(), nullptr,
+      [&](const ScannedPage& page) {
+        const bool dataPage = page.pageType == kPageTypeData && page.objectId != 0;
+        if (dataPage && learnedId == 0 && page.fileId > 1) learnedId = page.fileId;
+        const uint16_t fileId = listedId > 0 ? static_cast<uint16_t>(listedId) : page.fileId;
+        const PageMapEntry entry{fileId, page.index, page.pageType};
+        if (IsSecondarySystemPage(page.objectId, page.indexId)) database.systemPageMap[page.objectId].push_back(entry);
+        if (dataPage) database.dataPageMap[page.objectId].push_back(entry);
+      },
+      [&](uint32_t index, const ReadResult& read) {
+        if (listedId > 1)
+          database.ReportReadFailure(PageRef{static_cast<int16_t>(listedId), static_cast<int32_t>(index)}, read);
+      });
   return learnedId;
 }
 
 void MapListedFiles(CDatabaseFile& database, std::vector<DataFileInfo>& files, const std::string& primaryPath) {
+  Env& env = database.env();
   const std::string folder = FolderOf(primaryPath);
   for (DataFileInfo& info : files) {
     if (info.fileId <= 1) continue;
     // The ".ndf" name also keeps the log file, listed beside the data
     // files, from being read as one.
     const std::string name = SecondaryFileName(info.physicalName);
-    const std::string path = FindInFolder(folder, name);
+    const std::string path = FindInFolder(env, folder, name);
     info.physicalName = path.empty() ? folder + name : path;
     // A file table listing one id twice, or a name that leads back to the
     // primary file, must not map the same pages twice.
-    if (path.empty() || database.secondaryFiles.count(info.fileId) || IsSameFile(path, primaryPath)) continue;
-    RandomAccessFile file;
-    if (!file.Open(path)) continue;
-    const FileGeometry g = GeometryOf(file);
+    if (path.empty() || database.secondaryFiles.count(info.fileId) || env.SameFile(path, primaryPath)) continue;
+    std::unique_ptr<RandomAccessFile> file = env.OpenFile(path);
+    if (!file) continue;
+    const FileGeometry g = GeometryOf(*file);
     info.fileSize = g.size;
     info.pageCount = g.pageCount;
     info.startOffset = static_cast<int32_t>(g.remainder);
     database.secondaryFiles[info.fileId] = info;
-    ScanPages(database, file, g.remainder, g.pageCount, info.fileId);
+    ScanPages(database, *file, g.remainder, g.pageCount, info.fileId);
   }
 }
 
 void DiscoverFiles(CDatabaseFile& database, std::vector<DataFileInfo>& files, const std::string& primaryPath) {
+  Env& env = database.env();
   const std::string folder = FolderOf(primaryPath);
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (fs::directory_iterator it(FolderToSearch(folder), ec), end; !ec && it != end; it.increment(ec)) {
-    if (HasNdfExtension(it->path()) && IsRegularFile(it->path())) names.push_back(it->path().filename().string());
-  }
-  std::sort(names.begin(), names.end());  // the same order on every run
-
-  for (const std::string& name : names) {
+  // Listed sorted: the same order on every run.
+  for (const std::string& name : env.ListFiles(folder)) {
+    if (!HasNdfExtension(name)) continue;
     const std::string path = folder + name;
-    if (IsSameFile(path, primaryPath)) continue;
-    RandomAccessFile file;
-    if (!file.Open(path)) continue;
-    const FileGeometry g = GeometryOf(file);
-    const uint64_t start =
-        CheckShiftedStartOf(file, g.pageCount, g.remainder, database.sink(), database.settings().stopRequested);
-    const int32_t fileId = ScanPages(database, file, start, g.pageCount, 0);
+    if (env.SameFile(path, primaryPath)) continue;
+    std::unique_ptr<RandomAccessFile> file = env.OpenFile(path);
+    if (!file) continue;
+    const FileGeometry g = GeometryOf(*file);
+    const uint64_t start = CheckShiftedStartOf(*file, g.pageCount, g.remainder, database.sink(), database.stop());
+    const int32_t fileId = ScanPages(database, *file, start, g.pageCount, 0);
     // Without a file id of its own the file cannot be reached: its pages
     // stay in the maps, but reads of them find no file.
     if (fileId <= 1 || database.secondaryFiles.count(fileId)) continue;

@@ -31,7 +31,8 @@ TextRecord::TextRecord(ByteSpan bytes, const CPage* owner, uint16_t maxLen) {
   payloadLength = d - kStructureHeaderSize;
 }
 
-TextMixPage::TextMixPage(Bytes buffer, CDatabaseFile* databaseFile) : RecordPage(std::move(buffer), databaseFile) {
+TextMixPage::TextMixPage(Bytes buffer, const CDatabaseFile* databaseFile)
+    : RecordPage(std::move(buffer), databaseFile) {
   const ByteSpan pageBytes = bytes().first(std::min<size_t>(data.size(), kPageSize));
   records.reserve(slotOffsets.size());
   for (uint16_t offset : slotOffsets) {

@@ -40,7 +40,7 @@ class TextMixPage : public RecordPage {
  public:
   // Builds one TextRecord per slot; a slot that cannot hold a record gives
   // a null entry.
-  TextMixPage(Bytes buffer, CDatabaseFile* databaseFile);
+  TextMixPage(Bytes buffer, const CDatabaseFile* databaseFile);
 
   // The record of `slot`; null when the slot is out of range or empty.
   const TextRecord* RecordAt(int slot) const;

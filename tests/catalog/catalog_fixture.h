@@ -92,11 +92,10 @@ class CatalogTest : public ::testing::TestWithParam<bool> {
     return numbers;
   }
 
-  RecoverySettings settings;
   PageMap systemPages;
   PageMap dataPages;
   PageMap iamPages;
-  SystemCatalog catalog{settings};
+  SystemCatalog catalog;
 };
 
 // A user allocation unit id: index part 256 and page key `key`.

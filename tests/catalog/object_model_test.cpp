@@ -58,7 +58,7 @@ TEST_P(ObjectModel, KeyConstraintsOfAnObject) {
   EXPECT_EQ(catalog.keyConstraints[2].id, 4);
   EXPECT_EQ(catalog.keyConstraints[2].name, "FK_T");
 
-  settings.isSql2000 = true;  // the 2000 layout names the table instead
+  catalog.SetLayout(true);  // the 2000 layout names the table instead
   catalog.LoadKeyConstraints(1);
   EXPECT_EQ(catalog.keyConstraints[0].id, 1);
 }

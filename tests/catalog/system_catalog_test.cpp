@@ -26,10 +26,9 @@ const ColumnDescriptor* Column(const std::vector<ColumnDescriptor>& d, const std
 
 TEST(CatalogLoader, LoadsAndJoinsTheNewerLayout) {
   TestDatabase database(SmallCatalogImage());
-  ASSERT_TRUE(database.Open());
-  database.settings().isSql2000 = true;  // whatever the run said, the pages decide
-  SystemCatalog& catalog = *database.db().GetCatalog(false);
-  EXPECT_FALSE(database.settings().isSql2000);
+  ASSERT_TRUE(database.OpenDatabase());
+  SystemCatalog& catalog = database.catalog();
+  EXPECT_FALSE(catalog.IsSql2000());
   EXPECT_EQ(catalog.objects.size(), 9u);
   EXPECT_EQ(catalog.objects[1].name, "dbo.Customers");
   ASSERT_EQ(catalog.columns.size(), 6u);
@@ -62,13 +61,10 @@ TEST(CatalogLoader, LoadsAndJoinsTheNewerLayout) {
   EXPECT_EQ(catalog.PrepareObject("dbo.Empty", "U ", {}).size(), 1u);
   EXPECT_TRUE(catalog.tablePages.empty());
 
-  // The file keeps the catalog; only a reload replaces it.
-  EXPECT_EQ(database.db().GetCatalog(true), &catalog);
-  SystemCatalog* reloaded = database.db().GetCatalog(false);
-  EXPECT_EQ(reloaded->objects.size(), 9u);
-  reloaded->Clear();
-  EXPECT_TRUE(reloaded->objects.empty() && reloaded->columns.empty() && reloaded->foreignKeyColumns.empty());
-  EXPECT_TRUE(reloaded->PrepareObject("dbo.Customers", "U ", {}).empty());
+  // A catalog released by an error forgets everything.
+  catalog.Clear();
+  EXPECT_TRUE(catalog.objects.empty() && catalog.columns.empty() && catalog.foreignKeyColumns.empty());
+  EXPECT_TRUE(catalog.PrepareObject("dbo.Customers", "U ", {}).empty());
 }
 
 TEST(CatalogLoader, RepairCounterRestartsForObjectsAndColumns) {
@@ -77,8 +73,8 @@ TEST(CatalogLoader, RepairCounterRestartsForObjectsAndColumns) {
   SystemTablePage(image, 17, 34, {SysSchObjsRow{.id = 101}.Build(), SysSchObjsRow{.id = 102}.Build()});
   SystemTablePage(image, 18, 41, {SysColParsRow{.objectId = 101}.Build()});
   TestDatabase database(image);
-  ASSERT_TRUE(database.Open());
-  SystemCatalog& catalog = *database.db().GetCatalog(false);
+  ASSERT_TRUE(database.OpenDatabase());
+  SystemCatalog& catalog = database.catalog();
   ASSERT_EQ(catalog.objects.size(), 2u);
   EXPECT_EQ(catalog.objects[0].name, "dbo.Repairname0");
   EXPECT_EQ(catalog.objects[1].name, "dbo.Repairname1");
@@ -109,9 +105,9 @@ TEST(CatalogLoader, TablesOfThe2000Layout) {
                        .Build()});
   image.Page(24).ObjectId(1977058079);
   TestDatabase database(image);
-  ASSERT_TRUE(database.Open());
-  SystemCatalog& catalog = *database.db().GetCatalog(false);
-  EXPECT_TRUE(database.settings().isSql2000);
+  ASSERT_TRUE(database.OpenDatabase());
+  SystemCatalog& catalog = database.catalog();
+  EXPECT_TRUE(catalog.IsSql2000());
   ASSERT_EQ(catalog.legacyTables.size(), 2u);  // the heap and the system object make none
   EXPECT_EQ(catalog.legacyTables[0].name, "Orders");
   ASSERT_EQ(catalog.legacyTables[0].columns.size(), 2u);
@@ -133,12 +129,10 @@ TEST(CatalogLoader, TablesOfThe2000Layout) {
 // --- Real files ------------------------------------------------------------
 
 struct RealFile {
-  RecoverySettings settings;
-  NullProgressSink sink;
-  std::unique_ptr<CDatabaseFile> db;
+  std::unique_ptr<OpenedDatabase> db;
   SystemCatalog* catalog = nullptr;
-  explicit RealFile(const std::string& path) : db(std::make_unique<CDatabaseFile>(path, sink, settings)) {
-    if (db->isOpen) catalog = db->GetCatalog(false);
+  explicit RealFile(const std::string& path) : db(OpenDatabaseFile(path)) {
+    if (db) catalog = db->catalog();
   }
 };
 
@@ -160,7 +154,7 @@ TEST(RealCatalogs, LayoutTablesAndNoHiddenSystemObjects) {
     ASSERT_TRUE(f.catalog) << path;
     const std::string name = std::filesystem::path(path).filename().string();
     const bool sql2000 = name.find("sql2000") != std::string::npos;
-    EXPECT_EQ(f.settings.isSql2000.load(), sql2000) << name;
+    EXPECT_EQ(f.catalog->IsSql2000(), sql2000) << name;
     size_t userTables = 0;
     for (const ObjectRow& o : f.catalog->objects) {
       EXPECT_GT(o.objectId, 0) << name << " " << o.name;
@@ -191,21 +185,19 @@ TEST(RealCatalogs, UnreadableSysschobjsFallsBackToThe2000Layout) {
   const std::string dir = TestDataDir();
   if (dir.empty()) GTEST_SKIP() << "no test data";
   Bytes bytes = ReadFileBytes(dir + "/northwind-sql2008r2-sankaranarayanan.mdf");
-  RecoverySettings probeSettings;
-  NullProgressSink sink;
   TempDir tmp;
   const std::string original = tmp.Write("original.mdf", bytes);
   std::vector<PageMapEntry> catalogPages;
   {
-    CDatabaseFile probe(original, sink, probeSettings);
-    ASSERT_TRUE(probe.isOpen);
-    catalogPages = probe.systemPageMap.at(34);
+    auto probe = OpenMappedFile(original);
+    ASSERT_TRUE(probe);
+    catalogPages = probe->systemPageMap.at(34);
   }
   for (const PageMapEntry& entry : catalogPages)
     std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(entry.pageIndex) * kPageSize, kPageHeaderSize, 0);
   RealFile f(tmp.Write("damaged.mdf", bytes));
   ASSERT_TRUE(f.catalog);
-  EXPECT_TRUE(f.settings.isSql2000);
+  EXPECT_TRUE(f.catalog->IsSql2000());
   EXPECT_TRUE(f.catalog->columns.empty());
   EXPECT_TRUE(f.catalog->rowsetColumns.empty());
   EXPECT_TRUE(f.catalog->indexes.empty());

@@ -272,7 +272,7 @@ TEST_P(TableSchema, KeyFlagsAndForeignKeys) {
 }
 
 TEST_P(TableSchema, TablesOfThe2000Layout) {
-  settings.isSql2000 = true;
+  catalog.SetLayout(true);
   AddObject(1977058079, "Orders", "U ");
   AddDataPages(1977058079, {20, 21});
   auto legacy = [&](int16_t columnId, const std::string& name, uint8_t type, int16_t userType, uint8_t typeStatus) {

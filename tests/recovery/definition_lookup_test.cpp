@@ -12,10 +12,11 @@
 #include "storage/database_file.h"
 #include "support/catalog_image.h"
 #include "support/catalog_rows.h"
-#include "support/opened_database.h"
+#include "support/opened_run.h"
 #include "support/recording_sink.h"
 #include "support/recording_view.h"
 #include "support/reference_dump.h"
+#include "support/test_database.h"
 
 namespace ravelin {
 namespace {
@@ -57,16 +58,15 @@ size_t Count(const std::vector<std::string>& texts, const std::string& text) {
 TEST(DefinitionLookup, RowsReadOnTheFirstLookupAndAgainWhileNoneWereFound) {
   DatabaseImage image = SmallCatalogImage(48);
   SystemTablePage(image, 40, 60, {ObjValuesRow(105, Utf16("SELECT 1")), ObjValuesRow(106, Ascii("EXEC x"))});
-  TempDir dir;
   for (const bool withRows : {true, false}) {
     SCOPED_TRACE(withRows);
-    const std::string path =
-        dir.Write(withRows ? "rows.mdf" : "none.mdf", (withRows ? image : SmallCatalogImage(48)).Build());
+    TestDatabase database(withRows ? image : SmallCatalogImage(48));
+    ASSERT_TRUE(database.OpenDatabase());
     RecoverySettings settings;
     RecordingSink sink;
     RecordingView view;
     RecoveryState state(settings, view);
-    state.SetDatabase(std::make_unique<CDatabaseFile>(path, sink, settings));
+    state.SetDatabase(database.Release());
     ASSERT_NE(state.catalog(), nullptr);
     EXPECT_EQ(LookUpDefinition(state, sink, "105"), withRows ? "SELECT 1" : "");
     EXPECT_EQ(LookUpDefinition(state, sink, "106"), withRows ? "EXEC x" : "");
@@ -83,7 +83,7 @@ TEST(DefinitionLookup, EveryModuleOfTheRealFilesExactly) {
   size_t modules = 0;
   for (const std::string& reference : ReferenceDumps(data)) {
     SCOPED_TRACE(reference);
-    OpenedDatabase opened;
+    OpenedRun opened;
     ASSERT_TRUE(opened.Open(DumpedDataFile(data, reference), logs.path()));
     for (const std::vector<std::string>& f : DumpLines(reference)) {
       if (f.size() < 4 || f[0] != "MODULE") continue;

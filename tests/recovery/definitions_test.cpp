@@ -7,7 +7,7 @@
 #include "recovery/run_commands.h"
 #include "support/catalog_image.h"
 #include "support/catalog_rows.h"
-#include "support/opened_database.h"
+#include "support/opened_run.h"
 #include "support/recording_sink.h"
 #include "support/recording_view.h"
 #include "support/reference_dump.h"
@@ -36,10 +36,10 @@ TEST(Definitions, RowsOfTheDataPagesBecomeEntries) {
   SystemTablePage(image, 41, 60, {ObjValuesRow(999, 0, Ascii("junk"))}).PageType(10);
   SystemTablePage(image, 42, 60, {ObjValuesRow(107, 0, Ascii("y"))});
   TestDatabase database(image);
-  ASSERT_TRUE(database.Open());
+  ASSERT_TRUE(database.OpenDatabase());
   RecordingSink sink;
   std::vector<DefinitionEntry> entries;
-  ReadDefinitionRows(database.db(), SysObjValuesColumns(), false, sink, entries);
+  ReadDefinitionRows(database.opened(), SysObjValuesColumns(), sink, entries);
   ASSERT_EQ(entries.size(), 3u);
   EXPECT_EQ(entries[0].objectIdText, "105");
   EXPECT_EQ(entries[0].numberText, "0");
@@ -52,9 +52,9 @@ TEST(Definitions, RowsOfTheDataPagesBecomeEntries) {
   EXPECT_EQ(sink.events()[1].b, 3);
 
   // A stop ends the reading after the page being read.
-  sink.onPosition = [&](int64_t) { database.settings().stopRequested = true; };
+  sink.onPosition = [&](int64_t) { database.stopFlag() = true; };
   entries.clear();
-  ReadDefinitionRows(database.db(), SysObjValuesColumns(), false, sink, entries);
+  ReadDefinitionRows(database.opened(), SysObjValuesColumns(), sink, entries);
   EXPECT_EQ(entries.size(), 2u);
 }
 
@@ -66,7 +66,7 @@ TEST(Definitions, ScanReadsEveryModuleTextOfTheRealFiles) {
        {"/reference/scripted/pubs-sql2000.mdf.tsv", "/reference/scripted/northwind-sql2000.mdf.tsv",
         "/reference/pubs-sql2008-itsligo.mdf.tsv", "/reference/aspnetdb-sql2008-webshopinholland.mdf.tsv"}) {
     SCOPED_TRACE(reference);
-    OpenedDatabase opened;
+    OpenedRun opened;
     ASSERT_TRUE(opened.Open(DumpedDataFile(data, reference), logs.path()));
     const RecoveryState& state = opened.state;
     EXPECT_TRUE(state.catalog()->columnDescriptors.empty());

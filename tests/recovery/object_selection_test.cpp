@@ -5,12 +5,12 @@
 #include <algorithm>
 
 #include "catalog/system_catalog.h"
+#include "recovery/records_pager.h"
 #include "recovery/records_panel_model.h"
 #include "recovery/run_commands.h"
 #include "recovery/selection_commands.h"
 #include "recovery/tree_builder.h"
 #include "recovery/tree_lookup.h"
-#include "rows/records_pager.h"
 #include "support/recording_sink.h"
 #include "support/synthetic.h"
 #include "support/tree_dump.h"

@@ -60,9 +60,8 @@ DatabaseImage ObjectsImage(const std::vector<SysSchObjsRow>& objects) {
 
 struct Loaded {
   explicit Loaded(const DatabaseImage& image) : database(image) {
-    EXPECT_TRUE(database.Open());
-    auto file = std::make_unique<CDatabaseFile>(database.path(), sink, settings);
-    state.SetDatabase(std::move(file));
+    EXPECT_TRUE(database.OpenDatabase());
+    state.SetDatabase(database.Release());
     BuildSkeleton(state, "/data/x.mdf");
   }
   TestDatabase database;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "catalog/opened_database.h"
 #include "recovery/definitions.h"
 #include "recovery/run_commands.h"
 #include "recovery/snapshot_file.h"
@@ -201,7 +202,7 @@ TEST(ScanDriver, SnapshotOfATwoFileDatabaseMapsTheSecondaryFileOnce) {
 
   FrontEnd opened(dir);
   ASSERT_TRUE(opened.Open(path));
-  const CDatabaseFile& first = *opened.state.database();
+  const CDatabaseFile& first = opened.state.database()->file();
   ASSERT_EQ(first.dataPageMap.at(201).size(), 3u);
   const std::string snapshot = dir.path() + "/two.MDBSNP";
   RecordingSink pane;
@@ -210,7 +211,7 @@ TEST(ScanDriver, SnapshotOfATwoFileDatabaseMapsTheSecondaryFileOnce) {
   // The load maps the secondary file again, as every open does.
   FrontEnd loaded(dir);
   ASSERT_TRUE(loaded.Load(snapshot));
-  const CDatabaseFile& second = *loaded.state.database();
+  const CDatabaseFile& second = loaded.state.database()->file();
   EXPECT_EQ(second.dataPageMap, first.dataPageMap);
   EXPECT_EQ(second.systemPageMap, first.systemPageMap);
   EXPECT_EQ(second.iamPageMap, first.iamPageMap);

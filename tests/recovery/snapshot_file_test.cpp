@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "catalog/opened_database.h"
 #include "storage/database_file.h"
 #include "support/recording_sink.h"
 #include "support/synthetic.h"
@@ -42,11 +43,19 @@ DatabaseImage MappedDatabase() {
   return image;
 }
 
+// A data file opened as a run opens it: mapped, or in snapshot mode with
+// the snapshot's maps.
 struct Opened {
   RecoverySettings settings;
   RecordingSink sink;
-  std::unique_ptr<CDatabaseFile> db;
-  void Open(const std::string& path) { db = std::make_unique<CDatabaseFile>(path, sink, settings); }
+  std::unique_ptr<OpenedDatabase> opened;
+  CDatabaseFile* db = nullptr;
+  void Open(const std::string& path) {
+    OpenRequest request = OpenRequestFor(settings, path);
+    if (settings.snapshotMode) request.pageMaps = SnapshotPageMaps(settings.snapshotFilePath, sink);
+    opened = OpenedDatabase::Open(request, sink, StopToken());
+    db = opened ? &opened->file() : nullptr;
+  }
 };
 
 // Bytes of a snapshot header, as the format lays them out.
@@ -70,7 +79,7 @@ TEST(SnapshotFile, MapsSurviveASaveAndComeBackWithoutReadingPages) {
   scanned.settings.manualCollationId = 53256;
   scanned.settings.showDeleted = true;
   scanned.Open(dataPath);
-  ASSERT_TRUE(scanned.db->isOpen);
+  ASSERT_TRUE(scanned.db);
   ASSERT_GT(scanned.db->systemPageMap.size(), 3u);
   ASSERT_GT(scanned.db->iamPageMap.size(), 2u);
 
@@ -93,7 +102,7 @@ TEST(SnapshotFile, MapsSurviveASaveAndComeBackWithoutReadingPages) {
   EXPECT_EQ(loaded.settings.recoveryMode, RecoveryMode::kUnset) << "the run keeps its own mode";
 
   loaded.Open(loaded.settings.snapshotDataFilePath);
-  ASSERT_TRUE(loaded.db->isOpen);
+  ASSERT_TRUE(loaded.db);
   EXPECT_EQ(loaded.db->systemPageMap, scanned.db->systemPageMap);
   EXPECT_EQ(loaded.db->dataPageMap, scanned.db->dataPageMap);
   EXPECT_EQ(loaded.db->iamPageMap, scanned.db->iamPageMap);
@@ -144,11 +153,11 @@ TEST(SnapshotFile, BytesFollowTheLayout) {
   EXPECT_FALSE(read->showDeleted);
   EXPECT_TRUE(read->showAdvancedDeleted);
 
-  PageMap sys, data, iam;
-  ASSERT_TRUE(ReadSnapshotPageMaps(path, sys, data, iam));
-  EXPECT_EQ(sys, SampleSystemMap());
-  EXPECT_EQ(data, SampleDataMap());
-  EXPECT_TRUE(iam.empty());
+  std::optional<PageMaps> maps = ReadSnapshotPageMaps(path);
+  ASSERT_TRUE(maps);
+  EXPECT_EQ(maps->systemPages, SampleSystemMap());
+  EXPECT_EQ(maps->dataPages, SampleDataMap());
+  EXPECT_TRUE(maps->iamPages.empty());
 }
 
 TEST(SnapshotFile, AutoDetectLeavesTheManualIdAlone) {
@@ -177,16 +186,12 @@ TEST(SnapshotFile, EveryTruncationFailsWithEmptyMaps) {
 
   for (size_t cut = 0; cut < bytes.size(); ++cut) {
     std::string path = dir.Write("cut.MDBSNP", Bytes(bytes.begin(), bytes.begin() + cut));
-    PageMap sys = SampleSystemMap(), data = SampleDataMap(), iam = SampleDataMap();
-    EXPECT_FALSE(ReadSnapshotPageMaps(path, sys, data, iam)) << "cut at " << cut;
-    EXPECT_TRUE(sys.empty() && data.empty() && iam.empty()) << "cut at " << cut;
+    EXPECT_FALSE(ReadSnapshotPageMaps(path)) << "cut at " << cut;
     EXPECT_EQ(ReadSnapshotHeader(path).has_value(), cut >= headerSize) << "cut at " << cut;
   }
   // Bytes behind the last map are damage too.
   std::string longer = dir.Write("longer.MDBSNP", Concat({bytes, {0}}));
-  PageMap sys, data, iam;
-  EXPECT_FALSE(ReadSnapshotPageMaps(longer, sys, data, iam));
-  EXPECT_TRUE(sys.empty());
+  EXPECT_FALSE(ReadSnapshotPageMaps(longer));
 }
 
 TEST(SnapshotFile, ImpossibleCountsAreRefusedBeforeAllocating) {
@@ -206,9 +211,7 @@ TEST(SnapshotFile, ImpossibleCountsAreRefusedBeforeAllocating) {
   };
   for (const Case& c : cases) {
     std::string path = dir.Write("bad.MDBSNP", c.bytes);
-    PageMap sys, data, iam;
-    EXPECT_FALSE(ReadSnapshotPageMaps(path, sys, data, iam)) << c.name;
-    EXPECT_TRUE(sys.empty() && data.empty() && iam.empty()) << c.name;
+    EXPECT_FALSE(ReadSnapshotPageMaps(path)) << c.name;
   }
   EXPECT_FALSE(ReadSnapshotHeader(dir.path() + "/missing.MDBSNP"));
   EXPECT_FALSE(ReadSnapshotHeader(dir.path())) << "a directory is no snapshot";
@@ -232,7 +235,7 @@ TEST(SnapshotFile, LoadFailuresEndTheOpen) {
     o.settings.snapshotMode = true;
     o.settings.snapshotFilePath = c.snapshot;
     o.Open(dataPath);
-    EXPECT_FALSE(o.db->isOpen) << c.name;
+    EXPECT_FALSE(o.db) << c.name;
     EXPECT_EQ(o.sink.Texts('E'), std::vector<std::string>{kTextNotValidMdf}) << c.name;
     auto statuses = o.sink.Texts('S');
     EXPECT_EQ(std::count(statuses.begin(), statuses.end(), kTextSnapshotLoaded), 0) << c.name;
@@ -271,9 +274,9 @@ TEST(SnapshotFile, SaveNeverWritesTheDataFileAndReplacesOldSnapshots) {
   // An existing longer file is replaced, not overwritten in place.
   std::string old = dir.Write("old.MDBSNP", Bytes(5000, 0xAB));
   ASSERT_TRUE(WriteSnapshot(old, header, SampleSystemMap(), {}, {}));
-  PageMap sys, data, iam;
-  EXPECT_TRUE(ReadSnapshotPageMaps(old, sys, data, iam));
-  EXPECT_EQ(sys, SampleSystemMap());
+  std::optional<PageMaps> replaced = ReadSnapshotPageMaps(old);
+  ASSERT_TRUE(replaced);
+  EXPECT_EQ(replaced->systemPages, SampleSystemMap());
 }
 
 }  // namespace

@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "catalog/data_page.h"
+#include "catalog/opened_database.h"
 #include "catalog/system_catalog.h"
 #include "storage/database_file.h"
+#include "storage/page.h"
 #include "support/synthetic.h"
 #include "support/test_database.h"
 
@@ -80,34 +81,35 @@ class TableRowsTest : public ::testing::Test {
   }
 
   std::unique_ptr<TestDatabase> db;
+  CollationContext collation;
   RowColumnSet columns;
 };
 
 TEST_F(TableRowsTest, ForwardedRowIsListedOnceInEitherOrder) {
-  TableRowReader stubFirst(db->db(), columns, ColumnReader::kLayout);
+  TableRowReader stubFirst(db->db(), collation, false, columns, ColumnReader::kLayout);
   EXPECT_EQ(Read(stubFirst, {20, 21}), (std::vector<std::string>{"1", "2", "?", "4"}));
-  TableRowReader forwardedFirst(db->db(), columns, ColumnReader::kLayout);
+  TableRowReader forwardedFirst(db->db(), collation, false, columns, ColumnReader::kLayout);
   EXPECT_EQ(Read(forwardedFirst, {21, 20}), (std::vector<std::string>{"2", "4", "1", "?"}));
 
   // Knowing the listing's pages, every page gives the same rows however
   // often it is read: the moved row belongs to its own page.
   TablePageList pages;
   pages.pages = {{1, 20}, {1, 21}};
-  TableRowReader listing(db->db(), columns, ColumnReader::kLayout);
+  TableRowReader listing(db->db(), collation, false, columns, ColumnReader::kLayout);
   listing.SetListingPages(pages);
   EXPECT_EQ(Read(listing, {20, 21, 20, 21}), (std::vector<std::string>{"1", "?", "2", "4", "1", "?", "2", "4"}));
 }
 
 TEST_F(TableRowsTest, GhostRowsOnlyWithShowDeleted) {
-  TableRowReader hidden(db->db(), columns, ColumnReader::kLayout);
+  TableRowReader hidden(db->db(), collation, false, columns, ColumnReader::kLayout);
   EXPECT_EQ(Read(hidden, {20}), (std::vector<std::string>{"1", "2", "?"}));
-  db->settings().showDeleted = true;
-  TableRowReader shown(db->db(), columns, ColumnReader::kLayout);
+  db->options().showDeleted = true;
+  ASSERT_TRUE(db->Open());
+  TableRowReader shown(db->db(), collation, false, columns, ColumnReader::kLayout);
   EXPECT_EQ(Read(shown, {20}), (std::vector<std::string>{"1", "2", "3", "?"}));
 }
 
 TEST_F(TableRowsTest, PageSources) {
-  db->settings().recoveryMode = RecoveryMode::kStandard;
   TableStorage heap = Storage();
   // No IAM page: the scan's pages.
   TablePageList list = CollectListingPages(db->db(), heap);
@@ -121,7 +123,7 @@ TEST_F(TableRowsTest, PageSources) {
   EXPECT_EQ(list.source, PageSource::kIamChain);
   EXPECT_EQ(list.pages, (std::vector<PageRef>{{1, 20}, {1, 21}, {1, 22}}));
   // Page 22 is another table's: its row is not listed.
-  TableRowReader reader(db->db(), columns, ColumnReader::kLayout);
+  TableRowReader reader(db->db(), collation, false, columns, ColumnReader::kLayout);
   reader.SetListingPages(list);
   EXPECT_TRUE(reader.ReadPageRows({1, 22}).empty());
 
@@ -143,7 +145,8 @@ TEST_F(TableRowsTest, PageSources) {
   clustered.firstIamPage = {1, 22};
   EXPECT_EQ(CollectListingPages(db->db(), clustered).source, PageSource::kTablePages);
 
-  db->settings().recoveryMode = RecoveryMode::kAdvanced;
+  db->options().mode = RecoveryMode::kAdvanced;
+  ASSERT_TRUE(db->Open());
   EXPECT_EQ(CollectListingPages(db->db(), clustered).source, PageSource::kTablePages);
 }
 
@@ -156,7 +159,7 @@ TEST_F(TableRowsTest, PositionalReaderDropsRowsWithoutFirstValueAndSystemRowsKee
   page.AddRecord(RecordBuilder().ColumnCount(1).Build());
   TestDatabase small(image);
   ASSERT_TRUE(small.Open());
-  TableRowReader positional(small.db(), columns, ColumnReader::kPositional);
+  TableRowReader positional(small.db(), collation, false, columns, ColumnReader::kPositional);
   EXPECT_EQ(Values(positional.ReadPageRows({1, 5})), (std::vector<std::string>{"1"}));
   auto raw = small.db().ReadDataPage({1, 5});
   ASSERT_TRUE(raw);
@@ -171,21 +174,22 @@ TEST(TableRowsRealFiles, StandardAndAdvancedListingsAgree) {
   size_t rows = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
     if (entry.path().extension() != ".mdf") continue;
-    RecoverySettings settings;
-    NullProgressSink sink;
-    CDatabaseFile db(entry.path().string(), sink, settings);
-    ASSERT_TRUE(db.isOpen) << entry.path();
-    db.LoadDatabaseName();
-    SystemCatalog catalog(db);
-    const std::vector<ObjectRow> objects = catalog.objects;
+    std::unique_ptr<OpenedDatabase> opened[2];
+    for (int mode = 0; mode < 2; ++mode) {
+      ReadOptions options;
+      options.mode = mode == 0 ? RecoveryMode::kStandard : RecoveryMode::kAdvanced;
+      opened[mode] = testing::OpenDatabaseFile(entry.path().string(), options);
+      ASSERT_TRUE(opened[mode]) << entry.path();
+    }
+    const std::vector<ObjectRow> objects = opened[0]->catalog()->objects;
     for (const ObjectRow& object : objects) {
       if (object.typeCode != "U ") continue;
-      const RowColumnSet columns = catalog.PrepareObject(object.name, object.typeCode, {});
       std::multiset<std::vector<std::string>> listed[2];
       for (int mode = 0; mode < 2; ++mode) {
-        settings.recoveryMode = mode == 0 ? RecoveryMode::kStandard : RecoveryMode::kAdvanced;
-        const TablePageList pages = CollectListingPages(db, catalog);
-        TableRowReader reader(db, columns, ChooseColumnReader(catalog));
+        SystemCatalog& catalog = *opened[mode]->catalog();
+        const RowColumnSet columns = catalog.PrepareObject(object.name, object.typeCode, {});
+        const TablePageList pages = CollectListingPages(opened[mode]->file(), catalog);
+        TableRowReader reader(*opened[mode], columns, ChooseColumnReader(catalog));
         reader.SetListingPages(pages);
         for (const PageRef& ref : pages.pages)
           for (TableRow& row : reader.ReadPageRows(ref)) listed[mode].insert(std::move(row.values));

@@ -57,8 +57,9 @@ std::vector<std::string> Decode(const Bytes& bytes, std::vector<ColumnDescriptor
 
 class ValueDecoderTest : public ::testing::Test {
  protected:
-  RecoverySettings settings;
-  DecodeContext context{settings};
+  CollationTable collations;
+  CollationContext collation{.table = &collations};
+  DecodeContext context{collation};
 };
 
 TEST_F(ValueDecoderTest, NineBitColumnsShareTwoBytesInBothReaders) {
@@ -133,7 +134,7 @@ TEST_F(ValueDecoderTest, DroppedAbsentAndSparseColumns) {
 }
 
 TEST_F(ValueDecoderTest, CharacterDataUsesTheColumnsCodePageOnEveryPage) {
-  settings.collationTable[53273] = {"Cyrillic_General_CI_AS", 1251};
+  collations[53273] = {"Cyrillic_General_CI_AS", 1251};
   const Bytes record =
       RecordBuilder().Fixed(Bytes{0xC4, 0xE0, ' '}).Var(Bytes{0xCC, 0xE8, 0xF0}).ColumnCount(2).Build();
   std::vector<ColumnDescriptor> columns = {Column(1, "char(3)", kTypeChar, 4),
@@ -164,8 +165,8 @@ TEST_F(ValueDecoderTest, PositionalReaderIn2000LayoutUsesTheFixedOffsetsOfTheCat
 }
 
 TEST(ValueRenderTest, SqlVariantNtextAndXml) {
-  RecoverySettings settings;
-  DecodeContext context(settings);
+  CollationContext collation;
+  DecodeContext context(collation);
   BitCursor bits;
   ColumnDescriptor variant = MakeColumnDescriptor("v", "sql_variant(8016)", kTypeSqlVariant);
   ValueLayout layout = DescribeValue(variant, bits);
@@ -207,8 +208,8 @@ class LargeValueTest : public ::testing::Test {
   }
 
   std::unique_ptr<TestDatabase> db;
-  RecoverySettings settings;
-  DecodeContext context{settings};
+  CollationContext collation;
+  DecodeContext context{collation};
 };
 
 TEST_F(LargeValueTest, TextPointersAndInRowRoots) {

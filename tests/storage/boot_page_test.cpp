@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "storage/collation.h"
+#include "storage/text_codec.h"
 #include "support/synthetic.h"
 #include "support/test_database.h"
 
@@ -48,32 +50,33 @@ TEST(BootPage, NameRules) {
 }
 
 TEST(BootPage, CollationByFullIdThenLow16Bits) {
-  RecoverySettings s;
-  s.collationTable =
+  const CollationTable table =
       ParseCollationTable("SQL_Latin1_General_CP1_CI_AS\t872468488\t1252\nRomanian_CI_AS\t53268\t1250\n");
-  CBootPage full(BootPage(611, NameField("db"), 872468488), s);
-  EXPECT_TRUE(s.collationFound);
-  EXPECT_EQ(s.collationName, "SQL_Latin1_General_CP1_CI_AS");
-  EXPECT_EQ(s.detectedCollationId, 872468488);
-  EXPECT_EQ(s.versionText, " SQL Server 2005");
+  const BootInfo boot = DecodeBootPage(BootPage(611, NameField("db"), 872468488));
+  EXPECT_EQ(boot.version, 611);
+  EXPECT_EQ(boot.databaseName, "db");
+  CollationContext full{.table = &table};
+  full.ApplyDatabaseCollation(boot.collationId);
+  EXPECT_TRUE(full.found);
+  EXPECT_EQ(full.name, "SQL_Latin1_General_CP1_CI_AS");
+  EXPECT_EQ(full.detectedId, 872468488);
 
-  RecoverySettings low;
-  low.collationTable = s.collationTable;
-  CBootPage lowOnly(BootPage(611, NameField("db"), 0x7FFF0000 | 53268), low);
-  EXPECT_EQ(low.collationName, "Romanian_CI_AS");
+  CollationContext low{.table = &table};
+  low.ApplyDatabaseCollation(DecodeBootPage(BootPage(611, NameField("db"), 0x7FFF0000 | 53268)).collationId);
+  EXPECT_EQ(low.name, "Romanian_CI_AS");
   EXPECT_EQ(low.codePage, 1250);
-  EXPECT_EQ(low.detectedCollationId, 53268);
+  EXPECT_EQ(low.detectedId, 53268);
+  EXPECT_EQ(low.CodePageFor(53268), 1250);
+  EXPECT_EQ(low.CodePageFor(872468488), 1252) << "another collation of the table";
+  EXPECT_EQ(low.CodePageFor(0), AnsiCodePage());
 
-  RecoverySettings manual;
-  manual.collationTable = s.collationTable;
-  manual.autoDetectCollation = false;
-  manual.manualCollationId = 53268;
-  CBootPage m(BootPage(611, NameField("db"), 872468488), manual);
-  EXPECT_EQ(manual.collationName, "Romanian_CI_AS");
+  CollationContext manual{.table = &table, .autoDetect = false, .manualId = 53268};
+  manual.ApplyDatabaseCollation(872468488);
+  EXPECT_EQ(manual.name, "Romanian_CI_AS");
 
-  RecoverySettings unknown;
-  CBootPage u(BootPage(611, NameField("db"), 12345), unknown);
-  EXPECT_FALSE(unknown.collationFound);
+  CollationContext unknown{.table = &table};
+  unknown.ApplyDatabaseCollation(12345);
+  EXPECT_FALSE(unknown.found);
   EXPECT_EQ(unknown.codePage, 1252);
 }
 
@@ -87,26 +90,23 @@ TEST(BootPage, FoundThroughTheDisplacementOfTheFirstCatalogPage) {
   image.SetRaw(9, BootPage(539, NameField("Wrong"), 0));
   TestDatabase t(image);
   ASSERT_TRUE(t.Open());
-  t.db().LoadDatabaseName();
-  EXPECT_EQ(t.db().databaseName, "Shifted");
-  EXPECT_EQ(t.db().databaseVersion, 655);
+  std::optional<BootInfo> shifted = t.db().LoadDatabaseName();
+  ASSERT_TRUE(shifted);
+  EXPECT_EQ(shifted->databaseName, "Shifted");
+  EXPECT_EQ(shifted->version, 655);
 
   DatabaseImage plain(30);
   plain.Page(3).ObjectId(34);
   plain.SetRaw(9, BootPage(706, NameField("Plain"), 0));
   TestDatabase p(plain);
   ASSERT_TRUE(p.Open());
-  p.db().LoadDatabaseName();
-  EXPECT_EQ(p.db().databaseName, "Plain");
-  EXPECT_EQ(p.settings().versionText, " SQL Server 2012");
+  EXPECT_EQ(p.db().LoadDatabaseName()->databaseName, "Plain");
 
   DatabaseImage tiny(5);
   tiny.Page(3).ObjectId(34);
   TestDatabase n(tiny);
   ASSERT_TRUE(n.Open());
-  n.db().LoadDatabaseName();
-  EXPECT_FALSE(n.db().bootPageRead);
-  EXPECT_EQ(n.db().databaseName, "");
+  EXPECT_FALSE(n.db().LoadDatabaseName()) << "page 9 lies beyond the file";
 }
 
 }  // namespace

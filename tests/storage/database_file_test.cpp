@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <random>
 
+#include "storage/memory_env.h"
+#include "storage/text_page.h"
 #include "support/recording_sink.h"
 #include "support/synthetic.h"
 
@@ -33,10 +35,13 @@ DatabaseImage SmallDatabase(uint32_t pages = 24) {
 }
 
 struct Opened {
-  RecoverySettings settings;
+  std::atomic<bool> stop{false};
   RecordingSink sink;
   std::unique_ptr<CDatabaseFile> db;
-  void Open(const std::string& path) { db = std::make_unique<CDatabaseFile>(path, sink, settings); }
+  void Open(const std::string& path, Env& env = Env::Default()) {
+    db = std::make_unique<CDatabaseFile>(path, env, sink, StopToken(stop), ReadOptions());
+    if (db->isOpen) db->MapPages();
+  }
 };
 
 TEST(DatabaseFile, RefusesWhatIsNotADataFile) {
@@ -196,7 +201,7 @@ TEST(DatabaseFile, ReportsProgressAboutOneHundredTimes) {
                                                          kTextMapping, kTextMappingDone}));
 }
 
-TEST(DatabaseFile, StopDuringMappingEndsTheScanAndIsCleared) {
+TEST(DatabaseFile, StopDuringMappingEndsTheScan) {
   TempDir dir;
   DatabaseImage image(1000);
   for (uint32_t n = 0; n < 1000; ++n) image.Page(n).ObjectId(n < 500 ? 5 : 0x20000).IndexId(n < 500 ? 0 : 256);
@@ -206,13 +211,14 @@ TEST(DatabaseFile, StopDuringMappingEndsTheScanAndIsCleared) {
   o.sink.onPosition = [&](int64_t pos) {
     auto texts = o.sink.Texts('S');
     mapping = !texts.empty() && texts.back() == kTextMapping;
-    if (mapping && pos >= 100) o.settings.stopRequested = true;
+    if (mapping && pos >= 100) o.stop = true;
   };
   o.Open(path);
   ASSERT_TRUE(o.db->isOpen);
   EXPECT_LT(o.db->systemPageMap.at(5).size(), 200u);
   EXPECT_FALSE(o.db->dataPageMap.count(0x20000));
-  EXPECT_FALSE(o.settings.stopRequested.load());
+  // The flag belongs to the run: reading never clears it.
+  EXPECT_TRUE(o.stop.load());
 }
 
 TEST(DatabaseFile, PageReadersCheckTheAddress) {
@@ -260,18 +266,47 @@ TEST(DatabaseFile, ReadsPagesOfARegisteredSecondaryFile) {
   EXPECT_FALSE(o.db->ReadPageHeader({2, 4}));
 }
 
-TEST(DatabaseFile, TextPageLocationCorrectsADisplacement) {
-  TempDir dir;
+TEST(DatabaseFile, TextPagesOfADisplacedFileAreFoundWhereTheyLie) {
+  MemoryEnv env;
   DatabaseImage image(30);
   image.Page(3).ObjectId(7);
+  image.Page(18).This({1, 20}).ObjectId(0x40000);  // page 20, two places early
   image.Page(20).This({1, 22});
-  image.Page(21).This({1, 21});
+  image.Page(21).This({1, 21}).ObjectId(0x50000);
+  image.Page(23).This({1, 25});  // displaced, but its stand-in says another number
+  env.AddFile("/t.mdf", image.Build());
   Opened o;
-  o.Open(dir.Write("t.mdf", image.Build()));
+  o.Open("/t.mdf", env);
   ASSERT_TRUE(o.db->isOpen);
-  EXPECT_EQ(o.db->TextPageLocation({1, 20}), (PageRef{1, 18}));
-  EXPECT_EQ(o.db->TextPageLocation({1, 21}), (PageRef{1, 21}));
-  EXPECT_EQ(o.db->TextPageLocation({1, 99}), (PageRef{1, 99})) << "unreadable header";
+  auto moved = o.db->ReadTextPage({1, 20});
+  ASSERT_TRUE(moved);
+  EXPECT_EQ(moved->header->objectId, 0x40000u);
+  EXPECT_EQ(o.db->ReadTextPage({1, 21})->header->objectId, 0x50000u);
+  EXPECT_EQ(o.db->ReadTextPage({1, 23})->header->thisPage.pageNo, 25) << "no stand-in: the page read stays";
+  EXPECT_FALSE(o.db->ReadTextPage({1, 99}));
+}
+
+TEST(DatabaseFile, ReadErrorsAreWarnedOncePerPageAndReadAsZeros) {
+  MemoryEnv env;
+  env.AddFile("/e.mdf", SmallDatabase().Build());
+  // Page 20 fails half-way, page 21 from its first byte.
+  env.FailReads("/e.mdf", 20 * kPageSize + 4096, 16, EIO);
+  env.FailReads("/e.mdf", 21 * kPageSize, kPageSize, EIO);
+  Opened o;
+  o.Open("/e.mdf", env);
+  ASSERT_TRUE(o.db->isOpen) << "the rest of the file still maps";
+  EXPECT_TRUE(o.db->dataPageMap.count(0x10000)) << "page 20's header was read before the fault";
+  const std::vector<std::string> mapped = o.sink.Texts('W');
+  ASSERT_EQ(mapped.size(), 2u);
+  EXPECT_EQ(mapped[0], "warning: e.mdf: page could not be read (Input/output error), page 1:20");
+  EXPECT_EQ(mapped[1], "warning: e.mdf: page could not be read (Input/output error), page 1:21");
+
+  auto bytes = o.db->ReadPageBytes({1, 20}, false);
+  ASSERT_TRUE(bytes) << "a page that fails still reads as what could be had";
+  EXPECT_EQ((*bytes)[4095], SmallDatabase().Build()[20 * kPageSize + 4095]);
+  EXPECT_EQ((*bytes)[4096], 0);
+  o.db->ReadPageBytes({1, 21}, false);
+  EXPECT_EQ(o.sink.Texts('W').size(), 2u) << "each page is warned about once";
 }
 
 TEST(DatabaseFile, NeverWritesItsInput) {

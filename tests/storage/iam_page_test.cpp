@@ -155,7 +155,7 @@ TEST_F(IamWalkTest, ChainEndsWhereItLoops) {
   EXPECT_EQ(CollectIamChainPages(db(), {1, 0}), std::vector<PageRef>{});
   // A data page is no IAM page: nothing it says is taken.
   EXPECT_EQ(CollectIamChainPages(db(), {1, 5}), std::vector<PageRef>{});
-  db().settings().stopRequested = true;
+  db_->stopFlag() = true;
   EXPECT_EQ(CollectIamChainPages(db(), {1, 10}), std::vector<PageRef>{});
 }
 

@@ -282,10 +282,9 @@ TEST(LobRealFiles, PubsPublisherLogosAndTexts) {
     if (row.size() == 3) expected[row[0]] = row;
   ASSERT_EQ(expected.size(), 8u);
 
-  RecoverySettings settings;
-  NullProgressSink sink;
-  CDatabaseFile db(dir + "/pubs-sql2000.mdf", sink, settings);
-  ASSERT_TRUE(db.isOpen);
+  auto opened = testing::OpenMappedFile(dir + "/pubs-sql2000.mdf");
+  ASSERT_TRUE(opened);
+  CDatabaseFile& db = *opened;
   // pub_info rows: a 4-byte pub_id, then the logo and pr_info pointers.
   int matched = 0;
   for (const auto& [objectId, entries] : db.dataPageMap) {
@@ -332,10 +331,9 @@ TEST(LobRealFiles, EveryValueMatchesTheReference) {
       std::stringstream ss(line.substr(4));
       for (std::string f; std::getline(ss, f, '\t');) fields.insert(f);
     }
-    RecoverySettings settings;
-    NullProgressSink sink;
-    CDatabaseFile db(dir + "/" + c.file, sink, settings);
-    ASSERT_TRUE(db.isOpen) << c.file;
+    auto opened = testing::OpenMappedFile(dir + "/" + c.file);
+    ASSERT_TRUE(opened) << c.file;
+    CDatabaseFile& db = *opened;
     int matched = 0;
     for (const auto& [objectId, entries] : db.dataPageMap) {
       for (const PageMapEntry& entry : entries) {

@@ -73,7 +73,8 @@ TEST(PrimaryRecordPage, APageOfGhostsShowsOnlyWithDeletedRecords) {
   PrimaryRecordPage hidden(b.Build(), &t.db());
   EXPECT_EQ(hidden.records.size(), 3u);
   EXPECT_EQ(NonNull(hidden), 0);
-  t.settings().showDeleted = true;
+  t.options().showDeleted = true;
+  ASSERT_TRUE(t.Open());
   PrimaryRecordPage shown(b.Build(), &t.db());
   ASSERT_EQ(NonNull(shown), 3);
   for (const auto& r : shown.records) EXPECT_TRUE(r->IsListed());
@@ -98,14 +99,18 @@ TEST(PrimaryRecordPage, HuntFindsRecordsTheSlotArrayLost) {
   b.AddUnslottedRecord(record(6, 0x33, "late"));
   Bytes page = b.Build();
 
-  t.settings().showDeleted = true;
+  t.options().showDeleted = true;
+  ASSERT_TRUE(t.Open());
   PrimaryRecordPage plain(page, &t.db());
   EXPECT_EQ(NonNull(plain), 1) << "no hunt without the advanced option";
 
-  t.settings().showAdvancedDeleted = true;
+  t.options().huntDeleted = true;
+  ASSERT_TRUE(t.Open());
   PrimaryRecordPage hunted(page, &t.db());
   ASSERT_EQ(NonNull(hunted), 3);
-  EXPECT_EQ(hunted.header->slotCount, 3);
+  // The header keeps the page's own slot count; the records found follow.
+  EXPECT_EQ(hunted.header->slotCount, 1);
+  EXPECT_EQ(hunted.huntedFrom, 1u);
   EXPECT_EQ((*hunted.records[0]->fixedData)[0], 0x11);
   EXPECT_EQ((*hunted.records[1]->fixedData)[0], 0x22);
   EXPECT_EQ((*hunted.records[2]->fixedData)[0], 0x33);
@@ -118,9 +123,9 @@ TEST(PrimaryRecordPage, HuntKnowsTheClassicRecordSignature) {
   DatabaseImage image(4);
   image.Page(1).ObjectId(34);
   TestDatabase t(image);
+  t.options().showDeleted = true;
+  t.options().huntDeleted = true;
   ASSERT_TRUE(t.Open());
-  t.settings().showDeleted = true;
-  t.settings().showAdvancedDeleted = true;
   Bytes gone = RecordBuilder().Type(6).Fixed(Bytes(128, 0x22)).ColumnCount(1).Build();
   ASSERT_EQ(gone[0], 0x1C);
   Bytes goneVar = RecordBuilder().Type(6).Fixed(Bytes(128, 0x44)).ColumnCount(2).Var(testing::Ascii("v")).Build();
@@ -139,10 +144,10 @@ TEST(PrimaryRecordPage, HuntStopsWhenAsked) {
   DatabaseImage image(4);
   image.Page(1).ObjectId(34);
   TestDatabase t(image);
+  t.options().showDeleted = true;
+  t.options().huntDeleted = true;
   ASSERT_TRUE(t.Open());
-  t.settings().showDeleted = true;
-  t.settings().showAdvancedDeleted = true;
-  t.settings().stopRequested = true;
+  t.stopFlag() = true;
   PageBuilder b;
   b.AddRecord(Row(5));
   PrimaryRecordPage page(b.Build(), &t.db());

@@ -73,7 +73,8 @@ TEST(Record, GhostsAndRejectedTypes) {
   EXPECT_TRUE(hidden.record->isHiddenGhost);
   EXPECT_FALSE(hidden.record->IsListed());
 
-  t.settings().showDeleted = true;
+  t.options().showDeleted = true;
+  ASSERT_TRUE(t.Open());
   OnePage shown = Parse(ghost, &t.db());
   EXPECT_FALSE(shown.record->hasError);
   EXPECT_FALSE(shown.record->isHiddenGhost);

@@ -48,17 +48,17 @@ class SecondaryFilesTest : public ::testing::Test {
   // Writes the primary file and opens it; `files` gets its file table.
   void OpenPrimary() {
     primaryPath_ = dir_.Write("test.mdf", PrimaryImage().Build());
-    db_ = std::make_unique<CDatabaseFile>(primaryPath_, sink_, settings_);
-    ASSERT_TRUE(db_->isOpen);
-    auto page = db_->ReadDataPage({1, 10});
-    ASSERT_TRUE(page);
-    page->ReadFileRows(files_);
+    db_ = std::make_unique<CDatabaseFile>(primaryPath_, Env::Default(), sink_, StopToken(stop_), ReadOptions());
+    ASSERT_TRUE(db_->isOpen && db_->MapPages());
+    auto bytes = db_->ReadPageBytes({1, 10}, true);
+    ASSERT_TRUE(bytes);
+    CDataPage(std::move(*bytes), db_.get()).ReadFileRows(files_);
     ASSERT_EQ(files_.size(), 3u);
   }
   void Map() { MapSecondaryFiles(*db_, files_, primaryPath_); }
 
   TempDir dir_;
-  RecoverySettings settings_;
+  std::atomic<bool> stop_{false};
   RecordingSink sink_;
   std::string primaryPath_;
   std::unique_ptr<CDatabaseFile> db_;
@@ -176,11 +176,10 @@ TEST_F(SecondaryFilesTest, StopEndsEveryScanAtOnce) {
   dir_.Write("test_2.ndf", SecondaryImage(2).Build());
   OpenPrimary();
   const PageMap system = db_->systemPageMap;
-  settings_.stopRequested = true;
+  stop_ = true;
   Map();
   EXPECT_EQ(db_->systemPageMap, system);
   EXPECT_TRUE(db_->secondaryFiles.count(2)) << "a listed file is registered before its scan";
-  settings_.stopRequested = false;
 }
 
 TEST(SecondaryFileNames, FolderAndNdfName) {

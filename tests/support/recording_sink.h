@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "recovery/progress_sink.h"
+#include "storage/progress_sink.h"
 
 namespace ravelin::testing {
 
 class RecordingSink : public ProgressSink {
  public:
   struct Event {
-    char kind;  // 'R' range, 'P' position, 'S' status, 'E' error, 'L' log
+    char kind;  // 'R' range, 'P' position, 'S' status, 'E' error, 'L' log, 'W' warning
     int64_t a = 0;
     int64_t b = 0;
     std::string text;
@@ -29,6 +29,7 @@ class RecordingSink : public ProgressSink {
   void SetStatusText(const std::string& text) override { Add({'S', 0, 0, text}); }
   void ReportError(const std::string& text) override { Add({'E', 0, 0, text}); }
   void AppendLogLine(const std::string& text) override { Add({'L', 0, 0, text}); }
+  void ReportWarning(const Warning& warning) override { Add({'W', 0, 0, FormatWarning(warning)}); }
 
   std::vector<std::string> Texts(char kind) const {
     std::lock_guard lock(mutex_);

@@ -6,13 +6,23 @@
 // therefore marshal each call to its own thread and wait for it there, and
 // must never itself wait for a worker.
 
-#ifndef RAVELIN_RECOVERY_PROGRESS_SINK_H_
-#define RAVELIN_RECOVERY_PROGRESS_SINK_H_
+#ifndef RAVELIN_STORAGE_PROGRESS_SINK_H_
+#define RAVELIN_STORAGE_PROGRESS_SINK_H_
 
 #include <cstdint>
 #include <string>
 
 namespace ravelin {
+
+// Something the run could not read whole; the run goes on without it.
+struct Warning {
+  std::string subject;  // the table (or file) that lost something
+  std::string what;     // what was lost
+  std::string where;    // where: a page, a row and column, ...
+};
+
+// "warning: SUBJECT: WHAT, WHERE" (the parts that are empty left out).
+std::string FormatWarning(const Warning& warning);
 
 class ProgressSink {
  public:
@@ -27,6 +37,8 @@ class ProgressSink {
   virtual void ReportError(const std::string& text) = 0;
   // One activity-log line.
   virtual void AppendLogLine(const std::string& text) = 0;
+  // Something left out; by default an activity-log line.
+  virtual void ReportWarning(const Warning& warning) { AppendLogLine(FormatWarning(warning)); }
 };
 
 // Swallows every notification; for callers that want none.
@@ -41,4 +53,4 @@ class NullProgressSink : public ProgressSink {
 
 }  // namespace ravelin
 
-#endif  // RAVELIN_RECOVERY_PROGRESS_SINK_H_
+#endif  // RAVELIN_STORAGE_PROGRESS_SINK_H_

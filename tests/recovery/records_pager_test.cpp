@@ -1,4 +1,4 @@
-#include "rows/records_pager.h"
+#include "recovery/records_pager.h"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "catalog/opened_database.h"
 #include "catalog/system_catalog.h"
 #include "recovery/records_panel_model.h"
 #include "storage/database_file.h"
+#include "storage/memory_env.h"
 #include "support/recording_sink.h"
 #include "support/synthetic.h"
 
@@ -47,9 +49,11 @@ class RecordsPagerTest : public ::testing::Test {
       if (values[i].empty()) record.NullColumn(0);
       image.Page(pageNo).ObjectId(kTable).AddRecord(record.Build());
     }
-    path_ = dir_.Write("pager.mdf", image.Build());
+    env_.AddFile("/pager.mdf", image.Build());
     settings_.recoveryMode = RecoveryMode::kAdvanced;
-    state_.SetDatabase(std::make_unique<CDatabaseFile>(path_, sink_, settings_));
+    OpenRequest request = OpenRequestFor(settings_, "/pager.mdf");
+    request.env = &env_;
+    state_.SetDatabase(OpenedDatabase::Open(request, sink_, StopToken(settings_.stopRequested)));
     ASSERT_NE(state_.catalog(), nullptr);
     SystemCatalog& catalog = *state_.catalog();
     catalog.columnDescriptors = {MakeColumnDescriptor("id", "int(4)", kTypeInt)};
@@ -72,8 +76,7 @@ class RecordsPagerTest : public ::testing::Test {
     state_.paging.pageNumber = 1;
   }
 
-  testing::TempDir dir_;
-  std::string path_;
+  MemoryEnv env_;
   RecoverySettings settings_;
   SelectingPanel panel_;
   testing::RecordingSink sink_;

@@ -1,11 +1,11 @@
-#include "rows/records_pager.h"
+#include "recovery/records_pager.h"
 
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 
+#include "catalog/opened_database.h"
 #include "catalog/system_catalog.h"
-#include "storage/database_file.h"
 
 namespace ravelin {
 namespace {
@@ -75,11 +75,11 @@ void RecordsPager::InsertRow(const TableRow& row, const RowColumnSet& columns, b
 
 std::optional<PageStart> RecordsPager::ListFrom(PageStart start, bool firstPage) {
   RecordsPagingState& p = state_.paging;
-  CDatabaseFile* file = state_.database();
-  if (!file || p.columns.empty()) return std::nullopt;
+  OpenedDatabase* db = state_.database();
+  if (!db || p.columns.empty()) return std::nullopt;
   // A reader that knows the listing's pages lists every row on the same
   // page and at the same index however often a page is read again.
-  TableRowReader reader(*file, p.columns, p.reader, firstPage);
+  TableRowReader reader(*db, p.columns, p.reader, firstPage);
   reader.SetListingPages(p.pages);
   // The first page of a page-chain listing counts NULL columns as blank.
   const bool nullIsBlank = firstPage && p.pages.source == PageSource::kPageChain;
@@ -109,10 +109,10 @@ void RecordsPager::ListFirstPage() {
   p.insertedCount = 0;
   listRows_ = 0;
 
-  CDatabaseFile* file = state_.database();
+  OpenedDatabase* db = state_.database();
   SystemCatalog* catalog = state_.catalog();
-  if (file && catalog) {
-    p.pages = CollectListingPages(*file, *catalog);
+  if (db && catalog) {
+    p.pages = CollectListingPages(db->file(), *catalog);
     p.columns = catalog->columnDescriptors;
     p.reader = ChooseColumnReader(*catalog);
     p.firstStoredColumn = catalog->firstStoredColumn;

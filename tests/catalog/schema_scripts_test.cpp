@@ -1,4 +1,4 @@
-#include "recovery/schema_scripts.h"
+#include "catalog/schema_scripts.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +19,7 @@ TEST(SchemaScripts, Texts) {
 }
 
 TEST(SchemaScripts, LegacyKeyColumnsFromTheIndexOrByTypeStatus) {
-  RecoverySettings settings;
-  SystemCatalog catalog(settings);
+  SystemCatalog catalog;
   catalog.legacyTables = {{7, "Orders", {}, {{"Id", {}, 1, 1}, {"Note", {}, 2, 0}, {"Qty", {}, 3, 9}}},
                           {8, "Other", {}, {{"X", {}, 1, 1}}}};
   for (auto [id, name] : {std::pair{1, "Id"}, {2, "Note"}, {3, "Qty"}}) {

@@ -1,4 +1,4 @@
-#include "recovery/schema_scripts.h"
+#include "catalog/schema_scripts.h"
 
 #include <algorithm>
 #include <cctype>

@@ -7,8 +7,8 @@
 // on the key nodes; there the table is the one the key node hangs under
 // and the columns are those of the key's index.
 
-#ifndef RAVELIN_RECOVERY_SCHEMA_SCRIPTS_H_
-#define RAVELIN_RECOVERY_SCHEMA_SCRIPTS_H_
+#ifndef RAVELIN_CATALOG_SCHEMA_SCRIPTS_H_
+#define RAVELIN_CATALOG_SCHEMA_SCRIPTS_H_
 
 #include <cstdint>
 #include <string>
@@ -54,4 +54,4 @@ KeyColumns CatalogKeyColumns(SystemCatalog& catalog, const std::string& table, c
 
 }  // namespace ravelin
 
-#endif  // RAVELIN_RECOVERY_SCHEMA_SCRIPTS_H_
+#endif  // RAVELIN_CATALOG_SCHEMA_SCRIPTS_H_

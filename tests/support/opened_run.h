@@ -1,8 +1,8 @@
 // A front end that has opened a data file as the desktop's Open command
 // does: its settings, sinks, view, state and activity log.
 
-#ifndef RAVELIN_TESTS_SUPPORT_OPENED_DATABASE_H_
-#define RAVELIN_TESTS_SUPPORT_OPENED_DATABASE_H_
+#ifndef RAVELIN_TESTS_SUPPORT_OPENED_RUN_H_
+#define RAVELIN_TESTS_SUPPORT_OPENED_RUN_H_
 
 #include <string>
 
@@ -15,7 +15,7 @@
 
 namespace ravelin::testing {
 
-struct OpenedDatabase {
+struct OpenedRun {
   // Runs the scan of `path` with the log file in `logFolder`; true when it
   // completed.
   bool Open(const std::string& path, const std::string& logFolder) {
@@ -33,4 +33,4 @@ struct OpenedDatabase {
 
 }  // namespace ravelin::testing
 
-#endif  // RAVELIN_TESTS_SUPPORT_OPENED_DATABASE_H_
+#endif  // RAVELIN_TESTS_SUPPORT_OPENED_RUN_H_

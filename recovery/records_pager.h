@@ -9,15 +9,15 @@
 // worker; the job (not the pager) clears `busy` when it returns. Every
 // listing ends early when `stopRequested` is set.
 
-#ifndef RAVELIN_ROWS_RECORDS_PAGER_H_
-#define RAVELIN_ROWS_RECORDS_PAGER_H_
+#ifndef RAVELIN_RECOVERY_RECORDS_PAGER_H_
+#define RAVELIN_RECOVERY_RECORDS_PAGER_H_
 
 #include <optional>
 #include <string>
 
-#include "recovery/progress_sink.h"
 #include "recovery/recovery_state.h"
 #include "rows/table_rows.h"
+#include "storage/progress_sink.h"
 
 namespace ravelin {
 
@@ -65,4 +65,4 @@ class RecordsPager {
 
 }  // namespace ravelin
 
-#endif  // RAVELIN_ROWS_RECORDS_PAGER_H_
+#endif  // RAVELIN_RECOVERY_RECORDS_PAGER_H_
