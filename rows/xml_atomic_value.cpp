@@ -460,10 +460,19 @@ bool ReadMb32(ByteSpan data, size_t& offset, uint32_t& value) {
 void AppendUtf16AsUtf8(ByteSpan utf16le, std::string& out) {
   const size_t units = utf16le.size() / 2;
   const uint8_t* p = utf16le.data();
+  char ascii[256];
   for (size_t i = 0; i < units; ++i) {
     uint32_t u = p[2 * i] | (p[2 * i + 1] << 8);
     if (u < 0x80) {
-      out += static_cast<char>(u);
+      // Runs of ASCII, the bulk of most documents, are copied in blocks.
+      size_t n = 0;
+      do {
+        ascii[n++] = static_cast<char>(u);
+        if (++i == units) break;
+        u = p[2 * i] | (p[2 * i + 1] << 8);
+      } while (u < 0x80 && n < sizeof ascii);
+      out.append(ascii, n);
+      --i;
       continue;
     }
     if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
