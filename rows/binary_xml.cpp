@@ -1,5 +1,8 @@
 #include "rows/binary_xml.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -111,13 +114,12 @@ class NameTable {
   }
 
   bool ReadName(ByteSpan data, size_t& offset, size_t limit) {
-    if (names_.size() > limit) return false;
     const size_t start = pool_.size();
-    if (!ReadXmlTextData(data, offset, pool_)) {
+    if (names_.size() > limit || !ReadXmlTextData(data, offset, pool_) || pool_.size() > UINT32_MAX) {
       pool_.resize(start);
       return false;
     }
-    names_.push_back({start, pool_.size() - start});
+    names_.push_back({static_cast<uint32_t>(start), static_cast<uint32_t>(pool_.size() - start)});
     return true;
   }
 
@@ -152,7 +154,7 @@ class NameTable {
 
  private:
   std::string pool_;
-  std::vector<std::pair<size_t, size_t>> names_;
+  std::vector<std::pair<uint32_t, uint32_t>> names_;  // offset and length in pool_
   std::vector<QName> qnames_;
 };
 
