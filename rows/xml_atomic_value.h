@@ -13,9 +13,7 @@
 
 namespace ravelin {
 
-// Atomic value tokens that need the decoder's name tables or set how values
-// are joined; the rest stay inside the reader.
-inline constexpr uint8_t kXmlTokenNVarChar = 0x11;
+// XSD-QNAME: the one atomic value that needs the decoder's name tables.
 inline constexpr uint8_t kXmlTokenQName = 0x8C;
 
 // Reads a 7-bits-per-byte integer (least significant group first) that fits
