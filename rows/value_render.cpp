@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "rows/binary_xml.h"
 #include "rows/value_format.h"
 #include "storage/text_codec.h"
 
@@ -224,7 +225,7 @@ std::string RenderValue(ValueLayout& layout, ByteSpan bytes, const ColumnDescrip
     case kTypeDecimal:
       return FormatDecimal(value, d.precision, d.scale);
     case kTypeXml:
-      return RenderXmlValue({Bytes(value.begin(), value.end())});
+      return DecodeXmlValue(value).text;
     default:  // 12, 18 and image (read as varbinary) show nothing here
       return {};
   }
@@ -275,11 +276,23 @@ bool LooksLikeUtf16(ByteSpan bytes) {
   return zeros == bytes.size() / 2;
 }
 
-std::string RenderXmlValue(const std::vector<Bytes>& pieces) {
-  std::string hex;
-  for (const Bytes& piece : pieces) hex += FormatHex(piece, false);
-  if (hex.empty()) return " ";
-  return "0x" + hex;
+XmlDecodeResult DecodeXmlValue(ByteSpan value) {
+  if (value.empty()) return {" ", std::nullopt};
+  XmlDecodeResult result = DecodeBinaryXml(value);
+  if (result.text.empty()) result.text.push_back(' ');
+  return result;
 }
+
+XmlDecodeResult DecodeXmlValue(const std::vector<Bytes>& pieces) {
+  if (pieces.size() == 1) return DecodeXmlValue(ByteSpan(pieces.front()));
+  size_t size = 0;
+  for (const Bytes& piece : pieces) size += piece.size();
+  Bytes value;
+  value.reserve(size);
+  for (const Bytes& piece : pieces) value.insert(value.end(), piece.begin(), piece.end());
+  return DecodeXmlValue(ByteSpan(value));
+}
+
+std::string RenderXmlValue(const std::vector<Bytes>& pieces) { return DecodeXmlValue(pieces).text; }
 
 }  // namespace ravelin

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "catalog/column_descriptor.h"
+#include "rows/binary_xml.h"
 #include "storage/bytes.h"
 #include "storage/collation.h"
 
@@ -87,9 +88,15 @@ void SkipBit(BitCursor& bits, ByteSpan fixed, int64_t offset);
 // them (integer halving) are zero.
 bool LooksLikeUtf16(ByteSpan bytes);
 
-// The text of an xml value from its stored bytes ("0x" and hex for now);
-// an empty value shows one blank.
+// The text of an xml value from its stored bytes: the pieces (in-row bytes
+// or the fragments of a large value) joined and decoded as binary XML. An
+// empty value, or one whose text is empty, shows one blank; a damaged one
+// shows the text up to the fault and the damage marker.
 std::string RenderXmlValue(const std::vector<Bytes>& pieces);
+
+// As RenderXmlValue, with the fault offset when the value is damaged.
+XmlDecodeResult DecodeXmlValue(const std::vector<Bytes>& pieces);
+XmlDecodeResult DecodeXmlValue(ByteSpan value);
 
 }  // namespace ravelin
 

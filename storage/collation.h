@@ -27,6 +27,9 @@ CollationTable ParseCollationTable(const std::string& text);
 CollationTable LoadCollationTable(const std::string& path);
 
 struct CollationContext {
+  CollationContext() = default;
+  explicit CollationContext(const CollationTable* collations) : table(collations) {}
+
   // The table collations are looked up in; not owned, null for none.
   const CollationTable* table = nullptr;
   // The run's choice: the database's own collation, or `manualId`.

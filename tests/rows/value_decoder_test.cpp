@@ -7,6 +7,7 @@
 
 #include "storage/database_file.h"
 #include "storage/record.h"
+#include "support/binary_xml_encoder.h"
 #include "support/synthetic.h"
 #include "support/test_database.h"
 
@@ -14,8 +15,12 @@ namespace ravelin {
 namespace {
 
 using testing::Ascii;
+using testing::Attr;
 using testing::Concat;
 using testing::DatabaseImage;
+using testing::DataStructure;
+using testing::Element;
+using testing::EncodeBinaryXml;
 using testing::InRowRoot;
 using testing::LE16;
 using testing::LE32;
@@ -23,6 +28,7 @@ using testing::LobLinkSpec;
 using testing::RecordBuilder;
 using testing::SmallRootStructure;
 using testing::TestDatabase;
+using testing::Text;
 using testing::TextPointer;
 using testing::TextRecordBytes;
 using testing::Utf16;
@@ -58,7 +64,7 @@ std::vector<std::string> Decode(const Bytes& bytes, std::vector<ColumnDescriptor
 class ValueDecoderTest : public ::testing::Test {
  protected:
   CollationTable collations;
-  CollationContext collation{.table = &collations};
+  CollationContext collation{&collations};
   DecodeContext context{collation};
 };
 
@@ -183,7 +189,9 @@ TEST(ValueRenderTest, SqlVariantNtextAndXml) {
   EXPECT_EQ(RenderValue(wide, narrow, ntext, context), "plain");
 
   EXPECT_EQ(RenderXmlValue({}), " ");
-  EXPECT_EQ(RenderXmlValue({Bytes{0xFF, 0xFE}, Bytes{0x3C}}), "0xFFFE3C");
+  // Bytes that are not binary XML: the marker alone, and the fault.
+  EXPECT_EQ(RenderXmlValue({Bytes{0xFF, 0xFE}, Bytes{0x3C}}), XmlDamagedMarker(0));
+  EXPECT_EQ(DecodeXmlValue({Bytes{0xFF, 0xFE}, Bytes{0x3C}}).faultOffset, 0u);
 }
 
 // Large values through a text page of a small database.
@@ -196,6 +204,10 @@ class LargeValueTest : public ::testing::Test {
     text.AddRecord(TextRecordBytes(SmallRootStructure(Bytes{0xCA, 0xFE}, 80)));  // slot 0
     text.AddRecord(TextRecordBytes(SmallRootStructure(Bytes{}, 80)));            // slot 1: no data
     text.AddRecord(TextRecordBytes(SmallRootStructure(Ascii("note"), 80)));      // slot 2
+    // An xml value in two data fragments: slots 3 and 4.
+    const size_t half = xmlValue.size() / 2;
+    text.AddRecord(TextRecordBytes(DataStructure(Bytes(xmlValue.begin(), xmlValue.begin() + half))));
+    text.AddRecord(TextRecordBytes(DataStructure(Bytes(xmlValue.begin() + half, xmlValue.end()))));
     db = std::make_unique<TestDatabase>(image);
     ASSERT_TRUE(db->Open());
     context.file = &db->db();
@@ -207,6 +219,7 @@ class LargeValueTest : public ::testing::Test {
     return Decode(record, columns, ColumnReader::kLayout, context)[1];
   }
 
+  const Bytes xmlValue = EncodeBinaryXml(Element({"doc"}, {Attr({"k"}, "v")}, {Text("large & split")}));
   std::unique_ptr<TestDatabase> db;
   CollationContext collation;
   DecodeContext context{collation};
@@ -223,6 +236,22 @@ TEST_F(LargeValueTest, TextPointersAndInRowRoots) {
   EXPECT_EQ(DecodeOne(root, kTypeVarBinary, "varbinary(-1)"), kBigBinaryData);
   context.firstPageListing = false;
   EXPECT_EQ(DecodeOne(root, kTypeVarBinary, "varbinary(-1)"), "0xCAFE");
+}
+
+// An xml column: in the row, in large-value fragments, NULL.
+TEST_F(LargeValueTest, XmlColumns) {
+  const std::string text = "<doc k=\"v\">large &amp; split</doc>";
+  EXPECT_EQ(DecodeOne(InRowRoot({LobLinkSpec{{1, 10}, 3, static_cast<uint32_t>(xmlValue.size() / 2)},
+                                 LobLinkSpec{{1, 10}, 4, static_cast<uint32_t>(xmlValue.size())}}),
+                      kTypeXml, "xml(-1)"),
+            text);
+
+  std::vector<ColumnDescriptor> columns = {Column(1, "int(4)", kTypeInt, 4), Column(2, "xml(-1)", kTypeXml, -1)};
+  columns[1].nullable = 1;
+  const Bytes inRow = RecordBuilder().Fixed(LE32(1)).Var(xmlValue).ColumnCount(2).Build();
+  EXPECT_EQ(Decode(inRow, columns, ColumnReader::kLayout, context)[1], text);
+  const Bytes null = RecordBuilder().Fixed(LE32(1)).Var({}).ColumnCount(2).NullColumn(1).Build();
+  EXPECT_EQ(Decode(null, columns, ColumnReader::kLayout, context)[1], "NULL");
 }
 
 }  // namespace

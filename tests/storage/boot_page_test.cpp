@@ -55,13 +55,13 @@ TEST(BootPage, CollationByFullIdThenLow16Bits) {
   const BootInfo boot = DecodeBootPage(BootPage(611, NameField("db"), 872468488));
   EXPECT_EQ(boot.version, 611);
   EXPECT_EQ(boot.databaseName, "db");
-  CollationContext full{.table = &table};
+  CollationContext full(&table);
   full.ApplyDatabaseCollation(boot.collationId);
   EXPECT_TRUE(full.found);
   EXPECT_EQ(full.name, "SQL_Latin1_General_CP1_CI_AS");
   EXPECT_EQ(full.detectedId, 872468488);
 
-  CollationContext low{.table = &table};
+  CollationContext low(&table);
   low.ApplyDatabaseCollation(DecodeBootPage(BootPage(611, NameField("db"), 0x7FFF0000 | 53268)).collationId);
   EXPECT_EQ(low.name, "Romanian_CI_AS");
   EXPECT_EQ(low.codePage, 1250);
@@ -70,11 +70,13 @@ TEST(BootPage, CollationByFullIdThenLow16Bits) {
   EXPECT_EQ(low.CodePageFor(872468488), 1252) << "another collation of the table";
   EXPECT_EQ(low.CodePageFor(0), AnsiCodePage());
 
-  CollationContext manual{.table = &table, .autoDetect = false, .manualId = 53268};
+  CollationContext manual(&table);
+  manual.autoDetect = false;
+  manual.manualId = 53268;
   manual.ApplyDatabaseCollation(872468488);
   EXPECT_EQ(manual.name, "Romanian_CI_AS");
 
-  CollationContext unknown{.table = &table};
+  CollationContext unknown(&table);
   unknown.ApplyDatabaseCollation(12345);
   EXPECT_FALSE(unknown.found);
   EXPECT_EQ(unknown.codePage, 1252);
