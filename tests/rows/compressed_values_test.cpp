@@ -13,6 +13,7 @@
 #include "storage/compressed_page.h"
 #include "storage/record.h"
 #include "storage/text_codec.h"
+#include "support/compressed_table_image.h"
 #include "support/compression_vectors.h"
 #include "support/compressor.h"
 
@@ -254,115 +255,9 @@ TEST(CompressedValuesMixedProvenance, EngineFixtureRow) {
 
 // --- every type against its uncompressed twin ---------------------------------
 
-Bytes TextPointerBytes() { return testing::TextPointer(PageRef{1, 77}, 3); }
-
-std::vector<ColumnDescriptor> WideTable() {
-  std::vector<ColumnDescriptor> c = {
-      SqlColumn("Id", "int(4)", kTypeInt),
-      SqlColumn("Big", "bigint(8)", kTypeBigInt),
-      SqlColumn("Small", "smallint(2)", kTypeSmallInt),
-      SqlColumn("Tiny", "tinyint(1)", kTypeTinyInt),
-      SqlColumn("B1", "bit(1)", kTypeBit),
-      SqlColumn("Price", "money(8)", kTypeMoney),
-      SqlColumn("Fee", "smallmoney(4)", kTypeSmallMoney),
-      SqlColumn("Stamp", "datetime(8)", kTypeDateTime),
-      SqlColumn("Minute", "smalldatetime(4)", kTypeSmallDateTime),
-      SqlColumn("Day", "date(3)", kTypeDate),
-      SqlColumn("B2", "bit(1)", kTypeBit),
-      SqlColumn("Clock", "time(5)", kTypeTime, 16, 7),
-      SqlColumn("Moment", "datetime2(6)", kTypeDateTime2, 19, 2),
-      SqlColumn("Zoned", "datetimeoffset(10)", kTypeDateTimeOffset, 34, 7),
-      SqlColumn("Amount", "decimal(9)", kTypeDecimal, 18, 4),
-      SqlColumn("Rate", "numeric(5)", kTypeNumeric, 9, 9),
-      SqlColumn("Huge", "decimal(17)", kTypeDecimal, 38, 0),
-      SqlColumn("Ratio", "float(8)", kTypeFloat),
-      SqlColumn("Weight", "real(4)", kTypeReal),
-      SqlColumn("Guid", "uniqueidentifier(16)", kTypeUniqueIdentifier),
-      SqlColumn("Code", "char(10)", kTypeChar),
-      SqlColumn("Raw", "binary(6)", kTypeBinary),
-      SqlColumn("Letter", "nchar(20)", kTypeNChar),
-      SqlColumn("B3", "bit(1)", kTypeBit),
-      SqlColumn("Name", "varchar(50)", kTypeVarChar),
-      SqlColumn("Title", "nvarchar(100)", kTypeNVarChar),
-      SqlColumn("Blob", "varbinary(100)", kTypeVarBinary),
-      SqlColumn("Notes", "text(16)", kTypeText),
-      SqlColumn("Long", "nvarchar(-1)", kTypeNVarChar),
-      SqlColumn("Version", "timestamp(8)", kTypeTimestamp),
-  };
-  for (int i = 0; i < 9; ++i) c.push_back(SqlColumn("F" + std::to_string(i), "bit(1)", kTypeBit));
-  c.push_back(SqlColumn("Tail", "int(4)", kTypeInt));
-  return Table(c);
-}
-
-// Three rows covering zero, negative, extreme, NULL, empty and long values.
-std::vector<RowValues> WideRows() {
-  using namespace testing;
-  const auto bit = [](int v) { return Value(Bytes{static_cast<uint8_t>(v)}); };
-  std::vector<RowValues> rows;
-  rows.push_back({Value(SqlIntBytes(1, 4)),
-                  Value(SqlIntBytes(-9223372036854775807LL - 1, 8)),
-                  Value(SqlIntBytes(-130, 2)),
-                  Value(SqlIntBytes(0, 1)),
-                  bit(1),
-                  Value(SqlIntBytes(-123456789, 8)),  // -12345.6789
-                  Value(SqlIntBytes(-1, 4)),
-                  Value(SqlDateTimeBytes(1899, 1, 2, 18, 22, 11, 123)),
-                  Value(SqlSmallDateTimeBytes(2079, 6, 6, 23, 59)),
-                  Value(SqlDateBytes(1, 1, 1)),
-                  bit(0),
-                  Value(SqlTimeBytes(23, 59, 59, 9999999, 7)),
-                  Value(SqlDateTime2Bytes(9999, 12, 31, 23, 59, 59, 99, 2)),
-                  Value(SqlDateTimeOffsetBytes(2020, 2, 29, 3, 4, 5, 1234567, 7, -480)),
-                  Value(SqlDecimalBytes("-12345.6789", 18, 4)),
-                  Value(SqlDecimalBytes("0.000000001", 9, 9)),
-                  Value(SqlDecimalBytes("-99999999999999999999999999999999999999", 38, 0)),
-                  Value(SqlFloatBytes(-1234.5678e-12)),
-                  Value(SqlRealBytes(3.25f)),
-                  Value(FromHex("00112233445566778899AABBCCDDEEFF")),
-                  Value(SqlCharBytes("AB", 10)),
-                  Value(SqlBinaryBytes(FromHex("0100"), 6)),
-                  Value(SqlNCharBytes("Öl fließt", 20)),
-                  bit(1),
-                  Value(Ascii("")),
-                  Value(Utf16("Москва, 日本 and ASCII")),
-                  Value(FromHex("00")),
-                  Value(TextPointerBytes(), true),
-                  Value(Utf16(std::string(300, 'w'))),
-                  Value(FromHex("0000000000ABCDEF")),
-                  bit(1),
-                  bit(0),
-                  bit(1),
-                  bit(1),
-                  bit(0),
-                  bit(0),
-                  bit(1),
-                  bit(0),
-                  bit(1),
-                  Value(SqlIntBytes(2147483647, 4))});
-  RowValues zeros;
-  for (const ColumnDescriptor& d : WideTable()) {
-    BitCursor cursor;
-    const ValueLayout shape = DescribeValue(d, cursor);
-    zeros.push_back(Value(shape.variable ? Bytes{} : Bytes(d.typeCode == kTypeBit ? 1 : shape.fixedLength, 0)));
-  }
-  zeros[0] = Value(SqlIntBytes(2, 4));
-  zeros[14] = Value(SqlDecimalBytes("0", 18, 4));
-  zeros[15] = Value(SqlDecimalBytes("0", 9, 9));
-  zeros[16] = Value(SqlDecimalBytes("0", 38, 0));
-  zeros[20] = Value(SqlCharBytes("", 10));
-  zeros[22] = Value(SqlNCharBytes("", 20));
-  zeros[27] = Null();  // text pointer column
-  rows.push_back(zeros);
-  RowValues nulls(WideTable().size(), Null());
-  nulls[0] = Value(SqlIntBytes(3, 4));
-  nulls[24] = Value(Ascii("between NULLs"));
-  rows.push_back(nulls);
-  return rows;
-}
-
 TEST(CompressedValuesRoundTrip, RowAndPageCompressedPagesRebuildToTheUncompressedRecords) {
-  const std::vector<ColumnDescriptor> columns = WideTable();
-  const std::vector<RowValues> rows = WideRows();
+  const std::vector<ColumnDescriptor> columns = testing::AssortedColumns();
+  const std::vector<RowValues> rows = testing::AssortedRows();
   for (Compression mode : {Compression::kRow, Compression::kPage}) {
     SCOPED_TRACE(mode == Compression::kRow ? "ROW" : "PAGE");
     testing::PageBuilder builder(5);
@@ -400,8 +295,8 @@ TEST(CompressedValuesRoundTrip, RowAndPageCompressedPagesRebuildToTheUncompresse
 }
 
 TEST(CompressedValuesRoundTrip, TextsOfTheFirstRow) {
-  const std::vector<ColumnDescriptor> columns = WideTable();
-  const Bytes cd = testing::CompressRow(columns, WideRows()[0]);
+  const std::vector<ColumnDescriptor> columns = testing::AssortedColumns();
+  const Bytes cd = testing::CompressRow(columns, testing::AssortedRows()[0]);
   const auto texts = RebuildAndDecode(cd, columns);
   EXPECT_EQ(texts[1], "-9223372036854775808");
   EXPECT_EQ(texts[2], "-130");
@@ -416,8 +311,8 @@ TEST(CompressedValuesRoundTrip, TextsOfTheFirstRow) {
 }
 
 TEST(CompressedValuesRoundTrip, GhostsKeepTheirKindAndShortRecordsReadNullBeyondTheirColumns) {
-  const std::vector<ColumnDescriptor> columns = WideTable();
-  const RowValues row = WideRows()[0];
+  const std::vector<ColumnDescriptor> columns = testing::AssortedColumns();
+  const RowValues row = testing::AssortedRows()[0];
   const Bytes ghost = testing::CompressRow(columns, row, CdRecordType::kGhostData);
   const RebuiltRecord rebuilt = RebuildCompressedRecord(ParseCdRecord(ghost), nullptr, columns);
   EXPECT_EQ(HexDigits(rebuilt.bytes), HexDigits(testing::UncompressedRecord(columns, row, 6)));
@@ -497,8 +392,8 @@ TEST(CompressedValuesDamage, DamagedRecordsAndCisGiveUnreadableColumnsNeverGarba
 }
 
 TEST(CompressedValuesDamage, RandomDamageToWholePagesStaysInBounds) {
-  const std::vector<ColumnDescriptor> columns = WideTable();
-  const std::vector<RowValues> rows = WideRows();
+  const std::vector<ColumnDescriptor> columns = testing::AssortedColumns();
+  const std::vector<RowValues> rows = testing::AssortedRows();
   std::mt19937 random(15);
   for (Compression mode : {Compression::kRow, Compression::kPage}) {
     testing::PageBuilder builder(5);
