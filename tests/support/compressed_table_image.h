@@ -1,0 +1,51 @@
+// Whole synthetic databases holding tables stored with ROW or PAGE
+// compression (and, for comparison, the same rows stored uncompressed),
+// with the catalog rows that describe them.
+
+#ifndef RAVELIN_TESTS_SUPPORT_COMPRESSED_TABLE_IMAGE_H_
+#define RAVELIN_TESTS_SUPPORT_COMPRESSED_TABLE_IMAGE_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalog/column_descriptor.h"
+#include "support/compressor.h"
+#include "support/synthetic.h"
+
+namespace ravelin::testing {
+
+struct TableSpec {
+  int32_t objectId = 0;
+  std::string name;  // without schema; the table is dbo.<name>
+  // Laid out with LayOutColumns: column ids, null bits and leafOffsets are
+  // what the catalog rows say.
+  std::vector<ColumnDescriptor> columns;
+  std::vector<CompressedRow> rows;         // ghost rows are ghost records
+  std::optional<Compression> compression;  // nothing: uncompressed
+  uint32_t firstPage = 40;                 // data pages from here on, chained
+  size_t rowsPerPage = 20;
+};
+
+// Forty columns of every type the compressed forms treat apart (integers,
+// money, the date and time types, decimals of three widths, float, real,
+// uniqueidentifier, char, binary, nchar, varchar, nvarchar, nvarchar(max),
+// varbinary, a text pointer, timestamp, twelve bit columns), laid out.
+std::vector<ColumnDescriptor> AssortedColumns();
+// Rows for them: one of negative and extreme values, one of zeros and
+// empty values, one nearly all NULL, then `generated` rows of values that
+// repeat and share prefixes.
+std::vector<RowValues> AssortedRows(size_t generated = 0);
+
+// The system type id of a type code (the one SQL Server types map to it).
+uint8_t SystemTypeIdOf(int32_t typeCode);
+
+// The small catalog of SmallCatalogImage, the type rows of every built-in
+// type, and `tables`, each a heap (index 0) with one in-row allocation unit
+// whose pages are filed under page key 300 + its place in `tables`.
+DatabaseImage ImageWithTables(const std::vector<TableSpec>& tables, uint32_t pageCount = 96);
+
+}  // namespace ravelin::testing
+
+#endif  // RAVELIN_TESTS_SUPPORT_COMPRESSED_TABLE_IMAGE_H_
