@@ -19,8 +19,7 @@ void AppendCsvField(std::string& out, std::string_view field) {
 
 bool CsvWriter::DoBegin(std::string& error) {
   if (layout_ == Layout::kSingleFile)
-    return CheckOutputFile(output().path, output().force, run().inputFiles, error) &&
-           file_.Open(output().path, error);
+    return CheckOutputFile(output().path, output().force, run().inputFiles, error) && file_.Open(output().path, error);
   return CheckOutputFolder(output().path, output().force, error) && folder_.Create(output().path, error);
 }
 

@@ -41,8 +41,7 @@ class CsvWriter : public ExportWriter {
     kSingleFile,  // output.path is the file of the one table written
   };
 
-  CsvWriter(ExportOutput output, Layout layout = Layout::kFolder)
-      : ExportWriter(std::move(output)), layout_(layout) {}
+  CsvWriter(ExportOutput output, Layout layout = Layout::kFolder) : ExportWriter(std::move(output)), layout_(layout) {}
 
  protected:
   bool DoBegin(std::string& error) override;

@@ -331,8 +331,8 @@ bool ScriptWriter::DoEndTable(std::string& error) {
     if (!fk.name.empty()) f += "CONSTRAINT " + TsqlName(fk.name) + " ";
     f += "FOREIGN KEY ";
     AppendNameList(f, fk.columns);
-    f += " REFERENCES " + TsqlQualifiedName(fk.referencedSchema.empty() ? "dbo" : fk.referencedSchema,
-                                            fk.referencedTable);
+    f += " REFERENCES " +
+         TsqlQualifiedName(fk.referencedSchema.empty() ? "dbo" : fk.referencedSchema, fk.referencedTable);
     if (!fk.referencedColumns.empty()) {
       f += ' ';
       AppendNameList(f, fk.referencedColumns);

@@ -86,7 +86,7 @@ class ScriptWriter : public ExportWriter {
   std::set<std::string> schemas_;  // schemas created so far
   Target live_;
   Target deleted_;
-  std::string deletedRows_;  // rows of the deleted table not yet written
+  std::string deletedRows_;   // rows of the deleted table not yet written
   std::string statusColumn_;  // "ravelin_status" unless a column has that name
   bool deletedCreated_ = false;
   bool identityInsert_ = false;

@@ -89,7 +89,11 @@ SqliteWriter::~SqliteWriter() {
 std::string SqliteWriter::SqliteError(const std::string& what) const {
   std::string text = what + " " + output().path + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory");
   if (db_) {
-    const int code = sqlite3_system_errno(db_);
+    // The file's own last error is the more reliable: the library's may
+    // have been replaced by later calls.
+    int code = 0;
+    if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_LAST_ERRNO, &code) != SQLITE_OK || code == 0)
+      code = sqlite3_system_errno(db_);
     if (code != 0) text += std::string(" (") + std::strerror(code) + ")";
   }
   return text;
@@ -111,10 +115,10 @@ bool SqliteWriter::Prepare(const std::string& sql, sqlite3_stmt** statement, std
 
 bool SqliteWriter::Step(sqlite3_stmt* statement, std::string& error) {
   const int rc = sqlite3_step(statement);
+  const bool ok = rc == SQLITE_DONE || rc == SQLITE_ROW;
+  if (!ok) error = SqliteError("cannot write");  // before the reset clears the reason
   sqlite3_reset(statement);
-  if (rc == SQLITE_DONE || rc == SQLITE_ROW) return true;
-  error = SqliteError("cannot write");
-  return false;
+  return ok;
 }
 
 void SqliteWriter::CloseDatabase() {
@@ -269,8 +273,7 @@ bool SqliteWriter::DoEndTable(std::string& error) {
   const ExportTable& t = table();
   const TableResult& result = current();
   sqlite3_stmt* insertTable = nullptr;
-  if (!Prepare("INSERT INTO ravelin_tables VALUES (?,?,?,?,?,?,?,?,?,'written',?)", &insertTable, error))
-    return false;
+  if (!Prepare("INSERT INTO ravelin_tables VALUES (?,?,?,?,?,?,?,?,?,'written',?)", &insertTable, error)) return false;
   const std::string note = JoinLines(result.warnings);
   BindText(insertTable, 1, tableName_);
   BindText(insertTable, 2, t.schema);
