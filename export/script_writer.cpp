@@ -388,7 +388,8 @@ bool ScriptWriter::DoFinish(bool stopped, std::string& error) {
     }
     if (!IsCreateStatement(m.definition)) continue;  // a constraint's expression: scripted with its table
     EnsureSchema(m.schema);
-    o += kEnd;
+    // The batch is the definition and nothing more: SQL Server keeps the
+    // whole batch as the module's text.
     if (HasGoLine(m.definition)) {
       o += "EXEC(N'";
       for (char c : m.definition) {
