@@ -38,7 +38,7 @@ bool CsvWriter::DoBeginTable(std::string& error) {
       error = target + " is a file of the database being read; it is never written";
       return false;
     }
-    if (!file_.Open(folder_.Inside(name), error)) return false;
+    if (!file_.Open(folder_.Inside(name), error, target)) return false;
     current().outputName = name;
   }
   std::string& o = file_.buffer();

@@ -168,14 +168,15 @@ bool CheckOutputFolder(const std::string& path, bool force, std::string& error) 
 
 TempFile::~TempFile() { Discard(); }
 
-bool TempFile::Create(const std::string& finalPath, std::string& error) {
+bool TempFile::Create(const std::string& finalPath, std::string& error, const std::string& shownPath) {
   Discard();
   finalPath_ = finalPath;
+  shownPath_ = shownPath.empty() ? finalPath : shownPath;
   committed_ = false;
   std::string path;
   fd_ = CreateTemporaryFile(finalPath, path);
   if (fd_ < 0) {
-    error = ErrnoMessage("cannot create a file in", FolderOf(finalPath), errno);
+    error = ErrnoMessage("cannot create a file in", FolderOf(shownPath_), errno);
     return false;
   }
   path_ = path;
@@ -187,7 +188,7 @@ bool TempFile::Write(std::string_view data, std::string& error) {
     const ssize_t n = ::write(fd_, data.data(), data.size());
     if (n < 0) {
       if (errno == EINTR) continue;
-      error = ErrnoMessage("cannot write", finalPath_, errno);
+      error = ErrnoMessage("cannot write", shownPath_, errno);
       return false;
     }
     data.remove_prefix(static_cast<size_t>(n));
@@ -200,7 +201,7 @@ bool TempFile::Close(std::string& error) {
   const int rc = ::close(fd_);
   fd_ = -1;
   if (rc != 0 && errno != EINTR) {
-    error = ErrnoMessage("cannot write", finalPath_, errno);
+    error = ErrnoMessage("cannot write", shownPath_, errno);
     return false;
   }
   return true;
@@ -208,18 +209,18 @@ bool TempFile::Close(std::string& error) {
 
 bool TempFile::Commit(bool replace, std::string& error) {
   if (path_.empty()) {
-    error = "nothing to move to " + finalPath_;
+    error = "nothing to move to " + shownPath_;
     return false;
   }
   if (!Close(error)) return false;
   if (!SyncPath(path_, false)) {
-    error = ErrnoMessage("cannot write", finalPath_, errno);
+    error = ErrnoMessage("cannot write", shownPath_, errno);
     return false;
   }
   const int rc = replace ? std::rename(path_.c_str(), finalPath_.c_str()) : RenameNoReplace(path_, finalPath_);
   if (rc != 0) {
-    error = errno == EEXIST ? finalPath_ + " appeared while it was being written; it was left as it is"
-                            : ErrnoMessage("cannot move the finished file to", finalPath_, errno);
+    error = errno == EEXIST ? shownPath_ + " appeared while it was being written; it was left as it is"
+                            : ErrnoMessage("cannot move the finished file to", shownPath_, errno);
     return false;
   }
   SyncPath(FolderOf(finalPath_), true);
@@ -235,10 +236,10 @@ void TempFile::Discard() {
   path_.clear();
 }
 
-bool BufferedOutput::Open(const std::string& finalPath, std::string& error) {
+bool BufferedOutput::Open(const std::string& finalPath, std::string& error, const std::string& shownPath) {
   buffer_.clear();
   buffer_.reserve(kFlushSize + (kFlushSize >> 2));
-  return file_.Create(finalPath, error);
+  return file_.Create(finalPath, error, shownPath);
 }
 
 bool BufferedOutput::Flush(std::string& error) {

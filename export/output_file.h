@@ -41,8 +41,9 @@ class TempFile {
   ~TempFile();
 
   // Creates ".NAME.ravelin-XXXXXX" in the folder of `finalPath`, open for
-  // writing. Errors name `finalPath`.
-  bool Create(const std::string& finalPath, std::string& error);
+  // writing. Errors name `shownPath` (the path the user knows), else
+  // `finalPath`.
+  bool Create(const std::string& finalPath, std::string& error, const std::string& shownPath = "");
   const std::string& path() const { return path_; }
   const std::string& finalPath() const { return finalPath_; }
 
@@ -59,6 +60,7 @@ class TempFile {
 
  private:
   std::string finalPath_;
+  std::string shownPath_;
   std::string path_;
   int fd_ = -1;
   bool committed_ = false;
@@ -68,7 +70,7 @@ class TempFile {
 // later call returns false.
 class BufferedOutput {
  public:
-  bool Open(const std::string& finalPath, std::string& error);
+  bool Open(const std::string& finalPath, std::string& error, const std::string& shownPath = "");
   std::string& buffer() { return buffer_; }
   // Writes the buffer out once it has grown past the flush size.
   bool MaybeFlush(std::string& error) { return buffer_.size() < kFlushSize || Flush(error); }
