@@ -39,7 +39,7 @@ ExportTable BenchTable() {
                MakeColumn("Weight", "float", ValueFamily::kFloat),
                MakeColumn("Shipped", "bit", ValueFamily::kBit),
                MakeColumn("Stamp", "varbinary(16)", ValueFamily::kBinary)};
-  t.columns[0].identity = IdentitySpec{};
+  t.columns[0].identity = ExportIdentity{};
   t.columns[0].nullable = false;
   t.primaryKey = ExportKey{"PK_Orders", {"OrderID"}, true};
   return t;

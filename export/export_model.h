@@ -45,7 +45,7 @@ enum class ValueFamily : uint8_t {
 // Whether the family's data texts are date or time texts.
 bool IsDateTimeFamily(ValueFamily family);
 
-struct IdentitySpec {
+struct ExportIdentity {
   // Decimal texts, exactly as declared (numeric identities exceed 64 bits).
   std::string seed = "1";
   std::string increment = "1";
@@ -58,7 +58,7 @@ struct ExportColumn {
   std::string declaredType;
   ValueFamily family = ValueFamily::kCharacter;
   bool nullable = true;
-  std::optional<IdentitySpec> identity;
+  std::optional<ExportIdentity> identity;
   // Non-empty for a computed column: the expression text the catalog keeps.
   std::string computedExpression;
   bool persisted = false;  // a computed column whose values are stored

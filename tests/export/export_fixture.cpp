@@ -71,7 +71,7 @@ SampleTable EveryFamilyTable() {
       Column("v", "sql_variant", F::kSqlVariant),
       Column("h", "hierarchyid", F::kOther),
   };
-  t.columns[0].identity = IdentitySpec{"1", "1"};
+  t.columns[0].identity = ExportIdentity{"1", "1"};
   t.primaryKey = ExportKey{"PK_Every Family", {"id"}, true};
 
   const std::string ts1("\x00\x00\x00\x00\x00\x00\x07\xD1", 8);

@@ -196,7 +196,7 @@ TEST_F(ScriptWriterTest, InsertsHoldAtMostAThousandRowsEachInItsOwnBatch) {
 
 TEST_F(ScriptWriterTest, DeletedRowsGoToTheirOwnTable) {
   auto s = SimpleTable("dbo", "T", 6);
-  s.table.columns[0].identity = IdentitySpec{"100", "-5"};
+  s.table.columns[0].identity = ExportIdentity{"100", "-5"};
   s.table.columns.push_back(Column("ts", "rowversion", ValueFamily::kTimestamp, false));
   s.table.columns.push_back(Column("ravelin_status", "int", ValueFamily::kInteger));
   for (auto& row : s.rows) {
@@ -357,7 +357,7 @@ TEST_F(ScriptWriterTest, ComputedAndUnstoredColumnsAreScriptedAsWhatTheyAre) {
 
 TEST_F(ScriptWriterTest, EmptyTablesAndTablesOfNulls) {
   auto empty = SimpleTable("dbo", "Empty", 0);
-  empty.table.columns[0].identity = IdentitySpec{};
+  empty.table.columns[0].identity = ExportIdentity{};
   auto nulls = SimpleTable("dbo", "Nulls", 0);
   nulls.rows = {{ExportValue::Null(), ExportValue::Null()}};
   const std::string script = Script({empty, nulls});
@@ -447,7 +447,7 @@ TEST_F(ScriptWriterTest, AnIndependentParserReadsTheGeneratedStatements) {
   auto customers = SimpleTable("sales", "Customers", 1200);
   customers.table.name = "Cüstomers 'quoted' names";
   auto orders = SimpleTable("dbo", "Orders", 3);
-  orders.table.columns[0].identity = IdentitySpec{"1", "1"};
+  orders.table.columns[0].identity = ExportIdentity{"1", "1"};
   orders.table.foreignKeys = {{"FK_o", {"id"}, "sales", customers.table.name, {"id"}, "", ""}};
   orders.table.defaults = {{"DF_o", "text", "(N'none')"}};
   orders.table.checks = {{"CK_o", "([id]>(0))"}};
