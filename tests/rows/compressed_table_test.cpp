@@ -47,7 +47,7 @@ std::vector<TableSpec> Tables() {
 // ones rebuilt with the catalog's descriptors.
 std::vector<Bytes> OrdinaryRecords(TestDatabase& database, const std::string& table,
                                    std::vector<ColumnDescriptor>& columns) {
-  SystemCatalog& catalog = *database.db().GetCatalog(true);
+  SystemCatalog& catalog = database.catalog();
   columns = catalog.PrepareObject(table, "U ", {});
   std::vector<Bytes> records;
   for (const PageRef& ref : catalog.tablePages) {
@@ -76,9 +76,8 @@ std::vector<Bytes> OrdinaryRecords(TestDatabase& database, const std::string& ta
 }
 
 std::vector<std::string> Texts(const Bytes& bytes, std::vector<ColumnDescriptor> columns) {
-  RecoverySettings settings;
-  settings.showDeleted = true;
-  DecodeContext context(settings);
+  CollationContext collation;
+  DecodeContext context(collation);
   // A ghost record is parsed like the live ones here.
   Bytes live = bytes;
   if (!live.empty()) live[0] &= static_cast<uint8_t>(~0x0E);
@@ -94,7 +93,7 @@ std::vector<std::string> Texts(const Bytes& bytes, std::vector<ColumnDescriptor>
 
 TEST(CompressedTables, CatalogDescriptorsRebuildEveryRecordOfBothCompressedCopies) {
   TestDatabase database(ImageWithTables(Tables()));
-  ASSERT_TRUE(database.Open());
+  ASSERT_TRUE(database.OpenDatabase());
   std::vector<ColumnDescriptor> plainColumns;
   const std::vector<Bytes> plain = OrdinaryRecords(database, "dbo.Plain", plainColumns);
   ASSERT_EQ(plain.size(), kRows);

@@ -35,8 +35,8 @@ constexpr char kUnreadable[] = "<unreadable>";
 std::vector<std::string> Decode(const Bytes& bytes, std::vector<ColumnDescriptor> columns,
                                 ColumnReader reader = ColumnReader::kLayout) {
   CPrimaryRecord record(bytes, nullptr, static_cast<uint16_t>(std::min<size_t>(bytes.size(), 0xFFFF)));
-  RecoverySettings settings;
-  DecodeContext context(settings);
+  CollationContext collation;
+  DecodeContext context(collation);
   DecodeCounters counters = DecodeCounters::ForRecord(record, columns.size());
   std::vector<std::string> texts;
   for (size_t c = 0; c < columns.size(); ++c) {
