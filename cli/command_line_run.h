@@ -48,6 +48,7 @@ class CommandLineFrontEnd : public ProgressSink, public RecordsPanelModel {
   void SetStatusText(const std::string& text) override { terminal_.SetStatusText(text); }
   void ReportError(const std::string& text) override;
   void AppendLogLine(const std::string& text) override;
+  void ReportWarning(const Warning& warning) override { terminal_.ReportWarning(warning); }
   MessageAnswer ShowMessage(const std::string& text, MessageIcon icon, MessageButtons buttons) override;
 
   void Finish() { terminal_.Finish(); }

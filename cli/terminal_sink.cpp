@@ -81,4 +81,13 @@ void TerminalSink::AppendLogLine(const std::string& text) {
   std::fflush(Cli().out);
 }
 
+void TerminalSink::ReportWarning(const Warning& warning) {
+  std::lock_guard lock(mutex_);
+  const std::string text = FormatWarning(warning);
+  if (!warned_.insert(text).second) return;
+  ClearBar();
+  std::fprintf(Cli().err, "%s\n", text.c_str());
+  std::fflush(Cli().err);
+}
+
 }  // namespace ravelin

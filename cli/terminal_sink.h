@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "storage/progress_sink.h"
@@ -24,6 +25,8 @@ class TerminalSink : public ProgressSink {
   void SetStatusText(const std::string& text) override;
   void ReportError(const std::string& text) override;
   void AppendLogLine(const std::string& text) override;
+  // Warnings go to stderr, each once, whatever `quiet` says.
+  void ReportWarning(const Warning& warning) override;
 
   // Clears the progress bar line, if one is shown.
   void Finish();
@@ -41,6 +44,7 @@ class TerminalSink : public ProgressSink {
   int lastPercent_ = -1;
   bool barShown_ = false;
   std::string status_;
+  std::set<std::string> warned_;
 };
 
 }  // namespace ravelin

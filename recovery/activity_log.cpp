@@ -146,6 +146,11 @@ void LoggingSink::AppendLogLine(const std::string& text) {
   if (!log_.AppendLogLine(text)) inner_.AppendLogLine(log_.error());
 }
 
+void LoggingSink::ReportWarning(const Warning& warning) {
+  inner_.ReportWarning(warning);
+  if (!log_.AppendLogLine(FormatWarning(warning))) inner_.AppendLogLine(log_.error());
+}
+
 bool StartRunLog(RunStart kind, const std::tm& localTime, const std::string& executableFolder,
                  RecoverySettings& settings, LoggingSink& sink) {
   if (kind == RunStart::kLoad) settings.logFolder = NormalizeLogFolder(executableFolder);

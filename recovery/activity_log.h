@@ -77,6 +77,8 @@ class LoggingSink : public ProgressSink {
   void SetStatusText(const std::string& text) override { inner_.SetStatusText(text); }
   void ReportError(const std::string& text) override { inner_.ReportError(text); }
   void AppendLogLine(const std::string& text) override;
+  // A warning is a line of the log file too; the front end shows it its way.
+  void ReportWarning(const Warning& warning) override;
 
   ActivityLog& log() const { return log_; }
 

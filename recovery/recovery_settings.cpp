@@ -58,11 +58,10 @@ std::string DefaultLogFolder() {
 
 std::string NormalizeLogFolder(const std::string& folder) { return WithSlash(folder); }
 
-std::string CheckOpenChoice(const OpenChoice& choice) {
+std::string CheckOpenChoice(const OpenChoice& choice, Env& env) {
   std::string upper = choice.dataFilePath;
   std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
-  std::error_code ec;
-  if (upper.find(".MDF") == std::string::npos || !std::filesystem::exists(choice.dataFilePath, ec))
+  if (upper.find(".MDF") == std::string::npos || !env.Exists(choice.dataFilePath))
     return "Please select valid SQL file path to continue the recovery process.";
   return CheckLogFolder(choice.logFolder);
 }

@@ -17,6 +17,7 @@
 
 #include "catalog/opened_database.h"
 #include "storage/collation.h"
+#include "storage/env.h"
 #include "storage/read_options.h"
 
 namespace ravelin {
@@ -96,7 +97,7 @@ std::string ValidateAndApplyOpenChoice(const OpenChoice& choice, RecoverySetting
 
 // The two halves of the above, for callers that check at once but store
 // later (a run may only touch the settings once the previous one ended).
-std::string CheckOpenChoice(const OpenChoice& choice);
+std::string CheckOpenChoice(const OpenChoice& choice, Env& env = Env::Default());
 
 // The log folder check of the dialog alone: the refusal text when `folder`
 // is not a directory, else empty.

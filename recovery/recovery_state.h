@@ -117,6 +117,7 @@ class ReleasingSink : public ProgressSink {
     inner_.ReportError(text);
   }
   void AppendLogLine(const std::string& text) override { inner_.AppendLogLine(text); }
+  void ReportWarning(const Warning& warning) override { inner_.ReportWarning(warning); }
 
  private:
   ProgressSink& inner_;

@@ -19,7 +19,7 @@ void StartLog(RecoveryState& state, LoggingSink& sink, RunStart kind, const std:
 std::string StartOpenRun(JobRunner& runner, RecoveryState& state, LoggingSink& sink, const OpenChoice& choice,
                          ScanDone done) {
   if (runner.Busy()) return kTextPleaseWait;
-  std::string refusal = CheckOpenChoice(choice);
+  std::string refusal = CheckOpenChoice(choice, *state.env);
   if (!refusal.empty()) return refusal;
   const bool started = runner.Start([&state, &sink, choice, done = std::move(done)](JobToken& token) {
     const bool completed = RunOpen(state, sink, choice, LocalTimeNow(), token);

@@ -88,6 +88,11 @@ class PosixEnv : public Env {
     std::error_code ec;
     return std::filesystem::equivalent(a, b, ec);
   }
+
+  bool Exists(const std::string& path) override {
+    std::error_code ec;
+    return std::filesystem::exists(path, ec);
+  }
 };
 
 }  // namespace

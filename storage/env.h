@@ -44,6 +44,8 @@ class Env {
   virtual std::vector<std::string> ListFiles(const std::string& folder) = 0;
   // Whether `a` and `b` name the same file.
   virtual bool SameFile(const std::string& a, const std::string& b) = 0;
+  // Whether anything (a file, a folder, ...) stands at `path`.
+  virtual bool Exists(const std::string& path) = 0;
 
   // The disk.
   static Env& Default();

@@ -32,6 +32,7 @@ class MemoryEnv : public Env {
   std::unique_ptr<RandomAccessFile> OpenFile(const std::string& path, int* error = nullptr) override;
   std::vector<std::string> ListFiles(const std::string& folder) override;
   bool SameFile(const std::string& a, const std::string& b) override { return a == b; }
+  bool Exists(const std::string& path) override { return files_.count(path) != 0; }
 
   struct Fault {
     uint64_t offset = 0;

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "cli/cli_context.h"
 #include "support/synthetic.h"
 
 extern char** environ;
@@ -45,6 +46,31 @@ CommandResult RunRavelin(const std::vector<std::string>& args) {
   };
   result.out = slurp(outPath);
   result.err = slurp(errPath);
+  return result;
+}
+
+CommandResult RunInProcess(const std::vector<std::string>& args, Env* env) {
+  std::vector<std::string> argv = {"ravelin"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::vector<const char*> cargv;
+  for (const std::string& a : argv) cargv.push_back(a.c_str());
+  CliContext context;
+  if (env) context.env = env;
+  context.out = std::tmpfile();
+  context.err = std::tmpfile();
+  CommandResult result;
+  result.exitCode = RunCommandLine(static_cast<int>(cargv.size()), cargv.data(), context);
+  auto slurp = [](std::FILE* f) {
+    std::string text;
+    std::fflush(f);
+    std::rewind(f);
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, n);
+    std::fclose(f);
+    return text;
+  };
+  result.out = slurp(context.out);
+  result.err = slurp(context.err);
   return result;
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "storage/env.h"
+
 namespace ravelin::testing {
 
 struct CommandResult {
@@ -19,6 +21,10 @@ CommandResult RunRavelin(const std::vector<std::string>& args);
 
 // The path of the built `ravelin` executable.
 std::string RavelinPath();
+
+// Runs a `ravelin` command line in this process, its files read from `env`
+// (the disk when null).
+CommandResult RunInProcess(const std::vector<std::string>& args, Env* env = nullptr);
 
 }  // namespace ravelin::testing
 
