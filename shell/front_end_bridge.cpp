@@ -93,12 +93,12 @@ void FrontEndBridge::DeleteRecordRow(int row) {
 
 int FrontEndBridge::RecordRowCount() {
   int count = 0;
-  Deliver([this, &count] { count = window_.records().model().rowCount(); });
+  Deliver([this, &count] { count = window_.records().model().TotalRows(); });
   return count;
 }
 
 void FrontEndBridge::RepaintRecords() {
-  Deliver([this] { window_.records().update(); });
+  Deliver([this] { window_.ShowPendingChanges(); });
 }
 
 void FrontEndBridge::InsertRecordColumn(int position, const std::string& header, int width) {

@@ -35,6 +35,8 @@ namespace {
 constexpr int kTreePaneWidth = 300;
 constexpr int kOutputPaneHeight = 110;
 constexpr int kCommandPollMs = 100;
+// How often the changes that come in batches are shown.
+constexpr int kPendingChangesMs = 40;
 
 QString Text(const char* text) { return QString::fromUtf8(text); }
 
@@ -45,6 +47,7 @@ MainWindow::MainWindow(RecoverySettings& settings, Desktop& desktop, const WebAd
     : settings_(settings),
       desktop_(desktop),
       web_(web),
+      snapshotLogFolder_(options.snapshotLogFolder),
       bridge_(*this),
       state_(settings_, bridge_),
       releasing_(bridge_, state_),
@@ -65,6 +68,12 @@ MainWindow::MainWindow(RecoverySettings& settings, Desktop& desktop, const WebAd
   connect(commandBar_, &CommandBar::exitRequested, this, &QWidget::close);
   BuildStatusBar();
   BuildPanes();
+  pendingTimer_ = new QTimer(this);
+  pendingTimer_->setSingleShot(true);
+  pendingTimer_->setInterval(kPendingChangesMs);
+  connect(pendingTimer_, &QTimer::timeout, this, &MainWindow::ShowPendingChanges);
+  connect(&records_->model(), &RecordsTableModel::rowsStaged, this, &MainWindow::SchedulePendingChanges);
+  connect(output_, &OutputPane::linesStaged, this, &MainWindow::SchedulePendingChanges);
 
   SetCaptionText(Text(kTextSelectDatabase));
   ShowProgressBar(false);
@@ -174,7 +183,25 @@ void MainWindow::BuildPanes() {
 
 // --- Effects of the core's notifications --------------------------------
 
+void MainWindow::SchedulePendingChanges() {
+  if (!pendingTimer_->isActive()) pendingTimer_->start();
+}
+
+void MainWindow::ShowPendingChanges() {
+  pendingTimer_->stop();
+  records_->model().Commit();
+  output_->Commit();
+  if (captionPending_) caption_->setText(pendingCaption_);
+  if (progressPending_) progress_->setValue(pendingProgress_);
+  captionPending_ = progressPending_ = false;
+}
+
+bool MainWindow::ChangesPending() const {
+  return captionPending_ || progressPending_ || records_->model().HasStaged() || output_->HasStaged();
+}
+
 void MainWindow::SetProgressRange(int64_t low, int64_t high) {
+  ShowPendingChanges();
   progressScale_ = high > INT_MAX ? high / INT_MAX + 1 : 1;
   progress_->setValue(progress_->minimum());
   progress_->setRange(static_cast<int>(low / progressScale_), static_cast<int>(high / progressScale_));
@@ -183,12 +210,19 @@ void MainWindow::SetProgressRange(int64_t low, int64_t high) {
 
 void MainWindow::SetProgressPos(int64_t position) {
   const int64_t scaled = position / progressScale_;
-  progress_->setValue(static_cast<int>(std::clamp<int64_t>(scaled, progress_->minimum(), progress_->maximum())));
+  pendingProgress_ = static_cast<int>(std::clamp<int64_t>(scaled, progress_->minimum(), progress_->maximum()));
+  progressPending_ = true;
+  SchedulePendingChanges();
+  emit progressReported(position);
 }
 
-void MainWindow::ShowProgressBar(bool shown) { progress_->setVisible(shown); }
+void MainWindow::ShowProgressBar(bool shown) {
+  ShowPendingChanges();
+  progress_->setVisible(shown);
+}
 
 void MainWindow::ShowErrorText(const QString& text) {
+  ShowPendingChanges();
   progress_->setValue(progress_->minimum());
   records_->ClearDefinitionText();
   desktop_.ShowMessage(this, text, MessageIcon::kStop, MessageButtons::kOk);
@@ -200,10 +234,15 @@ void MainWindow::AppendOutputLine(const QString& text) {
 }
 
 MessageAnswer MainWindow::ShowMessage(const QString& text, MessageIcon icon, MessageButtons buttons) {
+  ShowPendingChanges();
   return desktop_.ShowMessage(this, text, icon, buttons);
 }
 
-void MainWindow::SetCaptionText(const QString& text) { caption_->setText(text); }
+void MainWindow::SetCaptionText(const QString& text) {
+  pendingCaption_ = text;
+  captionPending_ = true;
+  SchedulePendingChanges();
+}
 
 QString MainWindow::CaptionText() const { return caption_->text(); }
 
@@ -219,7 +258,10 @@ void MainWindow::TreeChanged() {
   }
 }
 
-void MainWindow::Inform(const QString& text) { desktop_.Inform(this, text); }
+void MainWindow::Inform(const QString& text) {
+  ShowPendingChanges();
+  desktop_.Inform(this, text);
+}
 
 // --- Commands -----------------------------------------------------------
 
@@ -450,7 +492,8 @@ std::vector<std::string> MainWindow::UserTables() const {
   return tables;
 }
 
-std::string MainWindow::SnapshotLogFolder() {
+std::string MainWindow::SnapshotLogFolder() const {
+  if (!snapshotLogFolder_.empty()) return NormalizeLogFolder(snapshotLogFolder_);
   const std::string folder = ExecutableFolder();
   if (QFileInfo(QString::fromStdString(folder)).isWritable()) return folder;
   QString state = qEnvironmentVariable("XDG_STATE_HOME");

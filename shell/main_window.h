@@ -3,6 +3,13 @@
 // middle and the status bar with the program's title, the maker's link and
 // the progress bar. It owns the state of the loaded database and carries
 // out every command; the core's workers reach it through FrontEndBridge.
+//
+// Workers report a row, a cell, a caption or a progress step at a time.
+// Each report is carried out at once, but what it changes on the screen
+// (the rows and lines added at the end of the lists, the caption, the
+// progress position) is shown in batches a few times a second, so that a
+// listing of a thousand rows does not lay out and paint the window a
+// thousand times.
 
 #ifndef RAVELIN_SHELL_MAIN_WINDOW_H_
 #define RAVELIN_SHELL_MAIN_WINDOW_H_
@@ -10,6 +17,8 @@
 #include <QMainWindow>
 #include <QString>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "recovery/activity_log.h"
 #include "recovery/job_runner.h"
@@ -46,6 +55,9 @@ struct MainWindowOptions {
   bool splash = true;
   // Read, apply and write back the stored application look.
   bool applyLook = true;
+  // The folder of a snapshot Load's log; empty: the program's folder (or
+  // the user's state folder when that cannot be written).
+  std::string snapshotLogFolder;
 };
 
 class MainWindow : public QMainWindow {
@@ -62,6 +74,10 @@ class MainWindow : public QMainWindow {
   void RunCommand(int id);
   // Enables Stop while a job runs.
   void UpdateCommandStates();
+
+  // Shows at once what waits for the next batch; whether anything waits.
+  void ShowPendingChanges();
+  bool ChangesPending() const;
 
   // --- Effects of the core's notifications (window thread only) ----------
   void SetProgressRange(int64_t low, int64_t high);
@@ -80,10 +96,15 @@ class MainWindow : public QMainWindow {
   OutputPane& output() const { return *output_; }
   CommandBar& commandBar() const { return *commandBar_; }
   QProgressBar& progressBar() const { return *progress_; }
+  // The caption shown.
   QString CaptionText() const;
   RecoveryState& state() { return state_; }
   JobRunner& runner() { return runner_; }
   ActivityLog& activityLog() { return log_; }
+
+ signals:
+  // A progress position reported by a worker, while the worker waits.
+  void progressReported(qint64 position);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -92,6 +113,7 @@ class MainWindow : public QMainWindow {
  private:
   void BuildStatusBar();
   void BuildPanes();
+  void SchedulePendingChanges();
   void Inform(const QString& text);
   void Inform(const std::string& text) { Inform(QString::fromStdString(text)); }
   void Inform(const char* text) { Inform(QString::fromUtf8(text)); }
@@ -113,11 +135,12 @@ class MainWindow : public QMainWindow {
   std::vector<std::string> UserTables() const;
   // Where a snapshot Load writes its log: the program's folder, or the
   // user's state folder when the program's folder cannot be written.
-  static std::string SnapshotLogFolder();
+  std::string SnapshotLogFolder() const;
 
   RecoverySettings& settings_;
   Desktop& desktop_;
   WebAddresses web_;
+  std::string snapshotLogFolder_;
 
   FrontEndBridge bridge_;
   RecoveryState state_;
@@ -138,6 +161,11 @@ class MainWindow : public QMainWindow {
   QLabel* makerLink_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QTimer* commandTimer_ = nullptr;
+  QTimer* pendingTimer_ = nullptr;
+  QString pendingCaption_;
+  bool captionPending_ = false;
+  int pendingProgress_ = 0;
+  bool progressPending_ = false;
   // Positions are divided by this to fit the progress bar's int range.
   int64_t progressScale_ = 1;
 };

@@ -29,11 +29,26 @@ OutputPane::OutputPane(QWidget* parent) : QListView(parent), model_(new QStringL
 }
 
 void OutputPane::InsertLine(int index, const QString& text) {
-  QScrollBar* bar = verticalScrollBar();
-  const bool atEnd = bar->value() == bar->maximum();
-  const int at = std::clamp(index, 0, model_->rowCount());
+  const int shown = model_->rowCount();
+  if (index >= shown) {
+    staged_.insert(std::min(index - shown, static_cast<int>(staged_.size())), text);
+    if (staged_.size() == 1) emit linesStaged();
+    return;
+  }
+  Commit();
+  const int at = std::max(index, 0);
   model_->insertRows(at, 1);
   model_->setData(model_->index(at), text);
+}
+
+void OutputPane::Commit() {
+  if (staged_.isEmpty()) return;
+  QScrollBar* bar = verticalScrollBar();
+  const bool atEnd = bar->value() == bar->maximum();
+  const int first = model_->rowCount();
+  model_->insertRows(first, static_cast<int>(staged_.size()));
+  for (int i = 0; i < staged_.size(); ++i) model_->setData(model_->index(first + i), staged_[i]);
+  staged_.clear();
   if (atEnd) scrollToBottom();
 }
 

@@ -43,11 +43,27 @@ QVariant RecordsTableModel::headerData(int section, Qt::Orientation orientation,
   return {};
 }
 
+void RecordsTableModel::Commit() {
+  if (staged_.empty()) return;
+  const int first = static_cast<int>(rows_.size());
+  beginInsertRows(QModelIndex(), first, first + static_cast<int>(staged_.size()) - 1);
+  for (Row& row : staged_) rows_.push_back(std::move(row));
+  staged_.clear();
+  endInsertRows();
+}
+
+RecordsTableModel::Row* RecordsTableModel::RowAt(int row) {
+  if (row < 0 || row >= TotalRows()) return nullptr;
+  const size_t at = static_cast<size_t>(row);
+  return at < rows_.size() ? &rows_[at] : &staged_[at - rows_.size()];
+}
+
 void RecordsTableModel::InsertColumn(int position, const QString& header) {
+  Commit();
   const int at = std::clamp(position, 0, static_cast<int>(headers_.size()));
   beginInsertColumns(QModelIndex(), at, at);
   headers_.insert(headers_.begin() + at, header);
-  for (std::vector<std::string>& cells : rows_)
+  for (Row& cells : rows_)
     if (static_cast<size_t>(at) < cells.size()) cells.insert(cells.begin() + at, std::string());
   if (fillerColumn_ >= at) ++fillerColumn_;
   endInsertColumns();
@@ -55,9 +71,10 @@ void RecordsTableModel::InsertColumn(int position, const QString& header) {
 
 void RecordsTableModel::RemoveColumn(int position) {
   if (position < 0 || position >= static_cast<int>(headers_.size())) return;
+  Commit();
   beginRemoveColumns(QModelIndex(), position, position);
   headers_.erase(headers_.begin() + position);
-  for (std::vector<std::string>& cells : rows_)
+  for (Row& cells : rows_)
     if (static_cast<size_t>(position) < cells.size()) cells.erase(cells.begin() + position);
   if (fillerColumn_ == position)
     fillerColumn_ = -1;
@@ -67,29 +84,46 @@ void RecordsTableModel::RemoveColumn(int position) {
 }
 
 void RecordsTableModel::InsertRow(int index, const std::string& text) {
-  const int at = std::clamp(index, 0, static_cast<int>(rows_.size()));
+  const int shown = static_cast<int>(rows_.size());
+  if (index >= shown) {
+    const size_t at = std::min(static_cast<size_t>(index - shown), staged_.size());
+    staged_.insert(staged_.begin() + static_cast<std::ptrdiff_t>(at), Row{text});
+    if (staged_.size() == 1) emit rowsStaged();
+    return;
+  }
+  Commit();
+  const int at = std::max(index, 0);
   beginInsertRows(QModelIndex(), at, at);
-  rows_.insert(rows_.begin() + at, std::vector<std::string>{text});
+  rows_.insert(rows_.begin() + at, Row{text});
   endInsertRows();
 }
 
 void RecordsTableModel::SetCell(int row, int column, const std::string& text) {
-  if (row < 0 || column < 0 || row >= static_cast<int>(rows_.size())) return;
-  std::vector<std::string>& cells = rows_[static_cast<size_t>(row)];
-  if (static_cast<size_t>(column) >= cells.size()) cells.resize(static_cast<size_t>(column) + 1);
-  cells[static_cast<size_t>(column)] = text;
-  const QModelIndex changed = index(row, column);
-  emit dataChanged(changed, changed, {Qt::DisplayRole});
+  Row* cells = RowAt(row);
+  if (!cells || column < 0) return;
+  if (static_cast<size_t>(column) >= cells->size()) cells->resize(static_cast<size_t>(column) + 1);
+  (*cells)[static_cast<size_t>(column)] = text;
+  if (row < static_cast<int>(rows_.size())) {
+    const QModelIndex changed = index(row, column);
+    emit dataChanged(changed, changed, {Qt::DisplayRole});
+  }
 }
 
 void RecordsTableModel::RemoveRow(int row) {
-  if (row < 0 || row >= static_cast<int>(rows_.size())) return;
+  if (row < 0 || row >= TotalRows()) return;
+  const int shown = static_cast<int>(rows_.size());
+  if (row >= shown) {
+    staged_.erase(staged_.begin() + (row - shown));
+    return;
+  }
+  Commit();
   beginRemoveRows(QModelIndex(), row, row);
   rows_.erase(rows_.begin() + row);
   endRemoveRows();
 }
 
 void RecordsTableModel::RemoveAllRows() {
+  staged_.clear();
   if (rows_.empty()) return;
   beginResetModel();
   rows_.clear();
@@ -100,7 +134,7 @@ QStringList RecordsTableModel::Headers() const { return QStringList(headers_.beg
 
 QString RecordsTableModel::CellText(int row, int column) const {
   if (row < 0 || column < 0 || row >= static_cast<int>(rows_.size())) return {};
-  const std::vector<std::string>& cells = rows_[static_cast<size_t>(row)];
+  const Row& cells = rows_[static_cast<size_t>(row)];
   if (static_cast<size_t>(column) >= cells.size()) return {};
   return QString::fromStdString(cells[static_cast<size_t>(column)]);
 }

@@ -2,6 +2,12 @@
 // held as the texts the core rendered. The view paints only the cells in
 // sight, so a page of a thousand rows costs no widget per cell.
 //
+// A listing adds its rows one call at a time. Rows added at the end are
+// first staged: they count (TotalRows) and can be filled in at once, but
+// the views learn of them in batches (Commit), so that the list is not
+// laid out and painted again for every row. Any other change commits the
+// staged rows first.
+//
 // The list starts with one column without a header, a filler that stays
 // to the right of every table's columns (the core counts only the columns
 // it set up, so it never removes the filler). It is left out when cells
@@ -28,10 +34,17 @@ class RecordsTableModel : public QAbstractTableModel {
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
+  // The rows the list holds, staged ones included.
+  int TotalRows() const { return static_cast<int>(rows_.size() + staged_.size()); }
+  bool HasStaged() const { return !staged_.empty(); }
+  // Shows the staged rows.
+  void Commit();
+
   // A column at `position` (clamped to the end).
   void InsertColumn(int position, const QString& header);
   void RemoveColumn(int position);
-  // A row at `index` (past the end: appended) whose first cell is `text`.
+  // A row at `index` (past the end: appended) whose first cell is `text`;
+  // at the end it is staged.
   void InsertRow(int index, const std::string& text);
   void SetCell(int row, int column, const std::string& text);
   void RemoveRow(int row);
@@ -40,7 +53,7 @@ class RecordsTableModel : public QAbstractTableModel {
   // Whether `column` is the filler column the list was created with.
   bool IsFiller(int column) const { return column == fillerColumn_; }
   QStringList Headers() const;
-  // The text of one cell; empty when the row never got one.
+  // The text of one shown cell; empty when the row never got one.
   QString CellText(int row, int column) const;
 
   // The cells of the rows and columns `selected` touches, as tab-separated
@@ -49,9 +62,18 @@ class RecordsTableModel : public QAbstractTableModel {
   // doubled, as spreadsheets read it.
   QString SelectionAsTsv(const QModelIndexList& selected, bool withHeaders) const;
 
+ signals:
+  // Rows were staged while none were: a Commit is due.
+  void rowsStaged();
+
  private:
+  using Row = std::vector<std::string>;
+  // The row `row` counts among all rows, staged ones included.
+  Row* RowAt(int row);
+
   std::vector<QString> headers_;
-  std::vector<std::vector<std::string>> rows_;
+  std::vector<Row> rows_;
+  std::vector<Row> staged_;
   int fillerColumn_ = 0;
 };
 

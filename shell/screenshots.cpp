@@ -122,7 +122,10 @@ int TakePictures(int argc, char** argv) {
   PicturingDesktop desktop(folder, sample);
   WebAddresses web;
   web.makerSite = QStringLiteral("https://www.velmora.example/");
-  MainWindow window(settings, desktop, web, MainWindowOptions{.splash = false, .applyLook = false});
+  MainWindowOptions options;
+  options.splash = false;
+  options.applyLook = false;
+  MainWindow window(settings, desktop, web, options);
   window.resize(kWidth, kHeight);
   window.show();
   QApplication::processEvents();
