@@ -1,5 +1,6 @@
 #include "shell/records_table_model.h"
 
+#include <QColor>
 #include <algorithm>
 #include <set>
 
@@ -29,7 +30,20 @@ QVariant RecordsTableModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
   if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return CellText(index.row(), index.column());
   if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+  if (role == Qt::BackgroundRole && IsMarked(index.row())) return QColor(0xff, 0xe9, 0xc4);
+  if (role == Qt::ForegroundRole && IsMarked(index.row())) return QColor(0x5a, 0x3a, 0x00);
   return {};
+}
+
+bool RecordsTableModel::IsMarked(int row) const {
+  if (statusColumn_ < 0) return false;
+  const QString status = CellText(row, statusColumn_);
+  return !status.isEmpty() && status != QLatin1String(kRowStatusLive);
+}
+
+void RecordsTableModel::FindStatusColumn() {
+  const auto it = std::find(headers_.begin(), headers_.end(), QLatin1String(kRowStatusHeader));
+  statusColumn_ = it == headers_.end() ? -1 : static_cast<int>(it - headers_.begin());
 }
 
 QVariant RecordsTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -66,6 +80,7 @@ void RecordsTableModel::InsertColumn(int position, const QString& header) {
   for (Row& cells : rows_)
     if (static_cast<size_t>(at) < cells.size()) cells.insert(cells.begin() + at, std::string());
   if (fillerColumn_ >= at) ++fillerColumn_;
+  FindStatusColumn();
   endInsertColumns();
 }
 
@@ -80,6 +95,7 @@ void RecordsTableModel::RemoveColumn(int position) {
     fillerColumn_ = -1;
   else if (fillerColumn_ > position)
     --fillerColumn_;
+  FindStatusColumn();
   endRemoveColumns();
 }
 

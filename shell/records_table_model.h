@@ -23,6 +23,11 @@
 
 namespace ravelin {
 
+// A column of this name tells each row's state; rows that are not "live"
+// (deleted, found by the byte search, on free pages, suspect) are tinted.
+inline constexpr char kRowStatusHeader[] = "ravelin_status";
+inline constexpr char kRowStatusLive[] = "live";
+
 class RecordsTableModel : public QAbstractTableModel {
   Q_OBJECT
 
@@ -70,11 +75,15 @@ class RecordsTableModel : public QAbstractTableModel {
   using Row = std::vector<std::string>;
   // The row `row` counts among all rows, staged ones included.
   Row* RowAt(int row);
+  // Whether shown row `row` has a status other than live.
+  bool IsMarked(int row) const;
+  void FindStatusColumn();
 
   std::vector<QString> headers_;
   std::vector<Row> rows_;
   std::vector<Row> staged_;
   int fillerColumn_ = 0;
+  int statusColumn_ = -1;
 };
 
 }  // namespace ravelin

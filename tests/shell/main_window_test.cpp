@@ -157,8 +157,23 @@ TEST_F(MainWindowTest, TheSampleOpenedBrowsedAndPaged) {
   ASSERT_EQ(scan.exitCode, 0) << scan.err;
   EXPECT_EQ(DumpTreePane(window->treeModel()), scan.out.substr(scan.out.find("\n\n") + 2));
 
-  // A click on a table lists its first page.
+  // A click on a table lists its first page. While it runs, another click
+  // and the pager are refused, and the tree goes back to the table shown.
+  QStringList refusedWhileListing;
+  QString currentWhileListing;
+  bool tried = false;
+  const auto hook = QObject::connect(window.get(), &MainWindow::progressReported, [&](qint64) {
+    if (tried) return;
+    tried = true;
+    ClickTreeItem(window->treeView(), FindTreeItem(window->treeModel(), "Orders"));
+    emit panel().nextRequested();
+    refusedWhileListing = desktop.Take();
+    currentWhileListing = window->treeView().currentIndex().data().toString();
+  });
   Click("Order Details");
+  QObject::disconnect(hook);
+  EXPECT_EQ(refusedWhileListing, QStringList(2, kTextPleaseWait));
+  EXPECT_EQ(currentWhileListing, "Order Details");
   EXPECT_TRUE(panel().RecordsFaceShown());
   EXPECT_FALSE(panel().DefinitionPaneShown());
   EXPECT_EQ(panel().model().rowCount(), 1000);
@@ -206,8 +221,17 @@ TEST_F(MainWindowTest, TheSampleOpenedBrowsedAndPaged) {
   QApplication::processEvents();
   EXPECT_EQ(panel().RecordsLabel(), "Records");
 
-  // A view shows its definition as `ravelin definition` gives it.
-  Click("Invoices");
+  // A view shows its definition as `ravelin definition` gives it. A double
+  // click is one click on it, not a second one refused.
+  const QModelIndex invoices = FindTreeItem(window->treeModel(), "Invoices");
+  window->treeView().scrollTo(invoices);
+  const QPoint onLabel = window->treeView().visualRect(invoices).center();
+  QWidget* viewport = window->treeView().viewport();
+  QTest::mouseClick(viewport, Qt::LeftButton, {}, onLabel);
+  QTest::mouseDClick(viewport, Qt::LeftButton, {}, onLabel);
+  QTest::mouseRelease(viewport, Qt::LeftButton, {}, onLabel);
+  ASSERT_TRUE(WaitForJobs(*window));
+  EXPECT_EQ(desktop.Take(), QStringList{});
   const CommandResult definition = RunRavelin({"definition", sample, "Invoices"});
   ASSERT_EQ(definition.exitCode, 0) << definition.err;
   EXPECT_TRUE(panel().DefinitionPaneShown());

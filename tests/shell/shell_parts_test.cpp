@@ -6,19 +6,26 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QLockFile>
 #include <QPalette>
 #include <QPersistentModelIndex>
+#include <QPointer>
+#include <QPushButton>
 #include <QSettings>
 #include <QStyle>
+#include <QTest>
 #include <QTreeView>
 
 #include "gui_support.h"
 #include "recovery/object_tree.h"
+#include "shell/about_dialog.h"
 #include "shell/application_look.h"
 #include "shell/instance_lock.h"
 #include "shell/object_tree_model.h"
 #include "shell/records_table_model.h"
+#include "shell/splash_screen.h"
 #include "support/synthetic.h"
 #include "support/tree_dump.h"
 
@@ -125,6 +132,24 @@ TEST(RecordsTableModel, ColumnsRowsAndCopiedText) {
   EXPECT_EQ(model.rowCount(), 0);
 }
 
+TEST(RecordsTableModel, RowsThatAreNotLiveAreTinted) {
+  RecordsTableModel model;
+  model.InsertColumn(0, "Id");
+  model.InsertColumn(1, kRowStatusHeader);
+  for (const char* status : {"live", "ghost", ""}) {
+    const int row = model.TotalRows();
+    model.InsertRow(row, std::to_string(row));
+    model.SetCell(row, 1, status);
+  }
+  model.Commit();
+  EXPECT_FALSE(model.index(0, 0).data(Qt::BackgroundRole).isValid());
+  EXPECT_TRUE(model.index(1, 0).data(Qt::BackgroundRole).isValid());
+  EXPECT_FALSE(model.index(2, 0).data(Qt::BackgroundRole).isValid());
+  // Without a status column nothing is tinted.
+  model.RemoveColumn(1);
+  EXPECT_FALSE(model.index(1, 0).data(Qt::BackgroundRole).isValid());
+}
+
 TEST(ApplicationLook, StoredLookAppliedAndWrittenBack) {
   TempDir dir;
   QSettings stored(QString::fromStdString(dir.path() + "/looks.ini"), QSettings::IniFormat);
@@ -156,6 +181,56 @@ TEST(InstanceLock, OneHolderAtATime) {
   // holder is alive.
   InstanceLock second;
   EXPECT_FALSE(second.Acquire());
+}
+
+TEST(AboutDialog, OnlyItsButtonClosesItAndItsLinksOpen) {
+  TestDesktop desktop;
+  WebAddresses web;
+  web.makerSite = "https://maker.example/";
+  web.supportEmail = "help@maker.example";
+  web.salesEmail = "sales@maker.example";
+  AboutDialog about(web, desktop);
+  about.show();
+  EXPECT_EQ(about.windowTitle(), "Velmora Ravelin");
+  auto* title = about.findChild<QLabel*>("aboutTitle");
+  ASSERT_NE(title, nullptr);
+  EXPECT_EQ(title->text(), "Velmora Ravelin");
+  EXPECT_EQ(title->font().pixelSize(), 15);
+  EXPECT_EQ(title->font().weight(), QFont::DemiBold);
+
+  for (const char* name : {"Company website", "Support email address", "Sales email address"}) {
+    auto* link = about.findChild<QLabel*>(name);
+    ASSERT_NE(link, nullptr) << name;
+    EXPECT_TRUE(link->text().contains(name));
+    emit link->linkActivated({});
+  }
+  EXPECT_EQ(desktop.urls, (std::vector<QUrl>{QUrl("https://maker.example/"), QUrl("mailto:help@maker.example"),
+                                             QUrl("mailto:sales@maker.example")}));
+
+  QTest::keyClick(&about, Qt::Key_Escape);
+  QTest::keyClick(&about, Qt::Key_Return);
+  EXPECT_TRUE(about.isVisible());
+  QTest::mouseClick(about.findChild<QPushButton*>("ok"), Qt::LeftButton);
+  EXPECT_FALSE(about.isVisible());
+  EXPECT_EQ(about.result(), QDialog::Accepted);
+}
+
+TEST(SplashScreen, FadesInStaysItsTimeAndGoesAway) {
+  QPointer<SplashScreen> splash = new SplashScreen;
+  EXPECT_TRUE(splash->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  // Magenta in the picture is where the window is see-through.
+  EXPECT_FALSE(splash->mask().contains(QPoint(0, 0)));
+  EXPECT_TRUE(splash->mask().contains(splash->rect().center()));
+  QElapsedTimer clock;
+  clock.start();
+  splash->Start();
+  EXPECT_TRUE(splash->isVisible());
+  EXPECT_LT(splash->windowOpacity(), 0.5);
+  ASSERT_TRUE(WaitUntil([&] { return clock.elapsed() >= kSplashFadeInMs + 300; }));
+  ASSERT_FALSE(splash.isNull());
+  EXPECT_DOUBLE_EQ(splash->windowOpacity(), 1.0);
+  ASSERT_TRUE(WaitUntil([&] { return splash.isNull(); }, 10000));
+  EXPECT_GE(clock.elapsed(), kSplashShownMs + kSplashFadeOutMs - 20);
 }
 
 }  // namespace
