@@ -14,7 +14,7 @@
 namespace ravelin {
 
 CommandBar::CommandBar(QWidget* parent) : QToolBar(QString::fromLatin1(kCommandCategory), parent) {
-  setObjectName(QStringLiteral("ribbon"));
+  setObjectName(QStringLiteral("commandBar"));
   setMovable(false);
   setFloatable(false);
   setIconSize(QSize(32, 32));

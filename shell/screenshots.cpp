@@ -71,11 +71,12 @@ class PicturingDesktop : public Desktop {
   bool failed_ = false;
 };
 
-// Serves the window until the job that runs has ended.
+// Serves the window until the job that runs has ended and the window
+// shows all it did.
 bool WaitForJob(MainWindow& window) {
   QElapsedTimer clock;
   clock.start();
-  while (window.runner().Active()) {
+  while (window.runner().Active() || window.ChangesPending()) {
     if (clock.elapsed() > 60000) return false;
     QApplication::processEvents(QEventLoop::AllEvents, 20);
   }
