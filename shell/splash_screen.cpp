@@ -72,7 +72,7 @@ void SplashScreen::Start() {
   fadeIn->setStartValue(0.0);
   fadeIn->setEndValue(1.0);
   fadeIn->start(QAbstractAnimation::DeleteWhenStopped);
-  QTimer::singleShot(kSplashShownMs, this, &SplashScreen::FadeOut);
+  QTimer::singleShot(kSplashShownMs, Qt::PreciseTimer, this, &SplashScreen::FadeOut);
 }
 
 void SplashScreen::FadeOut() {
