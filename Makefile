@@ -2,6 +2,8 @@
 # make test: install what is missing, build, and run every test, plain and
 #            under AddressSanitizer + UndefinedBehaviorSanitizer, then run
 #            the page and binary XML fuzzers for a minute each.
+# make screenshots: pictures of the desktop program, offscreen, into
+#            build/screenshots/.
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
@@ -10,7 +12,7 @@ FUZZ_SECONDS ?= 60
 SAMPLE     := samples/northwind-sql2000.mdf
 JOBS       ?= $(shell nproc)
 
-.PHONY: deps build demo test test-plain test-asan fuzz clean
+.PHONY: deps build demo test test-plain test-asan fuzz screenshots clean
 
 deps:
 	@./tools/install-deps
@@ -47,6 +49,12 @@ fuzz: deps
 	./$(FUZZ_BUILD)/binary_xml_seeds $(FUZZ_BUILD)/xml-corpus
 	./$(FUZZ_BUILD)/binary_xml_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
 	  -print_final_stats=1 $(FUZZ_BUILD)/xml-corpus
+
+screenshots: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS) --target ravelin-gui-screenshots
+	mkdir -p $(BUILD)/screenshots
+	QT_QPA_PLATFORM=offscreen ./$(BUILD)/ravelin-gui-screenshots $(BUILD)/screenshots $(SAMPLE)
 
 test: test-plain test-asan fuzz
 
