@@ -80,12 +80,6 @@ void ApplyOpenChoice(const OpenChoice& choice, RecoverySettings& settings) {
   settings.showAdvancedDeleted = choice.showAdvancedDeleted;
 }
 
-std::string ValidateAndApplyOpenChoice(const OpenChoice& choice, RecoverySettings& settings) {
-  std::string refusal = CheckOpenChoice(choice);
-  if (refusal.empty()) ApplyOpenChoice(choice, settings);
-  return refusal;
-}
-
 ReadOptions RecoverySettings::readOptions() const {
   ReadOptions options;
   options.showDeleted = showDeleted;

@@ -83,8 +83,7 @@ std::string ExecutableFolder();
 // Created when missing.
 std::string DefaultLogFolder();
 
-// What the open-database dialog's OK button checks, in its order. An empty
-// result means the choice is valid and has been stored in `settings`.
+// What the open-database dialog chose.
 struct OpenChoice {
   std::string dataFilePath;
   std::string logFolder;
@@ -93,10 +92,10 @@ struct OpenChoice {
   bool showDeleted = false;
   bool showAdvancedDeleted = false;
 };
-std::string ValidateAndApplyOpenChoice(const OpenChoice& choice, RecoverySettings& settings);
-
-// The two halves of the above, for callers that check at once but store
-// later (a run may only touch the settings once the previous one ended).
+// What the dialog's OK button checks, in its order: the refusal text, or
+// empty when the choice is valid. Storing the choice (ApplyOpenChoice) is
+// left to the run, which may only touch the settings once the previous one
+// ended.
 std::string CheckOpenChoice(const OpenChoice& choice, Env& env = Env::Default());
 
 // The log folder check of the dialog alone: the refusal text when `folder`

@@ -128,6 +128,22 @@ TablePageList StandardPages(const CDatabaseFile& file, const TableStorage& table
 
 }  // namespace
 
+const char* RowStatusText(RowStatus status) {
+  switch (status) {
+    case RowStatus::kLive:
+      return "live";
+    case RowStatus::kGhost:
+      return "ghost";
+    case RowStatus::kHunted:
+      return "hunted";
+    case RowStatus::kFreePage:
+      return "free page";
+    case RowStatus::kSuspect:
+      return "suspect";
+  }
+  return "live";
+}
+
 bool IsUsablePageRef(PageRef ref) { return ref.fileId != 0 && ref.pageNo != 0; }
 
 bool IsValidPageRef(const CDatabaseFile& file, PageRef ref) {
@@ -224,6 +240,10 @@ std::vector<TableRow> TableRowReader::ReadRows(const PrimaryRecordPage& page, Pa
     const RecordLocation here{where, static_cast<int32_t>(i)};
     if (!TakeRecord(*record, here)) continue;
     TableRow row = DecodeRecord(*record, here, context);
+    if (i >= page.huntedFrom)
+      row.status = RowStatus::kHunted;
+    else if (record->recordType == kRecordGhostData)
+      row.status = RowStatus::kGhost;
     // The positional reader keeps a record only when its first column says
     // something; an unreadable forwarded row is kept so that it is noticed.
     if (reader_ == ColumnReader::kPositional && !systemVariant && !row.forwardUnreadable && !row.values.empty() &&

@@ -90,6 +90,15 @@ ColumnReader ChooseColumnReader(const SystemCatalog& catalog);
 // A listing's copy of the table's column descriptors.
 using RowColumnSet = std::vector<ColumnDescriptor>;
 
+// What a listed row is: a live record, a deleted one (a ghost record, a
+// record only the byte-level hunt found, or a record on a page the
+// allocation maps mark as free), or a record that does not fit the table,
+// listed only on request.
+enum class RowStatus { kLive, kGhost, kHunted, kFreePage, kSuspect };
+
+// "live", "ghost", "hunted", "free page", "suspect".
+const char* RowStatusText(RowStatus status);
+
 // A large value of a row that did not come out whole.
 struct ValueIssue {
   size_t column = 0;        // index into the row's values
@@ -110,6 +119,7 @@ struct TableRow {
   // A forwarding stub whose record could not be read: the row exists but
   // its values are lost.
   bool forwardUnreadable = false;
+  RowStatus status = RowStatus::kLive;
 };
 
 // Reads the rows of a table's pages for one listing.

@@ -41,13 +41,6 @@ T LoadLE(ByteSpan data, size_t offset, T fallback = 0) {
   return ReadLE(data, offset, value) ? value : fallback;
 }
 
-template <typename T>
-std::optional<T> TryLoadLE(ByteSpan data, size_t offset) {
-  T value;
-  if (ReadLE(data, offset, value)) return value;
-  return std::nullopt;
-}
-
 // The part of `data` from `offset` with at most `length` bytes; empty when
 // `offset` lies beyond the end.
 inline ByteSpan SubSpan(ByteSpan data, size_t offset, size_t length) {

@@ -48,9 +48,6 @@ class ExtentAllocationMap : public PrimaryRecordPage {
   // Every page of `entry`, first to last; sets entry.pageCount.
   static std::vector<PageRef> ExpandExtent(ExtentEntry& entry);
 
-  // First page of the interval the bitmap describes.
-  PageRef IntervalStart() const { return intervalStart_; }
-
  protected:
   PageRef intervalStart_{1, 0};
 

@@ -92,9 +92,9 @@ bool AllAscii(ByteSpan bytes) {
   return true;
 }
 
-// Decodes UTF-8; invalid sequences are either refused (strict) or taken
-// byte by byte as code points of the same value.
-bool DecodeUtf8(ByteSpan in, bool strict, std::string& out) {
+// Decodes UTF-8; invalid sequences are taken byte by byte as code points
+// of the same value.
+void DecodeUtf8(ByteSpan in, std::string& out) {
   size_t i = 0;
   while (i < in.size()) {
     uint8_t b = in[i];
@@ -111,7 +111,6 @@ bool DecodeUtf8(ByteSpan in, bool strict, std::string& out) {
       if (ok && (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
     }
     if (!ok) {
-      if (strict) return false;
       AppendUtf8(out, b);
       ++i;
       continue;
@@ -119,23 +118,21 @@ bool DecodeUtf8(ByteSpan in, bool strict, std::string& out) {
     out.append(reinterpret_cast<const char*>(in.data() + i), len);
     i += len;
   }
-  return true;
 }
 
-bool Convert(ByteSpan bytes, int codePage, bool strict, std::string& out) {
+void Convert(ByteSpan bytes, int codePage, std::string& out) {
   out.clear();
-  if (bytes.empty()) return true;
+  if (bytes.empty()) return;
   codePage = EffectiveCodePage(codePage);
-  if (codePage == kCodePageUtf8) return DecodeUtf8(bytes, strict, out);
+  if (codePage == kCodePageUtf8) return DecodeUtf8(bytes, out);
   if (AllAscii(bytes)) {
     out.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    return true;
+    return;
   }
   iconv_t cd = Descriptor(codePage);
   if (cd == reinterpret_cast<iconv_t>(-1)) {
-    if (strict) return false;
     out = Latin1ToUtf8(bytes);
-    return true;
+    return;
   }
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
   std::string buffer(bytes.size() * 4 + 16, '\0');
@@ -158,14 +155,12 @@ bool Convert(ByteSpan bytes, int codePage, bool strict, std::string& out) {
     if (errno == E2BIG) continue;
     // An undefined or incomplete sequence: Windows keeps such a byte as the
     // code point of the same value.
-    if (strict) return false;
     flush();
     AppendUtf8(out, static_cast<uint8_t>(*in));
     ++in;
     --inLeft;
   }
   flush();
-  return true;
 }
 
 }  // namespace
@@ -214,7 +209,7 @@ std::string Utf16ToUtf8(ByteSpan utf16le, bool stopAtNul) {
 
 Bytes Utf8ToUtf16(std::string_view utf8) {
   std::string cps;  // validated copy
-  DecodeUtf8(ByteSpan(reinterpret_cast<const uint8_t*>(utf8.data()), utf8.size()), false, cps);
+  DecodeUtf8(ByteSpan(reinterpret_cast<const uint8_t*>(utf8.data()), utf8.size()), cps);
   Bytes out;
   out.reserve(cps.size() * 2);
   auto put = [&out](uint32_t unit) {
@@ -240,22 +235,11 @@ Bytes Utf8ToUtf16(std::string_view utf8) {
   return out;
 }
 
-size_t Utf16Length(std::string_view utf8) {
-  size_t units = 0;
-  for (unsigned char c : utf8) {
-    if ((c & 0xC0) != 0x80) ++units;
-    if ((c & 0xF8) == 0xF0) ++units;  // needs a surrogate pair
-  }
-  return units;
-}
-
 std::string CodePageToUtf8(ByteSpan bytes, int codePage) {
   std::string out;
-  Convert(bytes, codePage, false, out);
+  Convert(bytes, codePage, out);
   return out;
 }
-
-bool TryCodePageToUtf8(ByteSpan bytes, int codePage, std::string& out) { return Convert(bytes, codePage, true, out); }
 
 std::string Latin1ToUtf8(ByteSpan bytes) {
   std::string out;

@@ -37,17 +37,11 @@ Bytes Utf8ToUtf16(std::string_view utf8);
 // code page.
 std::string CodePageToUtf8(ByteSpan bytes, int codePage);
 
-// Strict variant: false when any byte sequence is not valid in `codePage`.
-bool TryCodePageToUtf8(ByteSpan bytes, int codePage, std::string& out);
-
 // Each byte taken as the code point of the same value (ISO 8859-1).
 std::string Latin1ToUtf8(ByteSpan bytes);
 
 // The bytes up to the first zero byte.
 ByteSpan UpToNul(ByteSpan bytes);
-
-// The number of UTF-16 code units `utf8` would take.
-size_t Utf16Length(std::string_view utf8);
 
 // Appends code point `cp` to `out` as UTF-8.
 void AppendUtf8(std::string& out, uint32_t cp);

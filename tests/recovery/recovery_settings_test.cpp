@@ -60,6 +60,12 @@ TEST(OpenChoice, ValidatesInTheDialogsOrder) {
   RecoverySettings s;
   OpenChoice c;
   c.logFolder = dir.path();
+  // As the Open command does: check, and store only what passed.
+  auto ValidateAndApplyOpenChoice = [](const OpenChoice& choice, RecoverySettings& settings) {
+    std::string refusal = CheckOpenChoice(choice);
+    if (refusal.empty()) ApplyOpenChoice(choice, settings);
+    return refusal;
+  };
 
   c.dataFilePath = dir.path() + "/missing.mdf";
   EXPECT_EQ(ValidateAndApplyOpenChoice(c, s), "Please select valid SQL file path to continue the recovery process.");
