@@ -124,8 +124,8 @@ std::string IdentityText(ByteSpan buffer) {
   return "identity(" + std::to_string(seed) + "," + std::to_string(increment) + ")";
 }
 
-CDataPage::CDataPage(Bytes buffer, const CDatabaseFile* databaseFile)
-    : PrimaryRecordPage(std::move(buffer), databaseFile) {}
+CDataPage::CDataPage(Bytes buffer, const CDatabaseFile* databaseFile, const ReadOptions* readOptions)
+    : PrimaryRecordPage(std::move(buffer), databaseFile, readOptions) {}
 
 template <typename Fn>
 void CDataPage::ForEachRecord(bool skipIndexRecords, Fn read) const {
@@ -135,6 +135,8 @@ void CDataPage::ForEachRecord(bool skipIndexRecords, Fn read) const {
   for (const std::unique_ptr<CRecord>& record : records) {
     if (!record || record->recordType == kRecordTextFragment) continue;
     if (skipIndexRecords && record->recordType == kRecordIndex) continue;
+    const bool ghost = record->recordType == kRecordGhostData;
+    if ((selection == Selection::kLive && ghost) || (selection == Selection::kGhosts && !ghost)) continue;
     read(*record);
   }
 }

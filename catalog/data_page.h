@@ -25,7 +25,12 @@ namespace ravelin {
 class CDataPage : public PrimaryRecordPage {
  public:
   // Takes the page buffer and builds the records of every slot.
-  CDataPage(Bytes buffer, const CDatabaseFile* databaseFile);
+  CDataPage(Bytes buffer, const CDatabaseFile* databaseFile, const ReadOptions* readOptions = nullptr);
+
+  // Which records the readers below look at: every record the page built,
+  // only the live ones or only the deleted (ghost) ones.
+  enum class Selection { kAll, kLive, kGhosts };
+  Selection selection = Selection::kAll;
 
   // sysfiles1 (8).
   void ReadFileRows(std::vector<DataFileInfo>& files) const;

@@ -10,19 +10,34 @@
 
 namespace ravelin {
 
-void CatalogLoader::ReadSystemTable(uint32_t objectId, PageFilter filter, const std::function<void(CDataPage&)>& read) {
+std::vector<std::unique_ptr<CDataPage>> CatalogLoader::ReadPages(uint32_t objectId, PageFilter filter) const {
+  std::vector<std::unique_ptr<CDataPage>> pages;
   const PageMap& map = file_.systemPageMap;
-  if (map.empty()) return;
   auto it = map.find(objectId);
-  if (it == map.end()) return;
+  if (it == map.end()) return pages;
+  ReadOptions catalogReading;
+  catalogReading.showDeleted = true;
   for (const PageMapEntry& entry : it->second) {
     if (filter == PageFilter::kDataPagesByEntry && entry.pageType != kPageTypeData) continue;
     std::optional<Bytes> bytes = file_.ReadPageBytes(entry.ToPageRef(), true);
     if (!bytes) continue;
-    CDataPage page(std::move(*bytes), &file_);
-    if (filter == PageFilter::kDataPagesByHeader && (!page.header || page.header->pageType != kPageTypeData)) continue;
-    read(page);
+    auto page = std::make_unique<CDataPage>(std::move(*bytes), &file_, &catalogReading);
+    if (filter == PageFilter::kDataPagesByHeader && (!page->header || page->header->pageType != kPageTypeData))
+      continue;
+    pages.push_back(std::move(page));
   }
+  return pages;
+}
+
+void CatalogLoader::ReadSystemTable(uint32_t objectId, PageFilter filter, const std::function<void(CDataPage&)>& read) {
+  for (const auto& page : ReadPages(objectId, filter)) {
+    SelectRecords(*page, true);
+    read(*page);
+  }
+}
+
+void CatalogLoader::SelectRecords(CDataPage& page, bool live) {
+  page.selection = live ? CDataPage::Selection::kLive : CDataPage::Selection::kGhosts;
 }
 
 SystemCatalog::~SystemCatalog() = default;
@@ -63,45 +78,73 @@ void SystemCatalog::Load() {
   CatalogLoader& l = *loader;
   uint64_t& counter = l.repairCounter;
 
-  l.ReadSystemTable(64, Filter::kAllPages, [&](CDataPage& page) { page.ReadClassObjectRows(classObjects); });
+  l.ReadRows(
+      64, Filter::kAllPages, classObjects, [](CDataPage& page, auto& rows) { page.ReadClassObjectRows(rows); },
+      [](const ClassObjectRow& row) { return row.id; });
 
   // The layout: a database with sysschobjs rows is read as 2005 and later,
   // anything else as 2000.
   sql2000_ = false;
   if (!file->systemPageMap.empty()) {
+    auto objectId = [](const ObjectRow& row) { return row.objectId; };
     counter = 0;
-    l.ReadSystemTable(34, Filter::kAllPages,
-                      [&](CDataPage& page) { page.ReadObjectRows(objects, classObjects, false, counter); });
+    l.ReadRows(
+        34, Filter::kAllPages, objects,
+        [&](CDataPage& page, auto& rows) { page.ReadObjectRows(rows, classObjects, false, counter); }, objectId);
     if (objects.empty()) {
       sql2000_ = true;
-      l.ReadSystemTable(1, Filter::kAllPages,
-                        [&](CDataPage& page) { page.ReadObjectRows(objects, classObjects, true, counter); });
+      l.ReadRows(
+          1, Filter::kAllPages, objects,
+          [&](CDataPage& page, auto& rows) { page.ReadObjectRows(rows, classObjects, true, counter); }, objectId);
     }
     counter = 0;
   }
   const bool sql2000 = IsSql2000();
 
-  l.ReadSystemTable(sql2000 ? 99 : 7, Filter::kAllPages, [&](CDataPage& page) { page.ReadAllocUnitRows(allocUnits); });
-  l.ReadSystemTable(5, Filter::kAllPages, [&](CDataPage& page) { page.ReadRowsetRows(rowsets); });
+  l.ReadRows(
+      sql2000 ? 99 : 7, Filter::kAllPages, allocUnits,
+      [](CDataPage& page, auto& rows) { page.ReadAllocUnitRows(rows); },
+      [](const AllocUnitRow& row) { return row.allocUnitId; });
+  l.ReadRows(
+      5, Filter::kAllPages, rowsets, [](CDataPage& page, auto& rows) { page.ReadRowsetRows(rows); },
+      [](const RowsetRow& row) { return row.rowsetId; });
 
   if (sql2000) {
     LoadLegacyTables();
   } else {
+    auto columnKey = [](const ColumnRow& row) { return std::tuple(row.objectId, row.number, row.columnId); };
+    auto readColumns = [&](CDataPage& page, auto& rows) { page.ReadColumnRows(rows, counter); };
     counter = 0;
-    l.ReadSystemTable(41, Filter::kAllPages, [&](CDataPage& page) { page.ReadColumnRows(columns, counter); });
-    l.ReadSystemTable(2187, Filter::kAllPages, [&](CDataPage& page) { page.ReadColumnRows(columns, counter); });
+    l.ReadRows(41, Filter::kAllPages, columns, readColumns, columnKey);
+    l.ReadRows(2187, Filter::kAllPages, columns, readColumns, columnKey);
     counter = 0;
   }
 
-  l.ReadSystemTable(50, Filter::kAllPages, [&](CDataPage& page) { page.ReadTypeRows(types); });
+  l.ReadRows(
+      50, Filter::kAllPages, types, [](CDataPage& page, auto& rows) { page.ReadTypeRows(rows); },
+      [](const TypeRow& row) { return row.typeId; });
 
   if (!sql2000) {
-    l.ReadSystemTable(3, Filter::kAllPages, [&](CDataPage& page) { page.ReadRowsetColumnRows(rowsetColumns); });
-    l.ReadSystemTable(74, Filter::kDataPagesByEntry, [&](CDataPage& page) { page.ReadObjectRefRows(objectRefs); });
-    l.ReadSystemTable(54, Filter::kAllPages, [&](CDataPage& page) { page.ReadIndexRows(indexes); });
-    l.ReadSystemTable(55, Filter::kAllPages, [&](CDataPage& page) { page.ReadIndexColumnRows(indexColumns); });
-    l.ReadSystemTable(13, Filter::kAllPages, [&](CDataPage& page) { page.ReadHobtColumnRows(hobtColumns); });
-    l.ReadSystemTable(4, Filter::kAllPages, [&](CDataPage& page) { page.ReadRowsetColumnMapRows(rowsetColumnMap); });
+    l.ReadRows(
+        3, Filter::kAllPages, rowsetColumns, [](CDataPage& page, auto& rows) { page.ReadRowsetColumnRows(rows); },
+        [](const RowsetColumnRow& row) { return std::pair(row.rowsetId, row.rowsetColumnId); });
+    l.ReadRows(
+        74, Filter::kDataPagesByEntry, objectRefs, [](CDataPage& page, auto& rows) { page.ReadObjectRefRows(rows); },
+        [](const ObjectRefRow& row) {
+          return std::tuple(row.refClass, row.dependentId, row.dependentSubId, row.independentId, row.independentSubId);
+        });
+    l.ReadRows(
+        54, Filter::kAllPages, indexes, [](CDataPage& page, auto& rows) { page.ReadIndexRows(rows); },
+        [](const IndexRow& row) { return std::pair(row.objectId, row.indexId); });
+    l.ReadRows(
+        55, Filter::kAllPages, indexColumns, [](CDataPage& page, auto& rows) { page.ReadIndexColumnRows(rows); },
+        [](const IndexColumnRow& row) { return std::tuple(row.objectId, row.indexId, row.indexColumnId); });
+    l.ReadRows(
+        13, Filter::kAllPages, hobtColumns, [](CDataPage& page, auto& rows) { page.ReadHobtColumnRows(rows); },
+        [](const HobtColumnRow& row) { return std::pair(row.hobtId, row.hobtColumnId); });
+    l.ReadRows(
+        4, Filter::kAllPages, rowsetColumnMap, [](CDataPage& page, auto& rows) { page.ReadRowsetColumnMapRows(rows); },
+        [](const RowsetColumnMapRow& row) { return std::pair(row.rowsetId, row.rowsetColumnId); });
     JoinChildObjects();
   }
   BuildIndexes();

@@ -27,10 +27,13 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "catalog/catalog_types.h"
 #include "catalog/column_descriptor.h"
+#include "catalog/data_page.h"
+#include "catalog/record_shape.h"
 #include "catalog/system_rows.h"
 #include "storage/page_types.h"
 
@@ -59,15 +62,49 @@ class CatalogLoader {
     kDataPagesByHeader,  // page type 1 as the page read says
   };
   // Reads every page filed under system object `objectId` and hands each
-  // page that can be read to `read`. Unreadable pages are skipped.
+  // page that can be read to `read`. Unreadable pages are skipped. The
+  // pages are read with their deleted (ghost) records and without the
+  // byte-level hunt, whatever the run's options: the catalog describes the
+  // live database, and its ghost rows only stand in for lost live ones.
   void ReadSystemTable(uint32_t objectId, PageFilter filter, const std::function<void(CDataPage&)>& read);
+
+  // Reads system table `objectId` into `rows` with `read` (a CDataPage
+  // reader): every live row, then each deleted row whose key (`key`) no
+  // live row has, e.g. the row of an object whose live row was on a page
+  // that is lost.
+  template <typename Row, typename Read, typename Key>
+  void ReadRows(uint32_t objectId, PageFilter filter, std::vector<Row>& rows, Read read, Key key);
 
   const CDatabaseFile& file() const { return file_; }
   uint64_t repairCounter = 0;
 
  private:
+  // The pages of ReadSystemTable, read and kept.
+  std::vector<std::unique_ptr<CDataPage>> ReadPages(uint32_t objectId, PageFilter filter) const;
+  static void SelectRecords(CDataPage& page, bool live);
+
   const CDatabaseFile& file_;
 };
+
+template <typename Row, typename Read, typename Key>
+void CatalogLoader::ReadRows(uint32_t objectId, PageFilter filter, std::vector<Row>& rows, Read read, Key key) {
+  const std::vector<std::unique_ptr<CDataPage>> pages = ReadPages(objectId, filter);
+  const size_t first = rows.size();
+  for (auto& page : pages) {
+    SelectRecords(*page, true);
+    read(*page, rows);
+  }
+  std::vector<Row> ghosts;
+  for (auto& page : pages) {
+    SelectRecords(*page, false);
+    read(*page, ghosts);
+  }
+  if (ghosts.empty()) return;
+  std::set<decltype(key(rows.front()))> live;
+  for (size_t i = first; i < rows.size(); ++i) live.insert(key(rows[i]));
+  for (Row& row : ghosts)
+    if (live.insert(key(row)).second) rows.push_back(std::move(row));
+}
 
 class SystemCatalog {
  public:
@@ -123,6 +160,10 @@ class SystemCatalog {
   // descriptors whose definitionText holds its id, type code and name; an
   // unknown object nothing. The caller stores the result in
   // columnDescriptors.
+  // The shape of the records of the table prepared last, whose column
+  // descriptors are `descriptors` (what PrepareObject returned).
+  RecordShape DescribeRecordShape(const std::vector<ColumnDescriptor>& descriptors) const;
+
   std::vector<ColumnDescriptor> PrepareObject(const std::string& name, const std::string& typeCode,
                                               const std::vector<DefinitionEntry>& definitions);
 

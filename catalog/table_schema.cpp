@@ -383,4 +383,83 @@ std::vector<ColumnDescriptor> SystemCatalog::PrepareTable(const std::string& tab
   return descriptors;
 }
 
+RecordShape SystemCatalog::DescribeRecordShape(const std::vector<ColumnDescriptor>& descriptors) const {
+  RecordShape shape;
+  if (!isTable || descriptors.empty()) return shape;
+  std::unordered_map<int32_t, const ColumnDescriptor*> byColumnId;
+  for (const ColumnDescriptor& d : descriptors) byColumnId.emplace(d.columnId, &d);
+  auto fixedLength = [](const ColumnDescriptor& d) {
+    return d.typeCode == kTypeBit ? 1 : LengthInParentheses(d.typeText);
+  };
+  shape.known = true;
+
+  if (!tableRowsetColumns.empty()) {
+    // Every physical column has its row, dropped and hidden ones included,
+    // with its offset and in-row length.
+    int32_t variable = 0;
+    bool sparse = false;
+    for (const RowsetColumnRow& row : tableRowsetColumns) {
+      const int32_t position = row.nullBit & 0xFFFF;
+      shape.maxColumns = std::max(shape.maxColumns, position);
+      auto it = byColumnId.find(row.rowsetColumnId);
+      const ColumnDescriptor* d = it == byColumnId.end() ? nullptr : it->second;
+      if (d && d->statusBit24) {
+        sparse = true;
+        continue;
+      }
+      const auto offset = static_cast<int16_t>(row.offset & 0xFFFF);
+      if (offset > 0) {
+        if (row.maxInRowLength <= 0) return RecordShape();
+        const int32_t end = offset + row.maxInRowLength;
+        shape.fixedColumns.push_back({position, end});
+        shape.fullFixedEnd = std::max(shape.fullFixedEnd, end);
+      } else {
+        ++variable;
+      }
+      if (d && d->nullable == 0 && position > 0) shape.notNullColumns.push_back({position, position - 1});
+    }
+    shape.maxColumns = std::max<int32_t>(shape.maxColumns, static_cast<int32_t>(tableRowsetColumns.size()));
+    shape.variableColumns = variable + (sparse ? 1 : 0);
+    if (shape.fullFixedEnd == 0) shape.fullFixedEnd = 4;
+    return shape;
+  }
+
+  // Otherwise the descriptors: for SQL Server 2005 with the offsets of the
+  // physical columns, for the 2000 layout with those of syscolumns, and
+  // without either in column order. A hidden uniquifier column is allowed
+  // for.
+  int32_t variable = 0;
+  bool lengthsKnown = true;
+  int32_t position = 0;
+  const bool legacy = IsSql2000();
+  for (const ColumnDescriptor& d : descriptors) {
+    ++position;
+    if (d.statusBit24) continue;
+    // syscolumns gives a fixed column's offset in its own field.
+    const int32_t offset = legacy ? d.legacyFixedOffset : d.leafOffset;
+    // Where offsets are known they tell; otherwise the type does (a
+    // uniqueidentifier counts as variable for decoding but is stored fixed).
+    const bool isVariable = offset != 0 ? offset < 0 : d.variableLength != 0 && d.typeCode != kTypeUniqueIdentifier;
+    if (isVariable) {
+      ++variable;
+      continue;
+    }
+    const int32_t length = d.hobtColumnId == kDroppedColumnId ? 0 : fixedLength(d);
+    if (length <= 0 || offset <= 0) {
+      lengthsKnown = false;
+      continue;
+    }
+    const int32_t end = offset + length;
+    shape.fixedColumns.push_back({position, end});
+    shape.fullFixedEnd = std::max(shape.fullFixedEnd, end);
+  }
+  shape.maxColumns = position + 1;
+  shape.variableColumns = variable + 1;
+  if (!lengthsKnown) {
+    shape.fullFixedEnd = 0;
+    shape.fixedColumns.clear();
+  }
+  return shape;
+}
+
 }  // namespace ravelin

@@ -176,6 +176,7 @@ int RunRows(const RowsOptions& o) {
   const TablePageList pages = CollectListingPages(db->file(), catalog);
   TableRowReader reader(*db, columns, ChooseColumnReader(catalog));
   reader.SetListingPages(pages);
+  reader.SetRecordShape(catalog.DescribeRecordShape(columns), &sink, name);
   sink.SetProgressRange(0, static_cast<int64_t>(pages.size()));
 
   RowWriter writer(o.format, header);

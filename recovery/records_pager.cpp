@@ -81,6 +81,7 @@ std::optional<PageStart> RecordsPager::ListFrom(PageStart start, bool firstPage)
   // page and at the same index however often a page is read again.
   TableRowReader reader(*db, p.columns, p.reader, firstPage);
   reader.SetListingPages(p.pages);
+  reader.SetRecordShape(p.shape, &sink_, p.table);
   // The first page of a page-chain listing counts NULL columns as blank.
   const bool nullIsBlank = firstPage && p.pages.source == PageSource::kPageChain;
   const auto pageCount = static_cast<int64_t>(p.pages.size());
@@ -116,6 +117,8 @@ void RecordsPager::ListFirstPage() {
     p.columns = catalog->columnDescriptors;
     p.reader = ChooseColumnReader(*catalog);
     p.firstStoredColumn = catalog->firstStoredColumn;
+    p.shape = catalog->DescribeRecordShape(p.columns);
+    p.table = catalog->currentObject.name;
   } else {
     p.pages = TablePageList();
     p.columns.clear();

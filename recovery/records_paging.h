@@ -7,9 +7,11 @@
 #define RAVELIN_RECOVERY_RECORDS_PAGING_H_
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "catalog/column_descriptor.h"
+#include "catalog/record_shape.h"
 #include "rows/table_rows.h"
 #include "rows/value_decoder.h"
 
@@ -50,6 +52,8 @@ struct RecordsPagingState {
   std::vector<ColumnDescriptor> columns;
   ColumnReader reader = ColumnReader::kPositional;
   int32_t firstStoredColumn = 0;
+  RecordShape shape;
+  std::string table;
 
   // Depth of pageStarts, the number of page starts known.
   int32_t depth() const { return static_cast<int32_t>(pageStarts.size()); }

@@ -5,6 +5,7 @@
 
 #include "catalog/opened_database.h"
 #include "catalog/system_catalog.h"
+#include "rows/record_fit.h"
 #include "storage/database_file.h"
 #include "storage/iam_walk.h"
 #include "storage/page.h"
@@ -204,6 +205,12 @@ TableRowReader::TableRowReader(const CDatabaseFile& file, const CollationContext
       reader_(reader),
       firstPageListing_(firstPageListing) {}
 
+void TableRowReader::SetRecordShape(const RecordShape& shape, ProgressSink* sink, std::string table) {
+  shape_ = shape;
+  sink_ = sink;
+  table_ = std::move(table);
+}
+
 void TableRowReader::SetListingPages(const TablePageList& pages) {
   knowsPages_ = true;
   listingPages_ = std::set<PageRef>(pages.pages.begin(), pages.pages.end());
@@ -231,6 +238,9 @@ std::vector<TableRow> TableRowReader::ReadRows(const PrimaryRecordPage& page, Pa
   context.firstPageListing = firstPageListing_;
   context.legacyLayout = legacyLayout_;
   context.systemVariant = systemVariant;
+  const bool checkFit = shape_.known && !systemVariant;
+  const bool listSuspects = file_.options().suspect;
+  int misfits = 0;
   // Every record the page built: the listed ones, then any the deleted-
   // record hunt found.
   rows.reserve(page.records.size());
@@ -239,17 +249,37 @@ std::vector<TableRow> TableRowReader::ReadRows(const PrimaryRecordPage& page, Pa
     if (!record) continue;
     const RecordLocation here{where, static_cast<int32_t>(i)};
     if (!TakeRecord(*record, here)) continue;
+    // A stub whose record is lost is a row whose values are unreadable.
+    const bool resolved = !(record->recordType == kRecordForwardingStub && !record->forwardTarget);
+    const bool fits = !checkFit || !resolved || CheckRecordFit(*record, shape_) == RecordFit::kFits;
+    if (!fits) {
+      ++misfits;
+      if (!listSuspects) continue;
+    }
     TableRow row = DecodeRecord(*record, here, context);
-    if (i >= page.huntedFrom)
+    if (!fits)
+      row.status = RowStatus::kSuspect;
+    else if (i >= page.huntedFrom)
       row.status = RowStatus::kHunted;
     else if (record->recordType == kRecordGhostData)
       row.status = RowStatus::kGhost;
-    // The positional reader keeps a record only when its first column says
-    // something; an unreadable forwarded row is kept so that it is noticed.
-    if (reader_ == ColumnReader::kPositional && !systemVariant && !row.forwardUnreadable && !row.values.empty() &&
-        row.values[0].empty())
+    // Without a known record shape the positional reader keeps a record
+    // only when its first column says something; an unreadable forwarded
+    // row is kept so that it is noticed.
+    if (!checkFit && reader_ == ColumnReader::kPositional && !systemVariant && !row.forwardUnreadable &&
+        !row.values.empty() && row.values[0].empty())
       continue;
     rows.push_back(std::move(row));
+  }
+  if (misfits > 0 && sink_) {
+    Warning warning;
+    warning.subject = table_;
+    warning.what = std::to_string(misfits) + (misfits == 1 ? " record" : " records") +
+                   (misfits == 1 ? " does" : " do") + " not fit the table and " +
+                   (listSuspects ? (misfits == 1 ? "is listed as suspect" : "are listed as suspect")
+                                 : (misfits == 1 ? "was left out" : "were left out"));
+    warning.where = "page " + std::to_string(where.fileId) + ":" + std::to_string(where.pageNo);
+    sink_->ReportWarning(warning);
   }
   return rows;
 }

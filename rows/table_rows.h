@@ -15,9 +15,11 @@
 #include <vector>
 
 #include "catalog/column_descriptor.h"
+#include "catalog/record_shape.h"
 #include "catalog/system_rows.h"
 #include "rows/value_decoder.h"
 #include "storage/page_types.h"
+#include "storage/progress_sink.h"
 #include "storage/record.h"
 
 namespace ravelin {
@@ -142,6 +144,11 @@ class TableRowReader {
 
   void SetListingPages(const TablePageList& pages);
 
+  // Records that do not fit `shape` are not rows (or, with the suspect
+  // option, rows marked suspect); how many each page held is reported to
+  // `sink` as a warning about `table`.
+  void SetRecordShape(const RecordShape& shape, ProgressSink* sink, std::string table);
+
   // The rows of the data page `ref`; none when it cannot be read or is not
   // a data page.
   std::vector<TableRow> ReadPageRows(PageRef ref);
@@ -171,6 +178,9 @@ class TableRowReader {
   std::set<PageRef> listingPages_;
   std::set<uint32_t> owners_;
   std::set<RecordLocation> forwardedListed_;
+  RecordShape shape_;
+  ProgressSink* sink_ = nullptr;
+  std::string table_;
 };
 
 }  // namespace ravelin

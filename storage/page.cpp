@@ -19,18 +19,22 @@ bool LooksLikeRecordStatus(uint8_t statusA) {
 
 }  // namespace
 
-CPage::CPage(Bytes buffer, const CDatabaseFile* databaseFile) : file(databaseFile), data(std::move(buffer)) {
+CPage::CPage(Bytes buffer, const CDatabaseFile* databaseFile, const ReadOptions* readOptions)
+    : file(databaseFile), data(std::move(buffer)) {
+  if (readOptions) ownOptions_ = *readOptions;
   header = std::make_unique<CPage_Header>(std::span<uint8_t>(data));
 }
 
 const ReadOptions& CPage::options() const {
   static const ReadOptions kDefaults;
+  if (ownOptions_) return *ownOptions_;
   return file ? file->options() : kDefaults;
 }
 
 StopToken CPage::stop() const { return file ? file->stop() : StopToken(); }
 
-RecordPage::RecordPage(Bytes buffer, const CDatabaseFile* databaseFile) : CPage(std::move(buffer), databaseFile) {
+RecordPage::RecordPage(Bytes buffer, const CDatabaseFile* databaseFile, const ReadOptions* readOptions)
+    : CPage(std::move(buffer), databaseFile, readOptions) {
   CopySlotArray();
 }
 
@@ -43,8 +47,8 @@ void RecordPage::CopySlotArray() {
   huntedFrom = slotOffsets.size();
 }
 
-PrimaryRecordPage::PrimaryRecordPage(Bytes buffer, const CDatabaseFile* databaseFile)
-    : RecordPage(std::move(buffer), databaseFile) {
+PrimaryRecordPage::PrimaryRecordPage(Bytes buffer, const CDatabaseFile* databaseFile, const ReadOptions* readOptions)
+    : RecordPage(std::move(buffer), databaseFile, readOptions) {
   if (options().Hunts() && HeaderAllowsRecords()) HuntDeletedRecords();
   BuildAllRecords();
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "storage/bytes.h"
@@ -21,8 +22,9 @@ class CDatabaseFile;
 class CPage {
  public:
   CPage() = default;
-  // Takes the buffer, decodes the header and restores torn bits in it.
-  CPage(Bytes buffer, const CDatabaseFile* databaseFile);
+  // Takes the buffer, decodes the header and restores torn bits in it. The
+  // page is read with `readOptions` when given, else with the file's.
+  CPage(Bytes buffer, const CDatabaseFile* databaseFile, const ReadOptions* readOptions = nullptr);
   virtual ~CPage() = default;
   CPage(const CPage&) = delete;
   CPage& operator=(const CPage&) = delete;
@@ -35,13 +37,16 @@ class CPage {
   const ReadOptions& options() const;
   StopToken stop() const;
   ByteSpan bytes() const { return ByteSpan(data); }
+
+ private:
+  std::optional<ReadOptions> ownOptions_;
 };
 
 class RecordPage : public CPage {
  public:
   RecordPage() = default;
   // Takes the buffer and copies the slot array.
-  RecordPage(Bytes buffer, const CDatabaseFile* databaseFile);
+  RecordPage(Bytes buffer, const CDatabaseFile* databaseFile, const ReadOptions* readOptions = nullptr);
 
   // One entry per slot, in slot order; null where the slot yields nothing.
   std::vector<std::unique_ptr<CRecord>> records;
@@ -62,7 +67,7 @@ class PrimaryRecordPage : public RecordPage {
   PrimaryRecordPage() = default;
   // Builds the records of every slot (after the deleted-record hunt when
   // both deleted-record options are on).
-  PrimaryRecordPage(Bytes buffer, const CDatabaseFile* databaseFile);
+  PrimaryRecordPage(Bytes buffer, const CDatabaseFile* databaseFile, const ReadOptions* readOptions = nullptr);
   // Builds only the record of `slotIndex`; its entry is the only one.
   PrimaryRecordPage(Bytes buffer, const CDatabaseFile* databaseFile, int slotIndex);
 
