@@ -12,6 +12,26 @@
 
 namespace ravelin {
 
+// The name of a schema every database of the 2005 and later layout has,
+// under the id it always has there; null for other ids.
+inline const char* FixedSchemaName(int32_t schemaId) {
+  switch (schemaId) {
+    case 1:
+      return "dbo";
+    case 2:
+      return "guest";
+    case 3:
+      return "INFORMATION_SCHEMA";
+    case 4:
+      return "sys";
+    default:
+      return nullptr;
+  }
+}
+
+// Whether `typeCode` is one of SQL Server's object types.
+bool IsKnownTypeCode(const std::string& typeCode);
+
 // A user table ("U ") or a system table ("S ").
 inline bool IsTableTypeCode(const std::string& typeCode) { return typeCode == "U " || typeCode == "S "; }
 

@@ -3,6 +3,7 @@
 #include <optional>
 #include <utility>
 
+#include "catalog/catalog_types.h"
 #include "storage/database_file.h"
 #include "storage/page_header.h"
 #include "storage/record.h"
@@ -182,14 +183,48 @@ void CDataPage::ReadObjectRows(std::vector<ObjectRow>& rows, const std::vector<C
     Field(*fixed, 20, row.intProp);
 
     row.name = RowName(record, "Repairname", repairCounter);
-    for (const ClassObjectRow& schema : classObjects) {
-      if (schema.id == row.schemaId && schema.status == 0) {
-        row.name = schema.name + "." + row.name;
-        break;
+    row.baseName = row.name;
+    if (const char* fixedSchema = sql2000 ? nullptr : FixedSchemaName(row.schemaId)) {
+      // Schemas SQL Server creates in every database keep their ids and
+      // names; a damaged or lost schema row does not take them away.
+      row.name = std::string(fixedSchema) + "." + row.name;
+    } else {
+      for (const ClassObjectRow& schema : classObjects) {
+        if (schema.id == row.schemaId && schema.status == 0) {
+          row.name = schema.name + "." + row.name;
+          break;
+        }
       }
     }
     rows.push_back(std::move(row));
   });
+}
+
+void CDataPage::ReadObjectNameRows(std::vector<ObjectNameRow>& rows) const {
+  if (!header || header->pageType != kPageTypeIndex || header->level != 0 || header->indexId == 1) return;
+  // An index row: status byte, the fixed key columns (a class byte, a
+  // schema or parent id) and the object id, then the name as the one
+  // variable column. Both indexes have the same fixed part; the header's
+  // own figure for it is not needed.
+  constexpr size_t fixedEnd = 10;
+  const ByteSpan page = bytes().first(std::min<size_t>(data.size(), kPageSize));
+  for (size_t i = 0; i < huntedFrom && i < slotOffsets.size(); ++i) {
+    const size_t at = slotOffsets[i];
+    if (at < kPageHeaderSize || at + fixedEnd + 4 > page.size()) continue;
+    const uint8_t status = page[at];
+    if (((status >> 1) & 7) != kRecordIndex || !(status & kStatusVarColumns)) continue;
+    const uint16_t count = LoadLE<uint16_t>(page, at + fixedEnd);
+    if (count < 1 || count > 4) continue;
+    const size_t start = at + fixedEnd + 2 + 2 * size_t{count};
+    const size_t end = at + (LoadLE<uint16_t>(page, at + fixedEnd + 2) & 0x7FFF);
+    if (end < start || end > page.size() || end - start > 256 || (end - start) % 2 != 0) continue;
+    ObjectNameRow row;
+    row.indexId = header->indexId;
+    row.objectId = LoadLE<int32_t>(page, at + fixedEnd - 4);
+    if (row.indexId == 2) row.schemaId = LoadLE<int32_t>(page, at + 2);
+    row.name = Utf16ToUtf8(page.subspan(start, end - start));
+    if (row.objectId != 0 && !row.name.empty()) rows.push_back(std::move(row));
+  }
 }
 
 void CDataPage::ReadAllocUnitRows(std::vector<AllocUnitRow>& rows) const {

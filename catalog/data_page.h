@@ -40,6 +40,8 @@ class CDataPage : public PrimaryRecordPage {
   // Names carry the schema prefix taken from `classObjects`.
   void ReadObjectRows(std::vector<ObjectRow>& rows, const std::vector<ClassObjectRow>& classObjects, bool sql2000,
                       uint64_t& repairCounter) const;
+  // The leaf rows of sysschobjs' indexes 2 and 3 on this index page.
+  void ReadObjectNameRows(std::vector<ObjectNameRow>& rows) const;
   // sysallocunits (7; 99 in the 2000 layout).
   void ReadAllocUnitRows(std::vector<AllocUnitRow>& rows) const;
   // sysrowsets (5).

@@ -108,6 +108,11 @@ void SystemCatalog::Load() {
   l.ReadRows(
       5, Filter::kAllPages, rowsets, [](CDataPage& page, auto& rows) { page.ReadRowsetRows(rows); },
       [](const RowsetRow& row) { return row.rowsetId; });
+  if (!sql2000) {
+    std::vector<ObjectNameRow> nameRows;
+    l.ReadSystemTable(34, Filter::kAllPages, [&](CDataPage& page) { page.ReadObjectNameRows(nameRows); });
+    MendObjectsFromNameIndexes(nameRows);
+  }
 
   if (sql2000) {
     LoadLegacyTables();

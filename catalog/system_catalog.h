@@ -191,6 +191,10 @@ class SystemCatalog {
   std::optional<ColumnDescriptor> DescribeColumn(const ColumnRow& row);
   std::optional<ColumnDescriptor> DescribeColumn(const LegacyColumnRow& row);
 
+  // `baseName` with the prefix of schema `schemaId`, or alone when the
+  // schema is not known.
+  std::string SchemaPrefixed(int32_t schemaId, const std::string& baseName) const;
+
   // --- Fields -----------------------------------------------------------------
   // The system-table lists are filled by loading and do not change
   // afterwards; the working lists (table..., current..., keyConstraints,
@@ -242,6 +246,9 @@ class SystemCatalog {
  private:
   void Load();
   void LoadLegacyTables();
+  // Mends object rows with the copies of their ids and names in sysschobjs'
+  // index rows, and puts back tables whose rows are lost.
+  void MendObjectsFromNameIndexes(const std::vector<ObjectNameRow>& nameRows);
   std::vector<ColumnDescriptor> PrepareTable(const std::string& tableName);
   void CollectObjectPages(int32_t objectId);
   void ApplyPhysicalLayout(std::vector<ColumnDescriptor>& descriptors);

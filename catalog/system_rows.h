@@ -26,7 +26,8 @@ struct ClassObjectRow {
 // sysschobjs (34) or, in the 2000 layout, sysobjects (1).
 struct ObjectRow {
   int32_t objectId = -1;
-  std::string name{};
+  std::string name{};      // with its schema prefix, e.g. dbo.Orders
+  std::string baseName{};  // without it
   int32_t schemaId = -1;
   uint8_t schemaClass = 255;
   int32_t status = -1;
@@ -34,6 +35,16 @@ struct ObjectRow {
   int32_t parentId = -1;
   uint8_t parentClass = 255;
   int32_t intProp = -1;
+};
+
+// A leaf row of one of sysschobjs' nonclustered indexes (on schema and
+// name, and on parent and name): a second and third copy of each object's
+// id and name.
+struct ObjectNameRow {
+  int32_t objectId = 0;
+  std::string name{};
+  int32_t schemaId = -1;  // known from the index on schema and name only
+  int32_t indexId = 0;
 };
 
 // sysallocunits (7; 99 in the 2000 layout).

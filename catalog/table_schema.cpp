@@ -409,7 +409,7 @@ RecordShape SystemCatalog::DescribeRecordShape(const std::vector<ColumnDescripto
       }
       const auto offset = static_cast<int16_t>(row.offset & 0xFFFF);
       if (offset > 0) {
-        if (row.maxInRowLength <= 0) return RecordShape();
+        if (row.maxInRowLength <= 0) return RecordShape();  // a fixed column needs its length
         const int32_t end = offset + row.maxInRowLength;
         shape.fixedColumns.push_back({position, end});
         shape.fullFixedEnd = std::max(shape.fullFixedEnd, end);

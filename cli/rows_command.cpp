@@ -177,6 +177,7 @@ int RunRows(const RowsOptions& o) {
   TableRowReader reader(*db, columns, ChooseColumnReader(catalog));
   reader.SetListingPages(pages);
   reader.SetRecordShape(catalog.DescribeRecordShape(columns), &sink, name);
+  if (std::optional<Warning> broken = ListingWarning(pages, name)) sink.ReportWarning(*broken);
   sink.SetProgressRange(0, static_cast<int64_t>(pages.size()));
 
   RowWriter writer(o.format, header);

@@ -119,6 +119,7 @@ void RecordsPager::ListFirstPage() {
     p.firstStoredColumn = catalog->firstStoredColumn;
     p.shape = catalog->DescribeRecordShape(p.columns);
     p.table = catalog->currentObject.name;
+    if (std::optional<Warning> broken = ListingWarning(p.pages, p.table)) sink_.ReportWarning(*broken);
   } else {
     p.pages = TablePageList();
     p.columns.clear();

@@ -15,40 +15,65 @@ namespace {
 
 bool StopRequested(const CDatabaseFile& file) { return file.stop().requested(); }
 
+// Whether a page of a walk is what the walk expects there: a data page
+// that calls itself by the number it was reached by.
+bool IsChainPage(const CPage_Header& header, PageRef where) {
+  return header.pageType == kPageTypeData && header.thisPage.pageNo == where.pageNo;
+}
+
+// The pages of a walk, and the page where it broke off when it did not end
+// as a chain ends (at a next-page pointer of 0 or a page met before).
+struct WalkedPages {
+  std::vector<PageRef> pages;
+  std::optional<PageRef> brokenAt;
+};
+
 // The page chain from `start` by the headers' next-page pointers. A page is
 // taken when the page before it is a data page.
-std::vector<PageRef> WalkHeaderChain(const CDatabaseFile& file, PageRef start) {
-  std::vector<PageRef> pages;
+WalkedPages WalkHeaderChain(const CDatabaseFile& file, PageRef start) {
+  WalkedPages walk;
   std::set<PageRef> visited;
-  if (IsUsablePageRef(start)) pages.push_back(start);
+  if (IsUsablePageRef(start)) walk.pages.push_back(start);
   visited.insert(start);
   PageRef current = start;
   while (current.pageNo != 0 && !StopRequested(file)) {
     auto read = file.ReadPageHeaderKeepBuffer(current);
-    if (!read || !read->header) break;
+    if (!read || !read->header || !IsChainPage(*read->header, current)) {
+      walk.brokenAt = current;
+      break;
+    }
     const PageRef next = read->header->nextPage;
     if (next.pageNo == 0 || !visited.insert(next).second) break;
-    if (IsUsablePageRef(next) && read->header->pageType == kPageTypeData) pages.push_back(next);
+    if (IsUsablePageRef(next)) walk.pages.push_back(next);
     current = next;
   }
-  return pages;
+  return walk;
 }
 
 // The page chain of a 2000-layout table from its clustered index root.
-std::vector<PageRef> WalkDataPageChain(const CDatabaseFile& file, PageRef start) {
-  std::vector<PageRef> pages;
+WalkedPages WalkDataPageChain(const CDatabaseFile& file, PageRef start) {
+  WalkedPages walk;
   std::set<PageRef> visited;
   PageRef current = start;
   while (current.pageNo != 0 && !StopRequested(file)) {
     auto header = file.ReadPageHeader(current);
-    if (!header) break;
+    if (!header || !IsChainPage(*header, current)) {
+      walk.brokenAt = current;
+      break;
+    }
     if (IsUsablePageRef(current)) {
       if (!visited.insert(current).second) break;
-      pages.push_back(current);
+      walk.pages.push_back(current);
     }
     current = header->nextPage;
   }
-  return pages;
+  return walk;
+}
+
+// Whether a page's header is too damaged to be its own: it does not name
+// the page that holds it.
+bool HeaderDamaged(const CPage_Header& header, PageRef where) {
+  return header.thisPage.pageNo != where.pageNo || header.thisPage.fileId != where.fileId;
 }
 
 // The data page at `ref` when its header names one of `owners` (any
@@ -82,9 +107,11 @@ TablePageList ScanPages(const TableStorage& table) {
   return list;
 }
 
-TablePageList Walked(std::vector<PageRef> pages, PageSource source, const TableStorage& table) {
+TablePageList Walked(WalkedPages walk, PageSource source, const TableStorage& table) {
+  std::vector<PageRef>& pages = walk.pages;
   TablePageList list;
   list.source = source;
+  list.brokenAt = walk.brokenAt;
   list.owners.insert(static_cast<uint32_t>(table.objectId));
   const uint32_t key = AllocUnitPageKey(table.allocUnitId);
   if (table.allocUnitId != 0) list.owners.insert(key);
@@ -96,7 +123,14 @@ TablePageList Walked(std::vector<PageRef> pages, PageSource source, const TableS
     std::erase_if(pages, [&own](const PageRef& ref) { return own.count(ref) == 0; });
   }
   list.pages = std::move(pages);
+  list.fromAllocation = true;
   return list;
+}
+
+TablePageList WalkIam(const CDatabaseFile& file, const TableStorage& table) {
+  WalkedPages walk;
+  walk.pages = CollectIamChainPages(file, table.firstIamPage, &walk.brokenAt);
+  return Walked(std::move(walk), PageSource::kIamChain, table);
 }
 
 TablePageList StandardPages(const CDatabaseFile& file, const TableStorage& table) {
@@ -104,7 +138,7 @@ TablePageList StandardPages(const CDatabaseFile& file, const TableStorage& table
     if (table.legacyRoot)
       return Walked(WalkDataPageChain(file, PageRef{table.legacyRoot->fileId, table.legacyRoot->firstPage}),
                     PageSource::kDataPageChain, table);
-    return Walked(CollectIamMapPages(file, static_cast<uint32_t>(table.objectId)), PageSource::kIamMap, table);
+    return Walked({CollectIamMapPages(file, static_cast<uint32_t>(table.objectId)), {}}, PageSource::kIamMap, table);
   }
   if (table.firstIamPage.pageNo <= 0) return ScanPages(table);
   const bool firstValid = IsValidPageRef(file, table.firstPage);
@@ -117,11 +151,11 @@ TablePageList StandardPages(const CDatabaseFile& file, const TableStorage& table
         if (ListsAnyRow(file, chain)) return chain;
       }
     }
-    if (iamValid) return Walked(CollectIamChainPages(file, table.firstIamPage), PageSource::kIamChain, table);
+    if (iamValid) return WalkIam(file, table);
     return {};
   }
   if (!iamValid) return Walked(WalkHeaderChain(file, table.firstPage), PageSource::kPageChain, table);
-  TablePageList iam = Walked(CollectIamChainPages(file, table.firstIamPage), PageSource::kIamChain, table);
+  TablePageList iam = WalkIam(file, table);
   if (firstValid && !ListsAnyRow(file, iam))
     return Walked(WalkHeaderChain(file, table.firstPage), PageSource::kPageChain, table);
   return iam;
@@ -181,14 +215,57 @@ TablePageList CollectListingPages(const CDatabaseFile& file, const SystemCatalog
   return CollectListingPages(file, DescribeTableStorage(catalog));
 }
 
+// The pages the table's IAM chain allocates whose headers are too damaged
+// for the scan to have filed them under the table: they are appended to
+// `list`, to be read with a repaired header.
+void AddDamagedAllocatedPages(const CDatabaseFile& file, const TableStorage& table, TablePageList& list) {
+  if (table.legacyLayout || !IsValidPageRef(file, table.firstIamPage)) return;
+  const std::set<PageRef> listed(list.pages.begin(), list.pages.end());
+  for (const PageRef& ref : CollectIamChainPages(file, table.firstIamPage)) {
+    if (StopRequested(file)) return;
+    if (listed.count(ref) || !IsValidPageRef(file, ref)) continue;
+    auto header = file.ReadPageHeader(ref);
+    if (!header || !HeaderDamaged(*header, ref)) continue;
+    list.pages.push_back(ref);
+    list.repairHeaders.insert(ref);
+  }
+}
+
 TablePageList CollectListingPages(const CDatabaseFile& file, const TableStorage& table) {
-  if (file.options().IsAdvancedMode()) return ScanPages(table);
+  if (file.options().IsAdvancedMode()) {
+    TablePageList list = ScanPages(table);
+    AddDamagedAllocatedPages(file, table, list);
+    return list;
+  }
   TablePageList list = StandardPages(file, table);
   // Allocation structures that lead to none of the table's rows leave the
   // pages the scan found under the table.
   if (!StopRequested(file) && !table.tablePages.empty() && (list.empty() || !ListsAnyRow(file, list)))
     return ScanPages(table);
+  // A walk that broke off is finished with the table's pages it did not
+  // reach.
+  if (list.brokenAt) {
+    const std::set<PageRef> walked(list.pages.begin(), list.pages.end());
+    for (const PageRef& ref : table.tablePages) {
+      if (!IsUsablePageRef(ref) || walked.count(ref)) continue;
+      list.pages.push_back(ref);
+      ++list.completedFromMaps;
+    }
+  }
   return list;
+}
+
+std::optional<Warning> ListingWarning(const TablePageList& pages, const std::string& table) {
+  if (!pages.brokenAt) return std::nullopt;
+  const PageRef at = *pages.brokenAt;
+  Warning warning;
+  warning.subject = table;
+  warning.what = std::string(pages.source == PageSource::kIamChain ? "the IAM chain" : "the page chain") +
+                 " breaks off; " + std::to_string(pages.completedFromMaps) +
+                 (pages.completedFromMaps == 1 ? " page it did not reach is" : " pages it did not reach are") +
+                 " listed from the page maps";
+  warning.where = "at page " + std::to_string(at.fileId) + ":" + std::to_string(at.pageNo);
+  return warning;
 }
 
 TableRowReader::TableRowReader(const OpenedDatabase& db, RowColumnSet columns, ColumnReader reader,
@@ -215,11 +292,25 @@ void TableRowReader::SetListingPages(const TablePageList& pages) {
   knowsPages_ = true;
   listingPages_ = std::set<PageRef>(pages.pages.begin(), pages.pages.end());
   owners_ = pages.owners;
+  fromAllocation_ = pages.fromAllocation;
+  repairHeaders_ = pages.repairHeaders;
 }
 
 std::vector<TableRow> TableRowReader::ReadPageRows(PageRef ref) {
-  auto page = ReadOwnedDataPage(file_, ref, owners_);
-  return page ? ReadRecordRows(*page, ref) : std::vector<TableRow>();
+  std::optional<Bytes> bytes = file_.ReadPageBytes(ref, false);
+  if (!bytes) return {};
+  const PageRef claimed = ReadDiskPageRef(*bytes, 32);
+  if (claimed != ref && (fromAllocation_ || repairHeaders_.count(ref))) {
+    // A page the table's allocation gives it whose header is damaged: its
+    // records are found by walking it.
+    const auto fixedEnd = static_cast<uint16_t>(std::max<int32_t>(shape_.fullFixedEnd, 0));
+    auto page = PrimaryRecordPage::WithRepairedHeader(std::move(*bytes), &file_, ref, fixedEnd);
+    return ReadRecordRows(*page, ref);
+  }
+  PrimaryRecordPage page(std::move(*bytes), &file_);
+  if (!page.header || page.header->pageType != kPageTypeData) return {};
+  if (!owners_.empty() && owners_.count(page.header->objectId) == 0) return {};
+  return ReadRecordRows(page, ref);
 }
 
 std::vector<TableRow> TableRowReader::ReadRecordRows(const PrimaryRecordPage& page, PageRef where) {
@@ -240,6 +331,9 @@ std::vector<TableRow> TableRowReader::ReadRows(const PrimaryRecordPage& page, Pa
   context.systemVariant = systemVariant;
   const bool checkFit = shape_.known && !systemVariant;
   const bool listSuspects = file_.options().suspect;
+  // Without columns (their catalog rows lost) no record can be shown as a
+  // row; each one is counted as not fitting.
+  const bool noColumns = columns_.empty() && !systemVariant;
   int misfits = 0;
   // Every record the page built: the listed ones, then any the deleted-
   // record hunt found.
@@ -251,10 +345,10 @@ std::vector<TableRow> TableRowReader::ReadRows(const PrimaryRecordPage& page, Pa
     if (!TakeRecord(*record, here)) continue;
     // A stub whose record is lost is a row whose values are unreadable.
     const bool resolved = !(record->recordType == kRecordForwardingStub && !record->forwardTarget);
-    const bool fits = !checkFit || !resolved || CheckRecordFit(*record, shape_) == RecordFit::kFits;
+    const bool fits = !noColumns && (!checkFit || !resolved || CheckRecordFit(*record, shape_) == RecordFit::kFits);
     if (!fits) {
       ++misfits;
-      if (!listSuspects) continue;
+      if (!listSuspects || noColumns) continue;
     }
     TableRow row = DecodeRecord(*record, here, context);
     if (!fits)
@@ -274,10 +368,14 @@ std::vector<TableRow> TableRowReader::ReadRows(const PrimaryRecordPage& page, Pa
   if (misfits > 0 && sink_) {
     Warning warning;
     warning.subject = table_;
-    warning.what = std::to_string(misfits) + (misfits == 1 ? " record" : " records") +
-                   (misfits == 1 ? " does" : " do") + " not fit the table and " +
-                   (listSuspects ? (misfits == 1 ? "is listed as suspect" : "are listed as suspect")
-                                 : (misfits == 1 ? "was left out" : "were left out"));
+    if (noColumns)
+      warning.what = std::to_string(misfits) + (misfits == 1 ? " record was" : " records were") +
+                     " left out: the table's columns could not be read";
+    else
+      warning.what = std::to_string(misfits) + (misfits == 1 ? " record" : " records") +
+                     (misfits == 1 ? " does" : " do") + " not fit the table and " +
+                     (listSuspects ? (misfits == 1 ? "is listed as suspect" : "are listed as suspect")
+                                   : (misfits == 1 ? "was left out" : "were left out"));
     warning.where = "page " + std::to_string(where.fileId) + ":" + std::to_string(where.pageNo);
     sink_->ReportWarning(warning);
   }

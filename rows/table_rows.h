@@ -47,6 +47,16 @@ struct TablePageList {
   // chosen by them already. A stale allocation pointer can lead into
   // another table's pages, whose rows must not be listed as this table's.
   std::set<uint32_t> owners;
+  // The walk broke off at this page (unreadable, zeroed, not a page of the
+  // chain), and this many of the table's pages it did not reach were added
+  // from the page maps.
+  std::optional<PageRef> brokenAt;
+  size_t completedFromMaps = 0;
+  // The pages were reached through the table's own allocation structures
+  // (its IAM or page chain): one whose header is damaged is still the
+  // table's. In Advanced mode only the pages of `repairHeaders` are.
+  bool fromAllocation = false;
+  std::set<PageRef> repairHeaders;
 
   size_t size() const { return pages.size(); }
   bool empty() const { return pages.empty(); }
@@ -79,11 +89,16 @@ bool IsValidPageRef(const CDatabaseFile& file, PageRef ref);
 
 // The table's pages for one listing. Advanced mode takes the pages the
 // scan found; Standard mode follows the table's page chain or IAM pages
-// and falls back to the scan's pages when those lead nowhere. Every walk
+// and falls back to the scan's pages when those lead nowhere, or finishes
+// a walk that broke off with the scan's pages it did not reach. Every walk
 // ends at a page met before, an unreadable page, a zero page number or a
 // stop request.
 TablePageList CollectListingPages(const CDatabaseFile& file, const TableStorage& table);
 TablePageList CollectListingPages(const CDatabaseFile& file, const SystemCatalog& catalog);
+
+// The warning for a listing whose walk broke off, about `table`; nothing
+// when the walk ended as it should.
+std::optional<Warning> ListingWarning(const TablePageList& pages, const std::string& table);
 
 // The layout reader when the catalog gives the physical position of every
 // column (2005+ with rowset columns), the positional reader otherwise.
@@ -177,6 +192,8 @@ class TableRowReader {
   bool knowsPages_ = false;
   std::set<PageRef> listingPages_;
   std::set<uint32_t> owners_;
+  bool fromAllocation_ = false;
+  std::set<PageRef> repairHeaders_;
   std::set<RecordLocation> forwardedListed_;
   RecordShape shape_;
   ProgressSink* sink_ = nullptr;

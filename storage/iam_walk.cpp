@@ -53,14 +53,18 @@ std::unique_ptr<IamPage> ReadCheckedIamPage(const CDatabaseFile& file, PageRef r
 
 }  // namespace
 
-std::vector<PageRef> CollectIamChainPages(const CDatabaseFile& file, PageRef firstIam) {
+std::vector<PageRef> CollectIamChainPages(const CDatabaseFile& file, PageRef firstIam,
+                                          std::optional<PageRef>* brokenAt) {
   PageCollector collector(file);
   std::set<PageRef> visited;
   PageRef current = firstIam;
   while (current.pageNo != 0 && !file.stop().requested()) {
     if (!visited.insert(current).second) break;
     auto iam = ReadCheckedIamPage(file, current);
-    if (!iam) break;
+    if (!iam) {
+      if (brokenAt) *brokenAt = current;
+      break;
+    }
     collector.AddIamPage(*iam);
     current = iam->header->nextPage;
   }

@@ -4,6 +4,7 @@
 #define RAVELIN_STORAGE_IAM_WALK_H_
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -19,7 +20,10 @@ class CDatabaseFile;
 // again. The walk ends at a page number of 0, at an IAM page that cannot be
 // read or is not an IAM page, at an IAM page met before (a damaged chain
 // may loop), or when a stop is requested.
-std::vector<PageRef> CollectIamChainPages(const CDatabaseFile& file, PageRef firstIam);
+// When the chain ends at a page that cannot be read or is not an IAM page,
+// that page is stored in `brokenAt`.
+std::vector<PageRef> CollectIamChainPages(const CDatabaseFile& file, PageRef firstIam,
+                                          std::optional<PageRef>* brokenAt = nullptr);
 
 // The same over IAM pages given in order (the 2000 layout keeps no usable
 // chain: an object's IAM pages come from the page maps). Entries that

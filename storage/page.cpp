@@ -49,8 +49,66 @@ void RecordPage::CopySlotArray() {
 
 PrimaryRecordPage::PrimaryRecordPage(Bytes buffer, const CDatabaseFile* databaseFile, const ReadOptions* readOptions)
     : RecordPage(std::move(buffer), databaseFile, readOptions) {
-  if (options().Hunts() && HeaderAllowsRecords()) HuntDeletedRecords();
+  if (HeaderAllowsRecords() && SlotArrayLooksDamaged()) {
+    // Slots that point where no record stands: the records are where a walk
+    // of the page finds them.
+    slotOffsets = WalkRecords(kSlotArrayEnd - 2 * std::max<int>(header->slotCount, 0), header->minLen, true);
+    huntedFrom = slotOffsets.size();
+    slotArrayRepaired = true;
+  } else if (options().Hunts() && HeaderAllowsRecords()) {
+    HuntDeletedRecords();
+  }
   BuildAllRecords();
+}
+
+std::unique_ptr<PrimaryRecordPage> PrimaryRecordPage::WithRepairedHeader(Bytes buffer,
+                                                                         const CDatabaseFile* databaseFile,
+                                                                         PageRef where, uint16_t fixedEnd) {
+  if (buffer.size() < static_cast<size_t>(kPageSize)) buffer.resize(kPageSize, 0);
+  // A data page of level 0 without slots, torn-page bits or links: nothing
+  // of the damaged header is used.
+  std::fill(buffer.begin(), buffer.begin() + kPageHeaderSize, uint8_t{0});
+  buffer[0] = 1;
+  buffer[1] = static_cast<uint8_t>(kPageTypeData);
+  StoreLE16(&buffer[14], fixedEnd);
+  StoreLE16(&buffer[32], static_cast<uint16_t>(where.pageNo));
+  StoreLE16(&buffer[34], static_cast<uint16_t>(static_cast<uint32_t>(where.pageNo) >> 16));
+  StoreLE16(&buffer[36], static_cast<uint16_t>(where.fileId));
+  auto page = std::make_unique<PrimaryRecordPage>(std::move(buffer), databaseFile);
+  page->slotOffsets = page->WalkRecords(kSlotArrayEnd, fixedEnd, true);
+  page->huntedFrom = page->slotOffsets.size();
+  page->slotArrayRepaired = true;
+  page->records.clear();
+  page->BuildAllRecords();
+  return page;
+}
+
+bool PrimaryRecordPage::SlotArrayLooksDamaged() const {
+  if (!header || header->pageType != kPageTypeData || header->level != 0 || slotOffsets.empty()) return false;
+  const ByteSpan page = bytes().first(std::min<size_t>(data.size(), kPageSize));
+  const int recordEnd = kSlotArrayEnd - 2 * static_cast<int>(slotOffsets.size()) + 2;
+  std::vector<uint16_t> seen;
+  seen.reserve(slotOffsets.size());
+  auto pointsAtRecord = [&](uint16_t offset) {
+    if (offset < kPageHeaderSize || offset >= recordEnd) return false;
+    if (std::find(seen.begin(), seen.end(), offset) != seen.end()) return false;
+    seen.push_back(offset);
+    const uint8_t status = page[offset];
+    if (status & kStatusCompressed) return true;  // compressed records are measured elsewhere
+    const int type = (status >> 1) & 7;
+    if (type == kRecordForwardingStub) return true;
+    if (type != kRecordPrimary && type != kRecordForwarded && type != kRecordGhostData) return false;
+    return MeasureRecordLength(page.subspan(offset), true) > 0;
+  };
+  // A single bad slot costs its record; a slot array that mostly points
+  // where no record stands has been overwritten.
+  int good = 0;
+  int bad = 0;
+  for (uint16_t offset : slotOffsets) {
+    if (offset == 0) continue;  // a slot whose record was removed
+    ++(pointsAtRecord(offset) ? good : bad);
+  }
+  return bad > good;
 }
 
 PrimaryRecordPage::PrimaryRecordPage(Bytes buffer, const CDatabaseFile* databaseFile, int slotIndex)
@@ -96,32 +154,28 @@ void PrimaryRecordPage::BuildAllRecords() {
   }
 }
 
-// Looks for records that still stand on the page but that the slot array no
-// longer lists: every record is measured, and after a gap the scan resumes
-// at the next place whose bytes look like the start of a record.
-void PrimaryRecordPage::HuntDeletedRecords() {
+std::vector<uint16_t> PrimaryRecordPage::WalkRecords(int end, uint16_t fixedEnd, bool acceptGhosts) const {
+  std::vector<uint16_t> found;
   const StopToken stop = this->stop();
-  const bool showDeleted = options().showDeleted;
   const ByteSpan page = bytes().first(std::min<size_t>(data.size(), kPageSize));
-  const uint16_t minLen = header->minLen;
+  end = std::clamp(end, kPageHeaderSize, kSlotArrayEnd);
   auto isRecordStart = [&](int at) {
-    if (at < 0 || at + 4 > static_cast<int>(page.size())) return false;
+    if (at < 0 || at + 4 > end) return false;
     const uint8_t a = page[at];
     if (page[at + 1] != 0 || !LooksLikeRecordStatus(a)) return false;
-    const uint16_t fixedEnd = LoadLE<uint16_t>(page, static_cast<size_t>(at) + 2);
-    if ((a == 0x30 || a == 0x3C) && fixedEnd == 0x84) return true;
+    const uint16_t recordFixedEnd = LoadLE<uint16_t>(page, static_cast<size_t>(at) + 2);
+    if ((a == 0x30 || a == 0x3C) && recordFixedEnd == 0x84) return true;
     // The classic signature fits only records whose fixed part ends at 132;
-    // the page's own record length finds the deleted rows of any table.
-    return minLen >= 4 && fixedEnd == minLen;
+    // the table's own record length finds the records of any table.
+    return fixedEnd >= 4 && recordFixedEnd == fixedEnd;
   };
 
-  std::vector<uint16_t> candidateOffsets = slotOffsets;
   int pos = kPageHeaderSize;
   int lastMatch = 0;
   // Moves forward one byte at a time to the next record start; false when
   // none is left.
   auto searchFrom = [&](int from) {
-    for (int at = from; at < kSlotArrayEnd; ++at) {
+    for (int at = from; at < end; ++at) {
       if (stop.requested()) return false;
       if (isRecordStart(at)) {
         lastMatch = at;
@@ -132,13 +186,12 @@ void PrimaryRecordPage::HuntDeletedRecords() {
     return false;
   };
 
-  while (pos < kSlotArrayEnd && !stop.requested()) {
-    const int length = MeasureRecordLength(page.subspan(static_cast<size_t>(pos)), showDeleted);
-    if (length > 0) {
-      if (std::find(slotOffsets.begin(), slotOffsets.end(), pos) == slotOffsets.end())
-        candidateOffsets.push_back(static_cast<uint16_t>(pos));
+  while (pos < end && !stop.requested() && found.size() < static_cast<size_t>(kMaxSlots)) {
+    const int length = MeasureRecordLength(page.subspan(static_cast<size_t>(pos)), acceptGhosts);
+    if (length > 0 && pos + length <= end) {
+      found.push_back(static_cast<uint16_t>(pos));
       const int next = pos + length;
-      if (next >= kPageSize || isRecordStart(next)) {
+      if (next >= end || isRecordStart(next)) {
         pos = next;
         continue;
       }
@@ -147,7 +200,16 @@ void PrimaryRecordPage::HuntDeletedRecords() {
       if (!searchFrom(pos == lastMatch ? pos + 1 : pos)) break;
     }
   }
+  return found;
+}
 
+// Looks for records that still stand on the page but that the slot array no
+// longer lists.
+void PrimaryRecordPage::HuntDeletedRecords() {
+  std::vector<uint16_t> candidateOffsets = slotOffsets;
+  for (uint16_t offset : WalkRecords(kSlotArrayEnd, header->minLen, options().showDeleted))
+    if (std::find(slotOffsets.begin(), slotOffsets.end(), offset) == slotOffsets.end())
+      candidateOffsets.push_back(offset);
   // The header's slot count stays what the page says; the records found
   // follow the listed ones.
   if (candidateOffsets.size() >= static_cast<size_t>(std::max<int>(header->slotCount, 0)) &&

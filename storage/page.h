@@ -71,6 +71,18 @@ class PrimaryRecordPage : public RecordPage {
   // Builds only the record of `slotIndex`; its entry is the only one.
   PrimaryRecordPage(Bytes buffer, const CDatabaseFile* databaseFile, int slotIndex);
 
+  // A data page whose header cannot be trusted (it does not name the page
+  // it stands at) but that is known to be page `where` of a table whose
+  // records have their fixed part end at `fixedEnd` (0: not known): the
+  // header is taken as that of a data page, and the records are found by
+  // walking the page from its first record on.
+  static std::unique_ptr<PrimaryRecordPage> WithRepairedHeader(Bytes buffer, const CDatabaseFile* databaseFile,
+                                                               PageRef where, uint16_t fixedEnd);
+
+  // The slot array did not point at records and the records were found by
+  // walking the page instead.
+  bool slotArrayRepaired = false;
+
   // Record offsets collected by the deleted-record hunt.
   std::vector<uint16_t> candidateOffsets;
 
@@ -86,6 +98,12 @@ class PrimaryRecordPage : public RecordPage {
 
  private:
   void HuntDeletedRecords();
+  // Whether some slot of a data page points where no record stands.
+  bool SlotArrayLooksDamaged() const;
+  // The offsets of the records standing on the page, from the first record
+  // on to `end`, found by measuring each record and, after a gap, by the
+  // next place that looks like the start of a record of the page's table.
+  std::vector<uint16_t> WalkRecords(int end, uint16_t fixedEnd, bool acceptGhosts) const;
   void BuildAllRecords();
   std::unique_ptr<CRecord> BuildRecord(uint16_t offset, bool followForwarding) const;
 };
