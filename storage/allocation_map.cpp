@@ -16,7 +16,9 @@ constexpr size_t kRecordHeaderSize = 4;
 // The fixed part of the record in `slot`, when the slot points at a primary
 // record that lies wholly between the page header and the slot array.
 std::optional<ByteSpan> SlotRecordFixedPart(ByteSpan page, int16_t slotCount, int slot) {
-  if (slotCount <= slot) return std::nullopt;
+  if (page.size() < static_cast<size_t>(kPageSize) || slotCount <= slot ||
+      2 * static_cast<int>(slotCount) > kPageSize - kPageHeaderSize)
+    return std::nullopt;
   const size_t slotArrayStart = kPageSize - 2 * static_cast<size_t>(slotCount);
   const size_t at = LoadLE<uint16_t>(page, kPageSize - 2 - 2 * static_cast<size_t>(slot));
   if (at < static_cast<size_t>(kPageHeaderSize) || at + kRecordHeaderSize > slotArrayStart) return std::nullopt;
@@ -213,18 +215,47 @@ AllocationState AllocationMap::StateOf(PageRef page) const {
 
 namespace {
 
-// An IAM page that counts: read whole, undamaged by its protection, of the
-// IAM type, with both records. Nothing otherwise.
-std::unique_ptr<IamPage> ReadTrustedIamPage(const CDatabaseFile& file, PageRef ref) {
+constexpr size_t kIamStartPageOffset = 36;
+constexpr size_t kIamSinglePagesOffset = 42;
+constexpr size_t kIamHeaderSize = kIamSinglePagesOffset + 8 * 6;
+
+// What one IAM page gives its unit.
+struct IamContents {
+  PageRef next;
+  PageRef intervalStart;
+  std::vector<PageRef> singlePages;
+  Bytes bitmap;
+};
+
+// The IAM page at `where`, when it counts: read whole, undamaged by its
+// protection, an IAM page that calls itself `where`, with the IAM header in
+// slot 0 and a bitmap of at most one interval in slot 1.
+std::optional<IamContents> ReadIamContents(const CDatabaseFile& file, PageRef where) {
   bool whole = false;
-  auto bytes = file.ReadPageBytes(ref, false, &whole);
-  if (!bytes || !whole || CheckPageProtection(*bytes) == PageProtection::kDamaged) return nullptr;
-  bytes->push_back(0);  // the readers' spare byte
-  auto iam = std::make_unique<IamPage>(std::move(*bytes), &file);
-  if (!iam->header || iam->header->pageType != kPageTypeIam || iam->records.size() < 2) return nullptr;
-  for (int slot = 0; slot < 2; ++slot)
-    if (!iam->records[static_cast<size_t>(slot)] || !iam->records[static_cast<size_t>(slot)]->fixedData) return nullptr;
-  return iam;
+  auto page = file.ReadPageBytes(where, false, &whole);
+  if (!page || !whole || CheckPageProtection(*page) == PageProtection::kDamaged) return std::nullopt;
+  const CPage_Header header(std::span<uint8_t>(page->data(), kPageSize));
+  if (header.pageType != kPageTypeIam || header.thisPage != where) return std::nullopt;
+  const auto iamHeader = SlotRecordFixedPart(*page, header.slotCount, 0);
+  const auto bitmap = SlotRecordFixedPart(*page, header.slotCount, 1);
+  if (!iamHeader || iamHeader->size() < kIamHeaderSize || !bitmap || bitmap->empty() ||
+      bitmap->size() > kExtentBitmapBytes)
+    return std::nullopt;
+  IamContents contents;
+  contents.next = header.nextPage;
+  // The header names the interval the bitmap maps; a start page that cannot
+  // begin an interval is damage, and the interval of the page itself holds.
+  const PageRef start = ReadDiskPageRef(*iamHeader, kIamStartPageOffset);
+  if (start.fileId > 0 && start.pageNo >= 0 && start.pageNo % kPagesPerInterval == 0)
+    contents.intervalStart = start;
+  else
+    contents.intervalStart = {where.fileId, where.pageNo / kPagesPerInterval * kPagesPerInterval};
+  for (size_t k = 0; k < 8; ++k) {
+    const PageRef single = ReadDiskPageRef(*iamHeader, kIamSinglePagesOffset + 6 * k);
+    if (single.fileId > 0 && single.pageNo > 0) contents.singlePages.push_back(single);
+  }
+  contents.bitmap.assign(bitmap->begin(), bitmap->end());
+  return contents;
 }
 
 }  // namespace
@@ -241,13 +272,13 @@ UnitAllocation UnitAllocation::FromChain(const CDatabaseFile& file, PageRef firs
       unit.complete_ = false;
       break;
     }
-    auto iam = ReadTrustedIamPage(file, current);
+    auto iam = ReadIamContents(file, current);
     if (!iam) {
       unit.complete_ = false;
       break;
     }
-    unit.Take(*iam, current);
-    current = iam->header->nextPage;
+    unit.Take(current, iam->intervalStart, iam->singlePages, iam->bitmap);
+    current = iam->next;
   }
   return unit;
 }
@@ -261,22 +292,21 @@ UnitAllocation UnitAllocation::FromPages(const CDatabaseFile& file, std::span<co
       break;
     }
     if (ref.pageNo == 0 || !visited.insert(ref).second) continue;
-    if (auto iam = ReadTrustedIamPage(file, ref))
-      unit.Take(*iam, ref);
+    if (auto iam = ReadIamContents(file, ref))
+      unit.Take(ref, iam->intervalStart, iam->singlePages, iam->bitmap);
     else
       unit.complete_ = false;
   }
   return unit;
 }
 
-void UnitAllocation::Take(IamPage& iam, PageRef ref) {
+void UnitAllocation::Take(PageRef ref, PageRef intervalStart, std::span<const PageRef> singlePages, ByteSpan bitmap) {
   iamPages_.push_back(ref);
-  for (const PageRef& single : iam.singlePages)
-    if (single.fileId > 0 && single.pageNo > 0) singlePages_.insert(single);
-  std::vector<bool>& flags = extents_[iam.intervalStart()];
-  if (flags.empty()) flags.resize(kExtentsPerInterval, false);
-  for (int32_t i = 0; i < iam.bitCount; ++i)
-    if (iam.extentBits[static_cast<size_t>(i)]) flags[static_cast<size_t>(i)] = true;
+  singlePages_.insert(singlePages.begin(), singlePages.end());
+  // A unit normally has one IAM page per interval; more are merged.
+  Bytes& bits = extents_[intervalStart];
+  if (bits.empty()) bits.resize(kExtentBitmapBytes, 0);
+  for (size_t i = 0; i < bitmap.size() && i < bits.size(); ++i) bits[i] = static_cast<uint8_t>(bits[i] | bitmap[i]);
 }
 
 bool UnitAllocation::Claims(PageRef page) const {
@@ -284,7 +314,7 @@ bool UnitAllocation::Claims(PageRef page) const {
   if (singlePages_.count(page)) return true;
   const PageRef interval{page.fileId, page.pageNo / kPagesPerInterval * kPagesPerInterval};
   auto it = extents_.find(interval);
-  return it != extents_.end() && it->second[ExtentInInterval(page.pageNo)];
+  return it != extents_.end() && BitmapBit(it->second, ExtentInInterval(page.pageNo));
 }
 
 AllocationState UnitAllocation::StateOf(PageRef page, const AllocationMap& maps) const {

@@ -41,7 +41,6 @@
 namespace ravelin {
 
 class CDatabaseFile;
-class IamPage;
 
 constexpr uint32_t kPageTypeGam = 8;
 constexpr uint32_t kPageTypeSgam = 9;
@@ -158,11 +157,13 @@ class UnitAllocation {
   AllocationState StateOf(PageRef page, const AllocationMap& maps) const;
 
  private:
-  // Adds what the IAM page `iam`, read at `ref`, gives the unit.
-  void Take(IamPage& iam, PageRef ref);
+  // Adds what the IAM page read at `ref` gives the unit: single pages, and
+  // the extents `bitmap` marks in the interval that starts at
+  // `intervalStart`.
+  void Take(PageRef ref, PageRef intervalStart, std::span<const PageRef> singlePages, ByteSpan bitmap);
 
-  // Interval start -> one flag per extent of the interval.
-  std::map<PageRef, std::vector<bool>> extents_;
+  // Interval start -> the extent bitmap of the interval.
+  std::map<PageRef, Bytes> extents_;
   std::set<PageRef> singlePages_;
   std::vector<PageRef> iamPages_;
   bool complete_ = true;

@@ -48,10 +48,6 @@ class ExtentAllocationMap : public PrimaryRecordPage {
   // Every page of `entry`, first to last; sets entry.pageCount.
   static std::vector<PageRef> ExpandExtent(ExtentEntry& entry);
 
-  // The first page of the interval the bitmap maps: the header's start page
-  // when it can begin an interval, else the interval of this page itself.
-  PageRef intervalStart() const { return intervalStart_; }
-
  protected:
   PageRef intervalStart_{1, 0};
 
