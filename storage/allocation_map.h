@@ -130,13 +130,17 @@ class AllocationMap {
 // The pages one allocation unit's IAM pages give it: their single-page
 // slots and the pages of the extents their bitmaps mark, interval by
 // interval. An IAM page counts only when it reads whole, its protection
-// shows no damage, it is an IAM page and it holds both records.
+// shows no damage, it is an IAM page whose header names the place it was
+// read from, and it holds the IAM header (slot 0, at least 90 bytes) and a
+// bitmap of at most one interval (slot 1).
 class UnitAllocation {
  public:
   // Follows the chain from `firstIam` by the headers' next-page pointers,
   // each page once. The chain is complete when it ends at a page number of
   // 0; it ends incomplete at an IAM page that does not count, at a page met
-  // before, or at a stop request.
+  // before, or at a stop request. A first IAM page numbered 0 gives an
+  // incomplete unit that claims nothing: the catalog may have lost the
+  // pointer to damage.
   static UnitAllocation FromChain(const CDatabaseFile& file, PageRef firstIam);
   // The IAM pages given, in order (the 2000 layout keeps no usable chain);
   // complete when every one of them counts.
