@@ -194,7 +194,8 @@ void CDatabaseFile::ReportReadFailure(PageRef ref, const ReadResult& result) con
   sink_.ReportWarning(warning);
 }
 
-std::optional<Bytes> CDatabaseFile::ReadPageBytes(PageRef ref, bool allowPageZero) const {
+std::optional<Bytes> CDatabaseFile::ReadPageBytes(PageRef ref, bool allowPageZero, bool* whole) const {
+  if (whole) *whole = false;
   const int64_t n = ref.pageNo;
   if (n < 0 || (n == 0 && !allowPageZero)) return std::nullopt;
   Bytes buffer(kPageSize);
@@ -202,7 +203,10 @@ std::optional<Bytes> CDatabaseFile::ReadPageBytes(PageRef ref, bool allowPageZer
     const uint64_t offset = startOffset + static_cast<uint64_t>(n) * kPageSize;
     if (!file_ || static_cast<uint64_t>(n) >= pageCount || offset > fileSize) return std::nullopt;
     const ReadResult read = file_->ReadAt(offset, buffer.data(), kPageSize);
-    if (read.error != 0 || read.bytesRead < static_cast<size_t>(kPageSize)) ReportReadFailure(ref, read);
+    if (read.error != 0 || read.bytesRead < static_cast<size_t>(kPageSize))
+      ReportReadFailure(ref, read);
+    else if (whole)
+      *whole = true;
     return buffer;
   }
   if (ref.fileId <= 0) return std::nullopt;
@@ -214,7 +218,10 @@ std::optional<Bytes> CDatabaseFile::ReadPageBytes(PageRef ref, bool allowPageZer
   std::unique_ptr<RandomAccessFile> secondary = env_.OpenFile(info.physicalName);
   if (!secondary) return std::nullopt;
   const ReadResult read = secondary->ReadAt(offset, buffer.data(), kPageSize);
-  if (read.error != 0 || read.bytesRead < static_cast<size_t>(kPageSize)) ReportReadFailure(ref, read);
+  if (read.error != 0 || read.bytesRead < static_cast<size_t>(kPageSize))
+    ReportReadFailure(ref, read);
+  else if (whole)
+    *whole = true;
   return buffer;
 }
 

@@ -156,8 +156,9 @@ class CDatabaseFile {
   // The 8192 bytes of a page (page 0 allowed when `allowPageZero`), with
   // the address check of every reader: nothing for a reference out of range
   // or in a file that is not known. A read that fails or comes back short
-  // is reported once per page as a warning and gives the bytes it got.
-  std::optional<Bytes> ReadPageBytes(PageRef ref, bool allowPageZero) const;
+  // is reported once per page as a warning and gives the bytes it got;
+  // `whole`, when given, tells whether all 8192 bytes were read.
+  std::optional<Bytes> ReadPageBytes(PageRef ref, bool allowPageZero, bool* whole = nullptr) const;
 
   // A text page (large-value records). When the header at position p says
   // it is page h, every page is taken to be displaced by h - p, and page p

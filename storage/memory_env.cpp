@@ -11,12 +11,12 @@ class MemoryFile : public RandomAccessFile {
  public:
   explicit MemoryFile(std::shared_ptr<const MemoryEnv::Entry> entry) : entry_(std::move(entry)) {}
 
-  uint64_t Size() const override { return entry_->bytes.size(); }
+  uint64_t Size() const override { return entry_->Size(); }
 
   ReadResult ReadAt(uint64_t offset, uint8_t* buffer, size_t length) const override {
     std::memset(buffer, 0, length);
     ReadResult result;
-    const uint64_t size = entry_->bytes.size();
+    const uint64_t size = entry_->Size();
     if (offset >= size) return result;
     uint64_t end = std::min<uint64_t>(offset + length, size);
     // A fault cuts the read at its first byte.
@@ -30,7 +30,7 @@ class MemoryFile : public RandomAccessFile {
       }
     }
     const size_t n = static_cast<size_t>(end - offset);
-    if (n > 0) std::memcpy(buffer, entry_->bytes.data() + offset, n);
+    if (n > 0) entry_->CopyOut(offset, buffer, n);
     result.bytesRead = n;
     return result;
   }
@@ -45,6 +45,31 @@ std::string FolderPart(const std::string& path) {
 }
 
 }  // namespace
+
+void MemoryEnv::Entry::CopyOut(uint64_t offset, uint8_t* buffer, size_t length) const {
+  if (!sparse) {
+    std::memcpy(buffer, bytes.data() + offset, length);
+    return;
+  }
+  // The buffer is zero already; copy the parts of the pieces it overlaps.
+  const uint64_t end = offset + length;
+  auto it = pieces.upper_bound(offset);
+  if (it != pieces.begin()) --it;
+  for (; it != pieces.end() && it->first < end; ++it) {
+    const uint64_t from = std::max(offset, it->first);
+    const uint64_t to = std::min<uint64_t>(end, it->first + it->second.size());
+    if (from < to)
+      std::memcpy(buffer + (from - offset), it->second.data() + (from - it->first), static_cast<size_t>(to - from));
+  }
+}
+
+void MemoryEnv::AddSparseFile(const std::string& path, uint64_t size, std::map<uint64_t, Bytes> pieces) {
+  auto entry = std::make_shared<Entry>();
+  entry->sparse = true;
+  entry->sparseSize = size;
+  entry->pieces = std::move(pieces);
+  files_[path] = std::move(entry);
+}
 
 void MemoryEnv::AddFile(const std::string& path, Bytes contents) {
   auto entry = std::make_shared<Entry>();

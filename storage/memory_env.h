@@ -22,6 +22,10 @@ class MemoryEnv : public Env {
   // Adds the file `path` over bytes the caller keeps alive as long as the
   // environment reads them (a fuzzer's input, say).
   void AddFileView(const std::string& path, ByteSpan contents);
+  // Adds a file of `size` bytes that holds `pieces` (by offset; they do not
+  // overlap) and zeros everywhere else: files of gigabytes whose few pages
+  // matter.
+  void AddSparseFile(const std::string& path, uint64_t size, std::map<uint64_t, Bytes> pieces);
   void RemoveFile(const std::string& path);
 
   // Every read of `path` that reaches into [offset, offset + length) stops
@@ -43,6 +47,14 @@ class MemoryEnv : public Env {
     std::shared_ptr<const Bytes> owned;  // null for a view
     ByteSpan bytes;
     std::vector<Fault> faults;
+    // A sparse file: its size and the pieces it holds; bytes stays empty.
+    bool sparse = false;
+    uint64_t sparseSize = 0;
+    std::map<uint64_t, Bytes> pieces;
+
+    uint64_t Size() const { return sparse ? sparseSize : bytes.size(); }
+    // Copies `length` bytes at `offset`, which lie inside the file.
+    void CopyOut(uint64_t offset, uint8_t* buffer, size_t length) const;
   };
 
  private:

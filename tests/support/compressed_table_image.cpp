@@ -78,6 +78,7 @@ Bytes RecordFor(const TableSpec& table, const CompressedRow& row) {
 }
 
 void AddDataPages(DatabaseImage& image, const TableSpec& table, uint32_t key) {
+  if (table.firstPage == 0) return;
   const size_t pages = std::max<size_t>(1, (table.rows.size() + table.rowsPerPage - 1) / table.rowsPerPage);
   for (size_t p = 0; p < pages; ++p) {
     const auto pageNo = static_cast<uint32_t>(table.firstPage + p);
@@ -267,8 +268,13 @@ DatabaseImage ImageWithTables(const std::vector<TableSpec>& tables, uint32_t pag
     const int64_t rowsetId = kRowsetBase + table.objectId;
     rows[34].push_back(SysSchObjsRow{.id = table.objectId, .name = table.name}.Build());
     rows[5].push_back(SysRowsetsRow{.rowsetId = rowsetId, .objectId = table.objectId, .indexId = 0}.Build());
-    rows[7].push_back(SysAllocUnitsRow{
-        .allocUnitId = AllocUnitId(key), .ownerId = rowsetId, .firstPage = {1, static_cast<int32_t>(table.firstPage)}}
+    const auto pointer = [](uint32_t pageNo) {
+      return pageNo == 0 ? PageRef{0, 0} : PageRef{1, static_cast<int32_t>(pageNo)};
+    };
+    rows[7].push_back(SysAllocUnitsRow{.allocUnitId = AllocUnitId(key),
+                                       .ownerId = rowsetId,
+                                       .firstPage = pointer(table.firstPage),
+                                       .firstIamPage = pointer(table.iamPage)}
                           .Build());
     for (const ColumnDescriptor& d : table.columns) {
       const uint8_t systemType = SystemTypeIdOf(d.typeCode);

@@ -24,8 +24,9 @@ struct TableSpec {
   std::vector<ColumnDescriptor> columns;
   std::vector<CompressedRow> rows;         // ghost rows are ghost records
   std::optional<Compression> compression;  // nothing: uncompressed
-  uint32_t firstPage = 40;                 // data pages from here on, chained
+  uint32_t firstPage = 40;                 // data pages from here on, chained; 0: none
   size_t rowsPerPage = 20;
+  uint32_t iamPage = 0;  // the allocation unit's first IAM page; 0: none (the caller writes the page)
 };
 
 // Forty columns of every type the compressed forms treat apart (integers,

@@ -2,12 +2,16 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 
+#include "storage/allocation_map.h"
+#include "storage/iam_page.h"
+#include "storage/page_protection.h"
 #include "storage/text_codec.h"
 
 namespace ravelin::testing {
@@ -173,6 +177,11 @@ PageBuilder& PageBuilder::TornProtect(uint8_t pattern) {
   return *this;
 }
 
+PageBuilder& PageBuilder::Checksum() {
+  checksum_ = true;
+  return *this;
+}
+
 Bytes PageBuilder::Build() const {
   Bytes page = page_;
   int16_t count = slotCountOverride_.value_or(static_cast<int16_t>(slots_.size()));
@@ -186,9 +195,16 @@ Bytes PageBuilder::Build() const {
       saved |= static_cast<uint32_t>(last & 3) << (2 * k);
       last = static_cast<uint8_t>((last & ~3u) | tornPattern_);
     }
+    // The stamp itself stands in the low two bits of the saved word.
+    saved |= tornPattern_;
     uint16_t flags = static_cast<uint16_t>(page[4] | (page[5] << 8) | 0x100);
     StoreLE16(&page[4], flags);
     for (int i = 0; i < 4; ++i) page[60 + i] = static_cast<uint8_t>(saved >> (8 * i));
+  }
+  if (checksum_) {
+    StoreLE16(&page[4], static_cast<uint16_t>(page[4] | (page[5] << 8) | 0x200));
+    const uint32_t sum = PageChecksum(page);
+    for (int i = 0; i < 4; ++i) page[60 + i] = static_cast<uint8_t>(sum >> (8 * i));
   }
   return page;
 }
@@ -294,6 +310,116 @@ Bytes DatabaseImage::Build() const {
     std::copy(page.begin(), page.end(), file.begin() + static_cast<std::ptrdiff_t>(n) * kPageSize);
   }
   return file;
+}
+
+std::map<uint64_t, Bytes> DatabaseImage::BuildPieces() const {
+  std::map<uint64_t, Bytes> pieces;
+  for (const auto& [n, builder] : pages_)
+    if (n < pageCount_) pieces[uint64_t{n} * kPageSize] = builder.Build();
+  for (const auto& [n, page] : raw_)
+    if (n < pageCount_) pieces[uint64_t{n} * kPageSize] = page;
+  return pieces;
+}
+
+std::vector<uint32_t> DatabaseImage::PageNumbers() const {
+  std::set<uint32_t> numbers;
+  for (const auto& entry : pages_) numbers.insert(entry.first);
+  for (const auto& entry : raw_) numbers.insert(entry.first);
+  return std::vector<uint32_t>(numbers.begin(), numbers.end());
+}
+
+// --- Allocation maps -------------------------------------------------------
+
+Bytes FixedOnlyRecord(const Bytes& fixed) {
+  return Concat({Bytes{0x00, 0x00}, LE16(static_cast<uint16_t>(4 + fixed.size())), fixed});
+}
+
+PageBuilder& MakePfsPage(PageBuilder& page, const Bytes& pfsBytes) {
+  Bytes bytes = pfsBytes;
+  bytes.resize(kPagesPerPfsInterval, 0);
+  page.PageType(static_cast<uint8_t>(kPageTypePfs)).ObjectId(kAllocationPagesObjectId);
+  page.AddRecord(FixedOnlyRecord(bytes));
+  return page;
+}
+
+PageBuilder& MakeExtentMapPage(PageBuilder& page, uint8_t pageType, const Bytes& bitmap, uint8_t padding) {
+  Bytes bits = bitmap;
+  bits.resize(kExtentBitmapBytes, padding);
+  page.PageType(pageType).ObjectId(kAllocationPagesObjectId);
+  page.AddRecord(FixedOnlyRecord(Bytes(90, 0)));
+  page.AddRecord(FixedOnlyRecord(bits));
+  return page;
+}
+
+AllocationMapsBuilder::AllocationMapsBuilder(uint32_t pageCount, uint16_t fileId)
+    : pageCount_(pageCount), fileId_(fileId) {
+  if (pageCount_ > 0) AllocatePage(0);
+  for (uint32_t n : MapPages()) AllocatePage(n);
+}
+
+AllocationMapsBuilder& AllocationMapsBuilder::AllocatePage(uint32_t pageNo, uint8_t pfsFlags) {
+  pfs_[pageNo] = static_cast<uint8_t>(pfs_[pageNo] | kPfsAllocated | pfsFlags);
+  usedExtents_.insert(pageNo / kPagesPerExtent);
+  return *this;
+}
+
+AllocationMapsBuilder& AllocationMapsBuilder::AllocateImagePages(const DatabaseImage& image) {
+  const std::vector<uint32_t> maps = MapPages();
+  for (uint32_t n : image.PageNumbers())
+    if (std::find(maps.begin(), maps.end(), n) == maps.end()) AllocatePage(n);
+  return *this;
+}
+
+AllocationMapsBuilder& AllocationMapsBuilder::FreePage(uint32_t pageNo) {
+  pfs_[pageNo] = static_cast<uint8_t>(pfs_[pageNo] & ~kPfsAllocated);
+  return *this;
+}
+
+AllocationMapsBuilder& AllocationMapsBuilder::FreeExtent(uint32_t pageNo) {
+  const uint32_t extent = pageNo / kPagesPerExtent;
+  usedExtents_.erase(extent);
+  mixedExtents_.erase(extent);
+  for (uint32_t n = extent * kPagesPerExtent; n < (extent + 1) * kPagesPerExtent; ++n)
+    if (auto it = pfs_.find(n); it != pfs_.end()) it->second = static_cast<uint8_t>(it->second & ~kPfsAllocated);
+  return *this;
+}
+
+AllocationMapsBuilder& AllocationMapsBuilder::MixedWithFree(uint32_t pageNo) {
+  mixedExtents_.insert(pageNo / kPagesPerExtent);
+  return *this;
+}
+
+std::vector<uint32_t> AllocationMapsBuilder::MapPages() const {
+  std::set<uint32_t> pages;
+  for (uint64_t n = 0; n < pageCount_; n += kPagesPerPfsInterval) pages.insert(n == 0 ? 1 : static_cast<uint32_t>(n));
+  for (uint64_t n = 0; n < pageCount_; n += kPagesPerInterval) {
+    const uint64_t gam = n == 0 ? 2 : n;
+    for (uint64_t m : {gam, gam + 1})
+      if (m < pageCount_) pages.insert(static_cast<uint32_t>(m));
+  }
+  std::erase_if(pages, [this](uint32_t n) { return n >= pageCount_; });
+  return std::vector<uint32_t>(pages.begin(), pages.end());
+}
+
+void AllocationMapsBuilder::WriteTo(DatabaseImage& image) const {
+  for (uint32_t n : MapPages()) {
+    if (n % kPagesPerPfsInterval == 0 || n == 1) {
+      const uint32_t start = n == 1 ? 0 : n;
+      Bytes bytes(kPagesPerPfsInterval, 0);
+      for (auto it = pfs_.lower_bound(start); it != pfs_.end() && it->first < start + kPagesPerPfsInterval; ++it)
+        bytes[it->first - start] = it->second;
+      MakePfsPage(image.Page(n, fileId_), bytes);
+      continue;
+    }
+    const bool gam = static_cast<int32_t>(n) == GamPageOf(static_cast<int32_t>(n));
+    const uint32_t firstExtent = n / kPagesPerInterval * kExtentsPerInterval;
+    Bytes bitmap(kExtentBitmapBytes, 0);
+    for (uint32_t e = 0; e < static_cast<uint32_t>(kExtentsPerInterval); ++e) {
+      const bool set = gam ? usedExtents_.count(firstExtent + e) == 0 : mixedExtents_.count(firstExtent + e) != 0;
+      if (set) bitmap[e / 8] = static_cast<uint8_t>(bitmap[e / 8] | (1u << (e % 8)));
+    }
+    MakeExtentMapPage(image.Page(n, fileId_), static_cast<uint8_t>(gam ? kPageTypeGam : kPageTypeSgam), bitmap, 0);
+  }
 }
 
 // --- files -----------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,8 @@ class PageBuilder {
   // last byte of sectors 1..15 are saved in the header and overwritten with
   // `pattern`.
   PageBuilder& TornProtect(uint8_t pattern = 1);
+  // A page checksum (header flag 0x200), computed when the page is built.
+  PageBuilder& Checksum();
 
   Bytes Build() const;
   uint32_t pageNo() const { return pageNo_; }
@@ -99,6 +102,7 @@ class PageBuilder {
   uint16_t freeData_ = 96;
   bool torn_ = false;
   uint8_t tornPattern_ = 1;
+  bool checksum_ = false;
 };
 
 // --- Large-value structures ------------------------------------------------
@@ -144,12 +148,67 @@ class DatabaseImage {
   // The bytes of page `pageNo`, as given (not built from a PageBuilder).
   void SetRaw(uint32_t pageNo, Bytes bytes);
   Bytes Build() const;
+  // Only the pages set, by their byte offset in the file: for files too
+  // large to build whole (MemoryEnv::AddSparseFile).
+  std::map<uint64_t, Bytes> BuildPieces() const;
+  // The numbers of the pages set, ascending.
+  std::vector<uint32_t> PageNumbers() const;
   uint32_t pageCount() const { return pageCount_; }
 
  private:
   uint32_t pageCount_;
   std::map<uint32_t, PageBuilder> pages_;
   std::map<uint32_t, Bytes> raw_;
+};
+
+// --- Allocation maps -------------------------------------------------------
+
+// A record of nothing but a fixed part (no column count), as SQL Server
+// writes the records of allocation map pages.
+Bytes FixedOnlyRecord(const Bytes& fixed);
+// Makes `page` a PFS page (type 11, object 99) holding `pfsBytes`, one byte
+// per page of its interval, padded with zeros to 8088 bytes.
+PageBuilder& MakePfsPage(PageBuilder& page, const Bytes& pfsBytes);
+// Makes `page` a GAM (type 8) or SGAM (type 9) page, object 99: a 90-byte
+// header record, then `bitmap` (one bit per extent, least significant bit
+// first) padded to 7988 bytes with `padding`.
+PageBuilder& MakeExtentMapPage(PageBuilder& page, uint8_t pageType, const Bytes& bitmap, uint8_t padding);
+
+// The allocation state of one data file, written out as its PFS, GAM and
+// SGAM pages. Every extent starts free and every page unallocated, except
+// the file's first page and the map pages themselves.
+class AllocationMapsBuilder {
+ public:
+  explicit AllocationMapsBuilder(uint32_t pageCount, uint16_t fileId = 1);
+
+  // Allocates a page: its PFS byte gets the allocated bit and `pfsFlags`
+  // (kPfsIamPage, kPfsMixedExtent, ...), its extent is in use.
+  AllocationMapsBuilder& AllocatePage(uint32_t pageNo, uint8_t pfsFlags = 0);
+  // Allocates every page `image` holds (map pages aside).
+  AllocationMapsBuilder& AllocateImagePages(const DatabaseImage& image);
+  // Deallocates a page as SQL Server does: the PFS allocated bit is
+  // cleared, the other bits stay, the extent stays in use.
+  AllocationMapsBuilder& FreePage(uint32_t pageNo);
+  // Frees the extent that holds `pageNo`: free in the GAM, no longer mixed
+  // in the SGAM, and none of its pages allocated.
+  AllocationMapsBuilder& FreeExtent(uint32_t pageNo);
+  // Marks the extent that holds `pageNo` as a mixed extent with free pages.
+  AllocationMapsBuilder& MixedWithFree(uint32_t pageNo);
+  // The PFS byte of a page, to set odd values.
+  uint8_t& Pfs(uint32_t pageNo) { return pfs_[pageNo]; }
+
+  // Writes the map pages that lie inside the file (PFS at 1, 8088, 16176,
+  // ...; GAM at 2, 511232, ...; SGAM one page after each GAM) into `image`.
+  void WriteTo(DatabaseImage& image) const;
+  // The page numbers of those map pages, ascending.
+  std::vector<uint32_t> MapPages() const;
+
+ private:
+  uint32_t pageCount_;
+  uint16_t fileId_;
+  std::map<uint32_t, uint8_t> pfs_;
+  std::set<uint32_t> usedExtents_;   // by number within the file
+  std::set<uint32_t> mixedExtents_;  // with free pages
 };
 
 // A directory removed with everything in it when the object goes.
