@@ -203,7 +203,7 @@ TEST(ObjectRows, FieldsBeyondTheFixedPartKeepTheirInitialValues) {
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].intProp, -1);
   EXPECT_EQ(rows[0].parentClass, 1);
-  EXPECT_EQ(rows[0].name, "Repairname0");
+  EXPECT_EQ(rows[0].name, "dbo.Repairname0") << "schema 1 is dbo in every database";
 }
 
 TEST_F(CatalogPageTest, ObjectRowsOfThe2000Layout) {
@@ -244,7 +244,7 @@ TEST_F(CatalogPageTest, GhostRowsAreReadWithShowDeleted) {
     read->ReadObjectRows(rows, {}, false, counter);
     ASSERT_EQ(rows.size(), show ? 2u : 1u) << show;
     if (show) {
-      EXPECT_EQ(rows[1].name, "Gone");
+      EXPECT_EQ(rows[1].name, "dbo.Gone");
     }
   }
 }
@@ -606,7 +606,7 @@ TEST(RealFiles, IdentityColumnsOfNorthwind) {
   ForEachCatalogPage(*o.db, 41, [&](CDataPage& page) { page.ReadColumnRows(columns, counter); });
   int32_t orders = 0;
   for (const ObjectRow& row : objects)
-    if (row.name == "Orders") orders = row.objectId;
+    if (row.baseName == "Orders") orders = row.objectId;
   ASSERT_NE(orders, 0);
   int found = 0;
   for (const ColumnRow& column : columns) {
