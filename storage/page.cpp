@@ -108,7 +108,7 @@ bool PrimaryRecordPage::SlotArrayLooksDamaged() const {
     if (offset == 0) continue;  // a slot whose record was removed
     ++(pointsAtRecord(offset) ? good : bad);
   }
-  return bad > good;
+  return bad > good && bad >= 2;
 }
 
 PrimaryRecordPage::PrimaryRecordPage(Bytes buffer, const CDatabaseFile* databaseFile, int slotIndex)
