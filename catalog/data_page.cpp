@@ -200,13 +200,15 @@ void CDataPage::ReadObjectRows(std::vector<ObjectRow>& rows, const std::vector<C
   });
 }
 
-void CDataPage::ReadObjectNameRows(std::vector<ObjectNameRow>& rows) const {
+void CDataPage::ReadObjectNameRows(std::vector<ObjectNameRow>& rows, bool sql2000) const {
   if (!header || header->pageType != kPageTypeIndex || header->level != 0 || header->indexId == 1) return;
-  // An index row: status byte, the fixed key columns (a class byte, a
-  // schema or parent id) and the object id, then the name as the one
-  // variable column. Both indexes have the same fixed part; the header's
-  // own figure for it is not needed.
-  constexpr size_t fixedEnd = 10;
+  // An index row: status byte, the fixed key columns (a class byte and a
+  // schema or parent id; in the 2000 layout the owner's user id) and the
+  // object id, then the name as the one variable column. The fixed part is
+  // the same for every such index of a layout; the header's own figure for
+  // it is not needed.
+  const size_t fixedEnd = sql2000 ? 7 : 10;
+  if (sql2000 && header->indexId != 2) return;
   const ByteSpan page = bytes().first(std::min<size_t>(data.size(), kPageSize));
   for (size_t i = 0; i < huntedFrom && i < slotOffsets.size(); ++i) {
     const size_t at = slotOffsets[i];
@@ -221,7 +223,10 @@ void CDataPage::ReadObjectNameRows(std::vector<ObjectNameRow>& rows) const {
     ObjectNameRow row;
     row.indexId = header->indexId;
     row.objectId = LoadLE<int32_t>(page, at + fixedEnd - 4);
-    if (row.indexId == 2) row.schemaId = LoadLE<int32_t>(page, at + 2);
+    if (sql2000)
+      row.schemaId = LoadLE<int16_t>(page, at + 1);
+    else if (row.indexId == 2)
+      row.schemaId = LoadLE<int32_t>(page, at + 2);
     row.name = Utf16ToUtf8(page.subspan(start, end - start));
     if (row.objectId != 0 && !row.name.empty()) rows.push_back(std::move(row));
   }

@@ -40,8 +40,9 @@ class CDataPage : public PrimaryRecordPage {
   // Names carry the schema prefix taken from `classObjects`.
   void ReadObjectRows(std::vector<ObjectRow>& rows, const std::vector<ClassObjectRow>& classObjects, bool sql2000,
                       uint64_t& repairCounter) const;
-  // The leaf rows of sysschobjs' indexes 2 and 3 on this index page.
-  void ReadObjectNameRows(std::vector<ObjectNameRow>& rows) const;
+  // The leaf rows of sysschobjs' indexes 2 and 3 (in the 2000 layout of
+  // sysobjects' index 2) on this index page.
+  void ReadObjectNameRows(std::vector<ObjectNameRow>& rows, bool sql2000) const;
   // sysallocunits (7; 99 in the 2000 layout).
   void ReadAllocUnitRows(std::vector<AllocUnitRow>& rows) const;
   // sysrowsets (5).

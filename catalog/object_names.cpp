@@ -54,17 +54,13 @@ std::string SystemCatalog::SchemaPrefixed(int32_t schemaId, const std::string& b
   return baseName;
 }
 
-void SystemCatalog::MendObjectsFromNameIndexes(const std::vector<ObjectNameRow>& nameRows) {
+void SystemCatalog::MendObjectsFromNameIndexes(const std::vector<ObjectNameRow>& nameRows,
+                                               const std::set<int32_t>& withRows) {
   if (nameRows.empty()) return;
   std::map<int32_t, std::vector<const ObjectNameRow*>> copiesOf;
   for (const ObjectNameRow& row : nameRows) copiesOf[row.objectId].push_back(&row);
   std::set<int32_t> present;
   for (const ObjectRow& object : objects) present.insert(object.objectId);
-
-  // Tables by the rowsets that hold their rows (heap or clustered index).
-  std::set<int32_t> withRows;
-  for (const RowsetRow& rowset : rowsets)
-    if (rowset.indexId == 0 || rowset.indexId == 1) withRows.insert(rowset.objectId);
 
   for (ObjectRow& object : objects) {
     auto it = copiesOf.find(object.objectId);
@@ -96,7 +92,7 @@ void SystemCatalog::MendObjectsFromNameIndexes(const std::vector<ObjectNameRow>&
       const std::string best = Vote(names);
       // A schema id that names no schema is damage when the index row on
       // schema and name has one that does.
-      const bool schemaKnown = SchemaPrefixed(object.schemaId, "") != "";
+      const bool schemaKnown = IsSql2000() || SchemaPrefixed(object.schemaId, "") != "";
       if (!schemaKnown && indexedSchema > 0 && SchemaPrefixed(indexedSchema, "") != "") object.schemaId = indexedSchema;
       if (best != object.baseName || !schemaKnown) {
         object.baseName = best;
@@ -117,7 +113,7 @@ void SystemCatalog::MendObjectsFromNameIndexes(const std::vector<ObjectNameRow>&
       names.push_back(copy->name);
       if (copy->schemaId > 0) schemaId = copy->schemaId;
     }
-    if (schemaId == 4) continue;  // internal tables of the sys schema
+    if (!IsSql2000() && schemaId == 4) continue;  // internal tables of the sys schema
     if (schemaId < 0) schemaId = 1;
     ObjectRow row;
     row.objectId = id;

@@ -31,7 +31,10 @@ std::unique_ptr<OpenedDatabase> OpenedDatabase::Open(const OpenRequest& request,
   db->recordedFiles_ = SystemCatalog::ReadFileTable(file);
   std::vector<DataFileInfo> located = db->recordedFiles_;
   MapSecondaryFiles(file, located, file.path);
-  if (request.loadCatalog) db->catalog_ = std::make_unique<SystemCatalog>(file, std::move(located));
+  std::optional<uint16_t> version;
+  // A version the boot page can have: from SQL Server 7.0 on.
+  if (db->boot_ && db->boot_->version >= 515 && db->boot_->version < 2000) version = db->boot_->version;
+  if (request.loadCatalog) db->catalog_ = std::make_unique<SystemCatalog>(file, std::move(located), version);
   return db;
 }
 

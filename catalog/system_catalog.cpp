@@ -5,6 +5,7 @@
 
 #include "catalog/catalog_lookups.h"
 #include "catalog/data_page.h"
+#include "storage/allocation_map.h"
 #include "storage/database_file.h"
 #include "storage/page_header.h"
 
@@ -44,8 +45,9 @@ SystemCatalog::~SystemCatalog() = default;
 
 SystemCatalog::SystemCatalog() { BuildIndexes(); }
 
-SystemCatalog::SystemCatalog(const CDatabaseFile& databaseFile, std::vector<DataFileInfo> fileTable)
-    : file(&databaseFile) {
+SystemCatalog::SystemCatalog(const CDatabaseFile& databaseFile, std::vector<DataFileInfo> fileTable,
+                             std::optional<uint16_t> databaseVersion)
+    : file(&databaseFile), databaseVersion_(databaseVersion) {
   files = std::move(fileTable);
   BindPageMaps(&databaseFile.systemPageMap, &databaseFile.dataPageMap, &databaseFile.iamPageMap);
   Load();
@@ -82,8 +84,9 @@ void SystemCatalog::Load() {
       64, Filter::kAllPages, classObjects, [](CDataPage& page, auto& rows) { page.ReadClassObjectRows(rows); },
       [](const ClassObjectRow& row) { return row.id; });
 
-  // The layout: a database with sysschobjs rows is read as 2005 and later,
-  // anything else as 2000.
+  // The layout: the boot page's version says it (SQL Server 2005 is version
+  // 611); without it, a database with sysschobjs rows is read as 2005 and
+  // later, anything else as 2000.
   sql2000_ = false;
   if (!file->systemPageMap.empty()) {
     auto objectId = [](const ObjectRow& row) { return row.objectId; };
@@ -91,7 +94,10 @@ void SystemCatalog::Load() {
     l.ReadRows(
         34, Filter::kAllPages, objects,
         [&](CDataPage& page, auto& rows) { page.ReadObjectRows(rows, classObjects, false, counter); }, objectId);
-    if (objects.empty()) {
+    const bool newerLayout = databaseVersion_ && *databaseVersion_ >= 611;
+    const bool olderLayout = databaseVersion_ && *databaseVersion_ < 611;
+    if (olderLayout || (objects.empty() && !newerLayout)) {
+      objects.clear();
       sql2000_ = true;
       l.ReadRows(
           1, Filter::kAllPages, objects,
@@ -110,8 +116,19 @@ void SystemCatalog::Load() {
       [](const RowsetRow& row) { return row.rowsetId; });
   if (!sql2000) {
     std::vector<ObjectNameRow> nameRows;
-    l.ReadSystemTable(34, Filter::kAllPages, [&](CDataPage& page) { page.ReadObjectNameRows(nameRows); });
-    MendObjectsFromNameIndexes(nameRows);
+    l.ReadSystemTable(34, Filter::kAllPages, [&](CDataPage& page) { page.ReadObjectNameRows(nameRows, false); });
+    std::set<int32_t> withRows;
+    for (const RowsetRow& rowset : rowsets)
+      if (rowset.indexId == 0 || rowset.indexId == 1) withRows.insert(rowset.objectId);
+    MendObjectsFromNameIndexes(nameRows, withRows);
+  } else if (!file->systemPageMap.empty()) {
+    // The 2000 layout's pages carry the id of the table that owns them.
+    std::vector<ObjectNameRow> nameRows;
+    l.ReadSystemTable(1, Filter::kAllPages, [&](CDataPage& page) { page.ReadObjectNameRows(nameRows, true); });
+    std::set<int32_t> withRows;
+    for (const auto& [objectId, pages] : file->dataPageMap)
+      if (objectId > 100 && !pages.empty()) withRows.insert(static_cast<int32_t>(objectId));
+    MendObjectsFromNameIndexes(nameRows, withRows);
   }
 
   if (sql2000) {

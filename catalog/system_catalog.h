@@ -111,7 +111,9 @@ class SystemCatalog {
   // Loads the catalog of `file`, which must outlive the catalog;
   // `fileTable` is the database's file table (ReadFileTable) with the
   // secondary files located.
-  SystemCatalog(const CDatabaseFile& file, std::vector<DataFileInfo> fileTable);
+  // `databaseVersion` is the boot page's version, when it could be read.
+  SystemCatalog(const CDatabaseFile& file, std::vector<DataFileInfo> fileTable,
+                std::optional<uint16_t> databaseVersion = std::nullopt);
   // An empty catalog without a file, for callers that fill the lists
   // themselves. Page lookups find nothing until BindPageMaps.
   SystemCatalog();
@@ -248,9 +250,13 @@ class SystemCatalog {
   void LoadLegacyTables();
   // Mends object rows with the copies of their ids and names in sysschobjs'
   // index rows, and puts back tables whose rows are lost.
-  void MendObjectsFromNameIndexes(const std::vector<ObjectNameRow>& nameRows);
+  // `withRows`: the objects whose rows are stored as a table's.
+  void MendObjectsFromNameIndexes(const std::vector<ObjectNameRow>& nameRows, const std::set<int32_t>& withRows);
   std::vector<ColumnDescriptor> PrepareTable(const std::string& tableName);
   void CollectObjectPages(int32_t objectId);
+  // Column rows made from the physical column rows of the table prepared
+  // last whose syscolpars rows are missing.
+  std::vector<ColumnRow> ColumnsFromRowsetColumns() const;
   void ApplyPhysicalLayout(std::vector<ColumnDescriptor>& descriptors);
   void ApplyKeys(std::vector<ColumnDescriptor>& descriptors, const std::vector<IndexColumnRow>& keyColumns,
                  const std::string& tableName);
@@ -285,6 +291,7 @@ class SystemCatalog {
   const std::set<PageRef>& SystemPagesUnder(uint32_t key);
 
   bool sql2000_ = false;
+  std::optional<uint16_t> databaseVersion_;
   const PageMap* systemPages_ = nullptr;
   const PageMap* dataPages_ = nullptr;
   const PageMap* iamPages_ = nullptr;

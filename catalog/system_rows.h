@@ -43,7 +43,7 @@ struct ObjectRow {
 struct ObjectNameRow {
   int32_t objectId = 0;
   std::string name{};
-  int32_t schemaId = -1;  // known from the index on schema and name only
+  int32_t schemaId = -1;  // from the index on schema and name; the owner in the 2000 layout
   int32_t indexId = 0;
 };
 

@@ -2,6 +2,7 @@
 // and its column descriptors with their physical positions and keys.
 
 #include <algorithm>
+#include <set>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -199,6 +200,50 @@ std::vector<IndexColumnRow> SystemCatalog::SelectIndexColumns(int32_t objectId) 
 
 namespace {
 
+// Bytes a decimal or numeric value of `precision` digits takes.
+int DecimalStorageLength(int precision) {
+  if (precision <= 9) return 5;
+  if (precision <= 19) return 9;
+  if (precision <= 28) return 13;
+  return 17;
+}
+
+// Bytes a value of a fixed-length system type takes; `scale` for the time
+// types. 0 for types without a fixed length.
+int FixedTypeLength(uint8_t systemTypeId, uint8_t scale) {
+  const int fraction = scale <= 2 ? 3 : scale <= 4 ? 4 : 5;
+  switch (systemTypeId) {
+    case 48:   // tinyint
+    case 104:  // bit
+      return 1;
+    case 52:  // smallint
+      return 2;
+    case 40:  // date
+      return 3;
+    case 56:   // int
+    case 58:   // smalldatetime
+    case 59:   // real
+    case 122:  // smallmoney
+      return 4;
+    case 41:  // time
+      return fraction;
+    case 42:  // datetime2
+      return fraction + 3;
+    case 43:  // datetimeoffset
+      return fraction + 5;
+    case 60:   // money
+    case 61:   // datetime
+    case 62:   // float
+    case 127:  // bigint
+    case 189:  // timestamp
+      return 8;
+    case 36:  // uniqueidentifier
+      return 16;
+    default:
+      return 0;
+  }
+}
+
 // "name(length)"; a catalog without the type's row still names the
 // system types.
 std::string TypeText(const TypeRow& type, uint8_t systemTypeId, int32_t userTypeId, int16_t length) {
@@ -365,6 +410,9 @@ std::vector<ColumnDescriptor> SystemCatalog::PrepareTable(const std::string& tab
     for (const LegacyColumnRow& row : tableLegacyColumns) add(DescribeColumn(row));
   } else {
     for (const ColumnRow& row : tableColumns) add(DescribeColumn(row));
+    // A column whose syscolpars row is lost still has its physical row,
+    // which carries its type; its name is lost with the row.
+    for (const ColumnRow& row : ColumnsFromRowsetColumns()) add(DescribeColumn(row));
   }
   std::stable_sort(descriptors.begin(), descriptors.end(),
                    [](const ColumnDescriptor& a, const ColumnDescriptor& b) { return a.columnId < b.columnId; });
@@ -381,6 +429,58 @@ std::vector<ColumnDescriptor> SystemCatalog::PrepareTable(const std::string& tab
   }
   isTable = true;
   return descriptors;
+}
+
+std::vector<ColumnRow> SystemCatalog::ColumnsFromRowsetColumns() const {
+  std::vector<ColumnRow> rows;
+  std::set<int32_t> known;
+  for (const ColumnRow& row : tableColumns) known.insert(row.columnId);
+  for (const RowsetColumnRow& physical : tableRowsetColumns) {
+    const int32_t id = physical.rowsetColumnId;
+    // The uniquifier (0) and dropped columns (ids from 0x4000000 on) are
+    // no columns of the table.
+    if (id <= 0 || id >= 0x4000000 || known.count(id)) continue;
+    const auto typeInfo = static_cast<uint32_t>(physical.typeInfo);
+    ColumnRow row;
+    row.objectId = currentObject.objectId;
+    row.number = 0;
+    row.columnId = id;
+    row.name = "Column" + std::to_string(id);
+    row.systemTypeId = static_cast<uint8_t>(typeInfo & 0xFF);
+    row.userTypeId = row.systemTypeId;
+    switch (row.systemTypeId) {
+      case 106:  // decimal
+      case 108:  // numeric
+        row.precision = static_cast<uint8_t>((typeInfo >> 8) & 0xFF);
+        row.scale = static_cast<uint8_t>((typeInfo >> 16) & 0xFF);
+        row.length = static_cast<int16_t>(DecimalStorageLength(row.precision));
+        break;
+      case 165:  // varbinary
+      case 167:  // varchar
+      case 173:  // binary
+      case 175:  // char
+      case 231:  // nvarchar
+      case 239:  // nchar
+      case 34:   // image
+      case 35:   // text
+      case 99:   // ntext
+      case 241:  // xml
+      case 240:  // CLR types
+        row.length = static_cast<int16_t>((typeInfo >> 8) & 0xFFFF);
+        if (row.length == 0 && physical.maxInRowLength == 8000) row.length = -1;  // a max type
+        break;
+      default:
+        row.length =
+            static_cast<int16_t>(FixedTypeLength(row.systemTypeId, static_cast<uint8_t>((typeInfo >> 8) & 0xFF)));
+        row.scale = static_cast<uint8_t>((typeInfo >> 8) & 0xFF);
+        break;
+    }
+    row.collationId = physical.columnId;  // the field that holds the column's collation
+    row.status = 0;                       // nullable: a NULL shows as NULL
+    if (row.systemTypeId == 0 || row.length == 0) continue;
+    rows.push_back(std::move(row));
+  }
+  return rows;
 }
 
 RecordShape SystemCatalog::DescribeRecordShape(const std::vector<ColumnDescriptor>& descriptors) const {

@@ -6,6 +6,7 @@
 #include "catalog/opened_database.h"
 #include "catalog/system_catalog.h"
 #include "rows/record_fit.h"
+#include "storage/allocation_map.h"
 #include "storage/database_file.h"
 #include "storage/iam_walk.h"
 #include "storage/page.h"
@@ -231,7 +232,37 @@ void AddDamagedAllocatedPages(const CDatabaseFile& file, const TableStorage& tab
   }
 }
 
+// Pages the allocation maps clearly mark as free are no longer the table's:
+// they go, or with the deleted-record options stay marked as free.
+void SetAsideFreePages(const CDatabaseFile& file, TablePageList& list) {
+  const AllocationMap& maps = file.allocation();
+  const bool keep = file.options().showDeleted;
+  std::vector<PageRef> kept;
+  kept.reserve(list.pages.size());
+  for (const PageRef& ref : list.pages) {
+    if (maps.StateOf(ref) != AllocationState::kFree) {
+      kept.push_back(ref);
+    } else if (keep) {
+      kept.push_back(ref);
+      list.freePages.insert(ref);
+    } else {
+      ++list.freePagesLeftOut;
+    }
+  }
+  list.pages = std::move(kept);
+}
+
+// The table's pages as its allocation structures and the scan give them,
+// before free pages are set aside.
+TablePageList CollectAllocatedListingPages(const CDatabaseFile& file, const TableStorage& table);
+
 TablePageList CollectListingPages(const CDatabaseFile& file, const TableStorage& table) {
+  TablePageList list = CollectAllocatedListingPages(file, table);
+  SetAsideFreePages(file, list);
+  return list;
+}
+
+TablePageList CollectAllocatedListingPages(const CDatabaseFile& file, const TableStorage& table) {
   if (file.options().IsAdvancedMode()) {
     TablePageList list = ScanPages(table);
     AddDamagedAllocatedPages(file, table, list);
@@ -243,7 +274,7 @@ TablePageList CollectListingPages(const CDatabaseFile& file, const TableStorage&
   if (!StopRequested(file) && !table.tablePages.empty() && (list.empty() || !ListsAnyRow(file, list)))
     return ScanPages(table);
   // A walk that broke off is finished with the table's pages it did not
-  // reach.
+  // reach (those the maps call free are set aside afterwards).
   if (list.brokenAt) {
     const std::set<PageRef> walked(list.pages.begin(), list.pages.end());
     for (const PageRef& ref : table.tablePages) {
@@ -294,6 +325,7 @@ void TableRowReader::SetListingPages(const TablePageList& pages) {
   owners_ = pages.owners;
   fromAllocation_ = pages.fromAllocation;
   repairHeaders_ = pages.repairHeaders;
+  freePages_ = pages.freePages;
 }
 
 std::vector<TableRow> TableRowReader::ReadPageRows(PageRef ref) {
@@ -334,6 +366,7 @@ std::vector<TableRow> TableRowReader::ReadRows(const PrimaryRecordPage& page, Pa
   // Without columns (their catalog rows lost) no record can be shown as a
   // row; each one is counted as not fitting.
   const bool noColumns = columns_.empty() && !systemVariant;
+  const bool onFreePage = freePages_.count(where) != 0;
   int misfits = 0;
   // Every record the page built: the listed ones, then any the deleted-
   // record hunt found.
@@ -353,6 +386,8 @@ std::vector<TableRow> TableRowReader::ReadRows(const PrimaryRecordPage& page, Pa
     TableRow row = DecodeRecord(*record, here, context);
     if (!fits)
       row.status = RowStatus::kSuspect;
+    else if (onFreePage)
+      row.status = RowStatus::kFreePage;
     else if (i >= page.huntedFrom)
       row.status = RowStatus::kHunted;
     else if (record->recordType == kRecordGhostData)

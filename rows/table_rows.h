@@ -57,6 +57,10 @@ struct TablePageList {
   // table's. In Advanced mode only the pages of `repairHeaders` are.
   bool fromAllocation = false;
   std::set<PageRef> repairHeaders;
+  // Pages the allocation maps mark as free: their rows are deleted data,
+  // listed only with the deleted-record options (and then marked).
+  std::set<PageRef> freePages;
+  size_t freePagesLeftOut = 0;
 
   size_t size() const { return pages.size(); }
   bool empty() const { return pages.empty(); }
@@ -194,6 +198,7 @@ class TableRowReader {
   std::set<uint32_t> owners_;
   bool fromAllocation_ = false;
   std::set<PageRef> repairHeaders_;
+  std::set<PageRef> freePages_;
   std::set<RecordLocation> forwardedListed_;
   RecordShape shape_;
   ProgressSink* sink_ = nullptr;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "storage/allocation_map.h"
 #include "storage/iam_page.h"
 #include "storage/page.h"
 #include "storage/text_page.h"
@@ -125,6 +126,11 @@ CDatabaseFile::CDatabaseFile(std::string filePath, Env& env, ProgressSink& sink,
 }
 
 CDatabaseFile::~CDatabaseFile() = default;
+
+const AllocationMap& CDatabaseFile::allocation() const {
+  if (!allocation_) allocation_ = std::make_unique<AllocationMap>(*this);
+  return *allocation_;
+}
 
 bool CDatabaseFile::CheckShiftedStart() {
   const uint64_t remainder = startOffset;

@@ -25,6 +25,7 @@
 
 namespace ravelin {
 
+class AllocationMap;
 class PrimaryRecordPage;
 class IamPage;
 class TextMixPage;
@@ -171,6 +172,10 @@ class CDatabaseFile {
   // Reports a page that could not be read whole, once per page.
   void ReportReadFailure(PageRef ref, const ReadResult& result) const;
 
+  // The database's allocation maps (GAM, SGAM, PFS), read as they are
+  // asked about.
+  const AllocationMap& allocation() const;
+
  private:
   bool FinishMapping(bool mapped);
 
@@ -181,6 +186,7 @@ class CDatabaseFile {
   std::unique_ptr<RandomAccessFile> file_;
   PageMaps primaryMaps_;
   mutable std::set<PageRef> reportedPages_;
+  mutable std::unique_ptr<AllocationMap> allocation_;
 };
 
 }  // namespace ravelin
