@@ -1,12 +1,25 @@
 // ReadEverything (fuzz_support.h), apart from the rest so that only the
 // targets that open whole databases link the catalog and row readers.
 
+#include <cstdlib>
+
 #include "catalog/system_catalog.h"
 #include "fuzz_support.h"
 #include "rows/definition_rows.h"
 #include "rows/table_rows.h"
 
 namespace ravelin::fuzz {
+namespace {
+
+// A row holds a value for every column of its listing, and its issues name
+// columns of it.
+void CheckRow(const TableRow& row, size_t columns) {
+  if (row.values.size() != columns) std::abort();
+  for (const ValueIssue& issue : row.issues)
+    if (issue.column >= columns) std::abort();
+}
+
+}  // namespace
 
 void ReadEverything(const OpenedDatabase& db, ProgressSink& sink) {
   SystemCatalog* catalog = db.catalog();
@@ -29,7 +42,8 @@ void ReadEverything(const OpenedDatabase& db, ProgressSink& sink) {
     const ColumnReader reader = ChooseColumnReader(*catalog);
     TableRowReader rows(db, columns, reader);
     rows.SetListingPages(pages);
-    for (const PageRef& ref : pages.pages) rows.ReadPageRows(ref);
+    for (const PageRef& ref : pages.pages)
+      for (const TableRow& row : rows.ReadPageRows(ref)) CheckRow(row, rows.columns().size());
     if (pages.empty()) continue;
     TableRowReader firstPage(db, columns, reader, true);
     firstPage.SetListingPages(pages);

@@ -437,7 +437,7 @@ void WriteSyntheticIamSeeds(SeedWriter& out) {
   MakeIamPage(secondary, PageRef{3, 0}, {{3, 7}, {3, 31}, {3, 32}}, {0x0F});
   secondary.Next(Ref(3));
   const std::vector<Bytes> pages = {one.Build(), two.Build(), three.Build(), secondary.Build()};
-  for (uint8_t options : {0, 8, 3})
+  for (uint8_t options : {0, 8, 16, 24 | 3})
     out.Add("iam", "chain-" + std::to_string(options), Concat({Bytes{options}, seed(pages)}));
   out.Add("iam", "single", Concat({Bytes{0}, seed({pages[0]})}));
 }

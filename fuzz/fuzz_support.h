@@ -111,7 +111,8 @@ std::vector<ColumnDescriptor> RecordColumns(bool laidOut);
 // What a run does with an opened database: reads its definition rows,
 // prepares each object of the catalog (the first kMaxObjects of them) and
 // lists every row of each user table page by page, as the rows command
-// does, and its first page again as the records list shows it first.
+// does, and its first page again as the records list shows it first. A
+// row without a value for each column is a finding.
 inline constexpr size_t kMaxObjects = 200;
 void ReadEverything(const OpenedDatabase& db, ProgressSink& sink);
 

@@ -6,9 +6,9 @@
 // so is a page listed twice or a page number below 1.
 //
 // Input (fuzz_support.h: kIamInputPages): one option byte (ReadOptionsFrom;
-// bit 3 starts the chain at page 2), then pages 1 to 3 of a 64-page primary
-// file and page 1 of a 32-page secondary file (id 3), each in the short
-// form kIamPage.
+// bits 3 and 4 choose the page the chain starts at: 1, 2, 3:1 or 3), then
+// pages 1 to 3 of a 64-page primary file and page 1 of a 32-page secondary
+// file (id 3), each in the short form kIamPage.
 
 #include <cstdint>
 #include <cstdlib>
@@ -57,8 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   const CDatabaseFile& file = f.Open(options & 7);
-  Check(CollectIamChainPages(file, PageRef{1, (options & 8) ? 2 : 1}));
-  Check(CollectIamChainPages(file, PageRef{kSecondaryId, 1}));
+  const PageRef starts[] = {{1, 1}, {1, 2}, {kSecondaryId, 1}, {1, 3}};
+  Check(CollectIamChainPages(file, starts[(options >> 3) & 3]));
   const std::vector<PageRef> list = {{1, 1}, {1, 2}, {1, 3}, {kSecondaryId, 1}, {1, 2}, {1, 0}, {2, 1}};
   Check(CollectIamListPages(file, list));
   return 0;

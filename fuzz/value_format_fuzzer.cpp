@@ -67,7 +67,7 @@ void CheckFixedLength(ByteSpan bytes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::vector<ColumnDescriptor> kColumns = RecordColumns(true);
+  static std::vector<ColumnDescriptor> columns = RecordColumns(true);
   static CollationContext collation(&FuzzCollations());
   if (size < 2) return 0;
   const uint8_t a = data[0];
@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   collation.ApplyDatabaseCollation(kCollationIds[a % std::size(kCollationIds)]);
   const DecodeContext context(collation);
-  for (ColumnDescriptor column : kColumns) {
+  for (ColumnDescriptor& column : columns) {
     column.collationId = kCollationIds[b % std::size(kCollationIds)];
     BitCursor bits;
     bits.bitIndex = a % 9;
