@@ -413,6 +413,22 @@ void WriteSyntheticLobSeeds(SeedWriter& out) {
   out.Add("lob", "root-4", LobSeed(32, InRowRoot({{Ref(1), 1, 13}, {Ref(2), 0, 26}, {Ref(1), 2, 60}}), pages));
   out.Add("lob", "root-2", LobSeed(32 | 2, InRowRoot({{Ref(2), 1, 26}}, 2), pages));
   out.Add("lob", "root-tree", LobSeed(32 | 1, InRowRoot({{Ref(1), 3, 43}, {Ref(1), 5, 90}}), pages));
+
+  // A tree deeper than any real one: internal nodes that each lead to the
+  // next, over both pages, down to one fragment.
+  PageBuilder deepFirst(1);
+  PageBuilder deepSecond(2);
+  deepFirst.PageType(3);
+  deepSecond.PageType(3);
+  constexpr uint16_t kLevels = 22;
+  for (uint16_t k = 0; k < kLevels; ++k) {
+    deepFirst.AddRecord(TextRecordBytes(
+        InternalStructure({{k + 1 < kLevels ? Ref(1) : Ref(2), static_cast<uint16_t>((k + 1) % kLevels), 4}})));
+    deepSecond.AddRecord(TextRecordBytes(k + 1 < kLevels
+                                             ? InternalStructure({{Ref(2), static_cast<uint16_t>(k + 1), 4}})
+                                             : DataStructure(Ascii("deep"))));
+  }
+  out.Add("lob", "deep", LobSeed(0, TextPointer(Ref(1), 0), {deepFirst.Build(), deepSecond.Build()}));
 }
 
 void WriteSyntheticIamSeeds(SeedWriter& out) {

@@ -8,7 +8,7 @@
 // Input (fuzz_support.h: kLobInputPages): one option byte, the length of
 // the row's value (one byte), the value, then pages 1 and 2 of the file in
 // the short form kLobPage. Option bits: 0 hexadecimal, 1 UTF-16 text,
-// 2 sql_variant prefix, 3 collect the pieces (xml), 4 a byte limit of 40,
+// 2 sql_variant prefix, 3 collect the pieces (xml), 4 a byte limit of 16,
 // 5 the value is an in-row root (else a text pointer), 6-7 the code page.
 
 #include <algorithm>
@@ -25,7 +25,7 @@ using namespace ravelin;
 using namespace ravelin::fuzz;
 
 constexpr int kCodePages[] = {0, 1252, 932, 1251};
-constexpr uint64_t kSmallLimit = 40;
+constexpr uint64_t kSmallLimit = 16;
 
 struct Fixture {
   MemoryEnv env;
