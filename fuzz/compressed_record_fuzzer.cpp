@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "catalog/column_descriptor.h"
-#include "recovery/recovery_settings.h"
 #include "rows/compressed_values.h"
 #include "rows/value_decoder.h"
 #include "rows/value_render.h"
@@ -103,8 +102,8 @@ std::vector<ColumnDescriptor> Columns(bool withLayout) {
 void RebuildAndDecode(const CdRecord& record, const CompressionInfo* info, const std::vector<ColumnDescriptor>& set) {
   const RebuiltRecord rebuilt = RebuildCompressedRecord(record, info, set);
   if (rebuilt.bytes.empty()) return;
-  static const RecoverySettings kSettings;
-  const DecodeContext context(kSettings);
+  static const CollationContext kCollation;
+  const DecodeContext context(kCollation);
   const CPrimaryRecord parsed(rebuilt.bytes, nullptr,
                               static_cast<uint16_t>(std::min<size_t>(rebuilt.bytes.size(), 0xFFFF)));
   for (ColumnReader reader : {ColumnReader::kLayout, ColumnReader::kPositional}) {

@@ -5,24 +5,58 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "support/catalog_image.h"
 #include "support/synthetic.h"
+#include "support/test_database.h"
 
 namespace ravelin {
 namespace {
 
+using testing::DatabaseImage;
+using testing::LE16;
+using testing::LE32;
+using testing::SmallCatalogImage;
 using testing::TempDir;
+using testing::TestDatabase;
+using testing::Utf16;
 
-TEST(RecoverySettings, InitialValues) {
+TEST(RecoverySettings, AFreshRunReadsInStandardModeAndDetectsTheCollation) {
   RecoverySettings s;
-  EXPECT_EQ(s.busy.load(), 0);
-  EXPECT_FALSE(s.stopRequested.load());
+  const OpenRequest request = OpenRequestFor(s, "/db/sales.mdf");
+  EXPECT_EQ(request.path, "/db/sales.mdf");
+  EXPECT_FALSE(request.options.IsAdvancedMode());
+  EXPECT_FALSE(request.options.showDeleted);
+  EXPECT_FALSE(request.options.Hunts());
+  EXPECT_TRUE(request.autoDetectCollation);
+  EXPECT_EQ(request.collations, &s.collationTable);
+}
+
+TEST(RecoverySettings, EachDatabaseOpenedReplacesWhatTheOneBeforeShowed) {
+  // A 2005 database in Cyrillic, then one whose boot page is lost: the
+  // second must not be read in the first one's code page.
+  DatabaseImage cyrillic = SmallCatalogImage();
+  cyrillic.Page(9).PageType(13).Put(100, LE16(611)).Put(148, Utf16("Sales")).Put(488, LE32(53269));
+  RecoverySettings s;
+  s.collationTable[53269] = {"Cyrillic_General_CI_AS", 1251};
+
+  TestDatabase first(cyrillic);
+  first.collations() = s.collationTable;
+  ASSERT_TRUE(first.OpenDatabase());
+  TakeDiscoveredValues(s, first.opened());
+  EXPECT_EQ(s.versionText, " SQL Server 2005");
+  EXPECT_TRUE(s.collationFound);
+  EXPECT_EQ(s.collationName, "Cyrillic_General_CI_AS");
+  EXPECT_EQ(s.codePage, 1251);
+  EXPECT_FALSE(s.isSql2000.load());
+
+  TestDatabase second(SmallCatalogImage());
+  second.collations() = s.collationTable;
+  ASSERT_TRUE(second.OpenDatabase());
+  TakeDiscoveredValues(s, second.opened());
+  EXPECT_EQ(s.versionText, "Unknown SQL Version");
+  EXPECT_FALSE(s.collationFound);
+  EXPECT_EQ(s.collationName, "");
   EXPECT_EQ(s.codePage, 1252);
-  EXPECT_EQ(s.detectedCollationId, -1);
-  EXPECT_EQ(s.columnCollationId, 0);
-  EXPECT_TRUE(s.autoDetectCollation);
-  EXPECT_EQ(s.manualCollationId, 0);
-  EXPECT_EQ(s.recoveryMode, RecoveryMode::kUnset);
-  EXPECT_FALSE(s.IsAdvancedMode());
 }
 
 TEST(CollationTable, ParsesLinesAndSkipsBrokenOnes) {

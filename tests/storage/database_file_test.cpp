@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 
@@ -44,6 +45,14 @@ struct Opened {
   }
 };
 
+// Bytes that no page header makes sense of.
+Bytes RandomBytes(size_t size, uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes junk(size);
+  for (auto& b : junk) b = static_cast<uint8_t>(rng());
+  return junk;
+}
+
 TEST(DatabaseFile, RefusesWhatIsNotADataFile) {
   TempDir dir;
   struct Case {
@@ -56,6 +65,9 @@ TEST(DatabaseFile, RefusesWhatIsNotADataFile) {
       {"short", dir.Write("short.mdf", Bytes(8191, 0x11)), kTextNotValidMdf},
       {"empty", dir.Write("empty.mdf", Bytes()), kTextNotValidMdf},
       {"zeros", dir.Write("zeros.mdf", Bytes(20 * kPageSize, 0)), kTextNotValidMdf},
+      {"random page", dir.Write("random1.mdf", RandomBytes(kPageSize, 7)), kTextNotValidMdf},
+      {"random, odd length", dir.Write("random2.mdf", RandomBytes(kPageSize * 5 + 17, 8)), kTextNotValidMdf},
+      {"random pages", dir.Write("random3.mdf", RandomBytes(kPageSize * 40, 9)), kTextNotValidMdf},
   };
   for (const Case& c : cases) {
     Opened o;
@@ -80,20 +92,6 @@ TEST(DatabaseFile, ZeroedPagesAreFiledButDoNotMakeADatabase) {
   ASSERT_TRUE(o.db->isOpen);
   EXPECT_EQ(o.db->systemPageMap.at(0).size(), 2u);
   EXPECT_EQ(o.db->systemPageMap.at(34).size(), 1u);
-}
-
-TEST(DatabaseFile, RandomBytesNeverCrash) {
-  TempDir dir;
-  std::mt19937 rng(7);
-  for (size_t size : {size_t{8192}, size_t{8192 * 5 + 17}, size_t{8192 * 40}}) {
-    Bytes junk(size);
-    for (auto& b : junk) b = static_cast<uint8_t>(rng());
-    Opened o;
-    o.Open(dir.Write("junk.mdf", junk));
-    if (o.db->isOpen) {
-      for (int32_t n = -1; n <= static_cast<int32_t>(o.db->pageCount); ++n) o.db->ReadPageHeader({1, n});
-    }
-  }
 }
 
 TEST(DatabaseFile, GeometryAndMaps) {
@@ -177,28 +175,36 @@ TEST(DatabaseFile, ExactlyOnePage) {
   EXPECT_EQ(o.db->systemPageMap.at(7).size(), 1u);
 }
 
-TEST(DatabaseFile, ReportsProgressAboutOneHundredTimes) {
+TEST(DatabaseFile, MappingProgressRisesSteadilyToThePageCount) {
+  // What the progress bar shows while a file is mapped: a range of the
+  // page count, then positions that only move forward, a hundred or so of
+  // them (not one per page), ending full.
   TempDir dir;
-  DatabaseImage image(250);
-  for (uint32_t n = 0; n < 250; ++n) image.Page(n).ObjectId(5);
-  Opened o;
-  o.Open(dir.Write("p.mdf", image.Build()));
-  ASSERT_TRUE(o.db->isOpen);
-  // ceil(250 / 100) = 3: mapping reports 3, 6, ... 249, then 250.
-  auto events = o.sink.events();
-  size_t mapStart = 0;
-  for (size_t i = 0; i < events.size(); ++i)
-    if (events[i].kind == 'S' && events[i].text == kTextMapping) mapStart = i;
-  std::vector<int64_t> positions;
-  for (size_t i = mapStart; i < events.size(); ++i)
-    if (events[i].kind == 'P') positions.push_back(events[i].a);
-  ASSERT_EQ(positions.size(), 84u);
-  EXPECT_EQ(positions[0], 3);
-  EXPECT_EQ(positions[1], 6);
-  EXPECT_EQ(positions[82], 249);
-  EXPECT_EQ(positions.back(), 250);
-  EXPECT_EQ(o.sink.Texts('S'), (std::vector<std::string>{kTextCheckingCorruption, kTextCheckingCorruptionDone,
-                                                         kTextMapping, kTextMappingDone}));
+  for (uint32_t pages : {7u, 250u, 1000u}) {
+    DatabaseImage image(pages);
+    for (uint32_t n = 0; n < pages; ++n) image.Page(n).ObjectId(5);
+    Opened o;
+    o.Open(dir.Write("p.mdf", image.Build()));
+    ASSERT_TRUE(o.db->isOpen);
+    auto events = o.sink.events();
+    size_t mapStart = 0;
+    for (size_t i = 0; i < events.size(); ++i)
+      if (events[i].kind == 'S' && events[i].text == kTextMapping) mapStart = i;
+    std::vector<int64_t> ranges;
+    std::vector<int64_t> positions;
+    for (size_t i = 0; i < events.size(); ++i) {
+      if (events[i].kind == 'R') ranges.push_back(events[i].b);
+      if (events[i].kind == 'P' && i > mapStart) positions.push_back(events[i].a);
+    }
+    EXPECT_EQ(ranges, std::vector<int64_t>(2, pages)) << "the start check's and the mapping's";
+    ASSERT_FALSE(positions.empty());
+    EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end())) << pages << " pages";
+    EXPECT_EQ(positions.back(), pages);
+    EXPECT_LE(positions.size(), std::min<size_t>(pages, 100) + 2) << pages << " pages";
+    EXPECT_GE(positions.size(), std::min<size_t>(pages, 50)) << pages << " pages";
+    EXPECT_EQ(o.sink.Texts('S'), (std::vector<std::string>{kTextCheckingCorruption, kTextCheckingCorruptionDone,
+                                                           kTextMapping, kTextMappingDone}));
+  }
 }
 
 TEST(DatabaseFile, StopDuringMappingEndsTheScan) {
