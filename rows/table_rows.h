@@ -16,6 +16,7 @@
 
 #include "catalog/column_descriptor.h"
 #include "catalog/system_rows.h"
+#include "rows/data_value.h"
 #include "rows/value_decoder.h"
 #include "storage/page_types.h"
 #include "storage/record.h"
@@ -120,6 +121,9 @@ struct TableRow {
   // its values are lost.
   bool forwardUnreadable = false;
   RowStatus status = RowStatus::kLive;
+  // The exact value of every column, in the order of `values`, when the
+  // reader was asked for them (SetDataValues); empty otherwise.
+  std::vector<DataValue> data;
 };
 
 // Reads the rows of a table's pages for one listing.
@@ -141,6 +145,8 @@ class TableRowReader {
                  ColumnReader reader, bool firstPageListing = false);
 
   void SetListingPages(const TablePageList& pages);
+  // Rows carry their data values as well as their value texts.
+  void SetDataValues(bool wanted) { dataValues_ = wanted; }
 
   // The rows of the data page `ref`; none when it cannot be read or is not
   // a data page.
@@ -167,6 +173,7 @@ class TableRowReader {
   RowColumnSet columns_;
   ColumnReader reader_;
   bool firstPageListing_;
+  bool dataValues_ = false;
   bool knowsPages_ = false;
   std::set<PageRef> listingPages_;
   std::set<uint32_t> owners_;
