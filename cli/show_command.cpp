@@ -10,7 +10,9 @@
 
 #include "cli/cli_context.h"
 #include "cli/command_line_run.h"
+#include "cli/command_options.h"
 #include "cli/commands.h"
+#include "cli/output.h"
 #include "cli/tsv.h"
 #include "recovery/selection_commands.h"
 #include "recovery/tree_lookup.h"
@@ -21,7 +23,7 @@ namespace {
 struct ShowOptions {
   RunOptions run;
   std::string object;
-  int page = 1;
+  int64_t page = 1;
 };
 
 void AppendTsvLine(std::string& out, const std::vector<std::string>& fields, size_t count) {
@@ -34,37 +36,35 @@ void AppendTsvLine(std::string& out, const std::vector<std::string>& fields, siz
 
 // The pager label, the caption, an empty line, then the list: its column
 // headers and its rows, tab-separated.
-void PrintRecords(const RecordsPanelModel& panel) {
-  std::string out = panel.recordsLabel + "\n" + panel.caption + "\n\n";
+void PrintRecords(Output& out, const RecordsPanelModel& panel) {
+  out.Write(panel.recordsLabel + "\n" + panel.caption + "\n\n");
   const size_t count = panel.columns.size();
-  AppendTsvLine(out, panel.columns, count);
+  AppendTsvLine(out.buffer(), panel.columns, count);
   for (const std::vector<std::string>& row : panel.rows) {
-    AppendTsvLine(out, row, count);
-    if (out.size() > (1u << 16)) {
-      std::fwrite(out.data(), 1, out.size(), Cli().out);
-      out.clear();
-    }
+    AppendTsvLine(out.buffer(), row, count);
+    out.MaybeFlush();
   }
-  std::fwrite(out.data(), 1, out.size(), Cli().out);
 }
 
 int RunShow(ShowOptions options) {
   // With --snapshot the only positional argument is the object.
   if (!options.run.snapshot.empty() && options.object.empty()) std::swap(options.object, options.run.file);
   if (options.object.empty()) {
-    std::fprintf(Cli().err, "Name the object to show.\n");
-    return 1;
+    std::fprintf(Cli().err, "ravelin: name the object to show\n");
+    return kExitUsage;
   }
   CommandLineRun run(options.run, false);
   if (int failed = run.Scan()) return failed;
   RecoveryState& state = run.state();
   JobRunner& runner = run.runner();
+  TerminalSink& terminal = run.terminal();
+  Output out(&terminal);
 
   TreeItem item = kNoTreeItem;
   runner.RunInline([&] { item = FindTreeItem(state, options.object); });
   if (item == kNoTreeItem) {
-    std::fprintf(Cli().err, "%s is not in the object tree of the database.\n", options.object.c_str());
-    return 1;
+    terminal.Error(options.object + " is not in the object tree of the database.");
+    return kExitFailure;
   }
 
   SelectionCommands commands(runner, state, run.sink());
@@ -73,37 +73,38 @@ int RunShow(ShowOptions options) {
   CommandLineFrontEnd& panel = run.frontEnd();
   panel.Finish();
   if (!refusal.empty()) {
-    std::fprintf(Cli().err, "%s\n", refusal.c_str());
-    return 1;
+    terminal.Error(refusal);
+    return kExitFailure;
   }
 
   if (!panel.recordsPanelShown) {
     if (options.page != 1) {
-      std::fprintf(Cli().err, "%s is not a table: it has no pages of records.\n", options.object.c_str());
-      return 1;
+      terminal.Error(options.object + " is not a table: it has no pages of records.");
+      return kExitFailure;
     }
     const std::string& text = panel.definitionText;
     if (text.empty()) {
-      std::fprintf(Cli().err, "Nothing to show for %s: it has no definition text or script.\n", options.object.c_str());
-      return 1;
+      terminal.Error("Nothing to show for " + options.object + ": it has no definition text or script.");
+      return kExitFailure;
     }
-    std::fwrite(text.data(), 1, text.size(), Cli().out);
-    if (text.back() != '\n') std::fputc('\n', Cli().out);
-    return std::fflush(Cli().out) == 0 ? 0 : 1;
+    out.Write(text);
+    if (text.back() != '\n') out.Write("\n");
+    return FinishCommand(out, &terminal, kExitOk);
   }
 
-  for (int page = 2; page <= options.page; ++page) {
+  for (int64_t page = 2; page <= options.page; ++page) {
     const int32_t before = state.paging.pageNumber;
     commands.NextRecords();
     runner.Wait();
     panel.Finish();
     if (state.paging.pageNumber == before) {
-      std::fprintf(Cli().err, "%s has %d page%s of records.\n", options.object.c_str(), before, before == 1 ? "" : "s");
-      return 1;
+      terminal.Error(options.object + " has " + std::to_string(before) + " page" + (before == 1 ? "" : "s") +
+                     " of records.");
+      return kExitFailure;
     }
   }
-  PrintRecords(panel);
-  return std::fflush(Cli().out) == 0 ? 0 : 1;
+  PrintRecords(out, panel);
+  return FinishCommand(out, &terminal, kExitOk);
 }
 
 }  // namespace
@@ -118,13 +119,13 @@ void AddShowCommand(CLI::App& app, int& exitCode) {
       "or constraint: its definition text; a primary key, unique key or check constraint under a table: its "
       "script. OBJECT is a label of the tree (dbo.Orders, PK_Orders) or a path of labels joined by '/' "
       "(dbo.Orders/Constraint/CK_Orders_Qty); in the 2000 layout an owner prefix may be given. Exit code 1 when "
-      "the scan fails, OBJECT is not found, or there is nothing to show.");
+      "the scan fails, OBJECT is not found, or there is nothing to show; 3 when something was left out (a warning says "
+      "what).");
   cmd->add_option("FILE", options->run.file, "Primary data file (.mdf); left out with --snapshot");
   cmd->add_option("OBJECT", options->object, "The tree item to show");
   AddRunOptions(cmd, options->run);
-  cmd->add_option("--page", options->page, "The page of records to show (Next Records pressed N-1 times)")
-      ->check(CLI::PositiveNumber)
-      ->capture_default_str();
+  AddCountOption(cmd, "--page", options->page,
+                 "The page of records to show (Next Records pressed N-1 times; default 1)", 1);
   cmd->callback([options, &exitCode] { exitCode = RunShow(*options); });
 }
 

@@ -17,6 +17,8 @@ struct ReadOptions {
   // their slot arrays no longer list.
   bool huntDeleted = false;
   RecoveryMode mode = RecoveryMode::kStandard;
+  // Records that do not fit the table are listed too, marked suspect.
+  bool suspect = false;
 
   bool Hunts() const { return showDeleted && huntDeleted; }
   bool IsAdvancedMode() const { return mode == RecoveryMode::kAdvanced; }
