@@ -15,8 +15,9 @@ constexpr uint32_t kSysObjects = 1;
 constexpr uint32_t kSysColumns = 3;
 constexpr uint32_t kSysUsers = 10;
 constexpr uint32_t kSysReferences = 14;
-// syscolumns.colstat: an identity column.
+// syscolumns.colstat: an identity column, a computed column.
 constexpr int16_t kIdentityColumn = 1;
+constexpr int16_t kComputedColumn = 4;
 constexpr size_t kMaxKeyColumns = 16;
 
 // Calls `read` with every data record of the system table `objectId`.
@@ -79,6 +80,7 @@ LegacyCatalog ReadLegacyCatalog(const CDatabaseFile& file) {
     const ByteSpan name = VarBytes(record, 0);
     if (!name.empty()) legacy.columnNames[{id, columnId}] = Utf16ToUtf8(name);
     if ((status & kIdentityColumn) != 0) legacy.identities[{id, columnId}] = IdentityText(VarBytes(record, 1));
+    if ((status & kComputedColumn) != 0) legacy.computedColumns.emplace(id, columnId);
   });
   // sysreferences: constid, fkeyid, rkeyid at 0, 4, 8, keycnt at 14; the
   // key columns of both sides as 16-bit ids in the two variable columns.

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,6 +38,7 @@ struct LegacyCatalog {
   std::map<int32_t, int16_t> objectOwners;                         // sysobjects: id -> uid
   std::map<std::pair<int32_t, int16_t>, std::string> identities;   // (object id, column id) -> "identity(1,1)"
   std::map<std::pair<int32_t, int16_t>, std::string> columnNames;  // (object id, column id) -> name
+  std::set<std::pair<int32_t, int16_t>> computedColumns;           // (object id, column id): no stored value
   std::vector<LegacyReference> references;
 
   // The owner's name of object `objectId`; empty when unknown.

@@ -26,15 +26,16 @@ constexpr char kDescription[] =
     "Velmora Ravelin: recovers tables, rows and definitions from damaged SQL Server data files.";
 
 // The same table is in the README.
-constexpr char kFooter[] =
+constexpr char kExitCodes[] =
     "Exit codes:\n"
     "  0  everything was read\n"
     "  1  failure, nothing usable: the file cannot be opened or is no database, no such table or object, or the "
     "output cannot be written\n"
     "  2  usage error: the command line is wrong\n"
     "  3  partial: something was recovered, but rows, pages or values are known to be missing; a warning on "
-    "stderr names each (warning: TABLE: what, where)\n"
-    "\n"
+    "stderr names each (warning: TABLE: what, where)\n";
+
+constexpr char kConventions[] =
     "rows writes exact values. TSV: NULL is \\N, a value that cannot be read \\?, and \\\\, \\t, \\n, \\r, \\b, "
     "\\f, \\v and \\xHH stand for a backslash and the control characters. CSV (RFC 4180): NULL is an empty field, "
     "an empty text \"\", an unreadable value \\?. JSON: numbers for integer and float columns, true/false for bit, "
@@ -107,7 +108,6 @@ int RunCommandLine(int argc, const char* const* argv, const CliContext& context)
   current = &context;
   CLI::App app{kDescription, "ravelin"};
   app.formatter(std::make_shared<WrappingFormatter>(HelpWidth()));
-  app.footer(kFooter);
   app.set_version_flag("--version", std::string("ravelin ") + RAVELIN_VERSION);
   app.require_subcommand(1);
   int exitCode = kExitOk;
@@ -118,6 +118,9 @@ int RunCommandLine(int argc, const char* const* argv, const CliContext& context)
   AddScanCommand(app, exitCode);
   AddDefinitionCommand(app, exitCode);
   AddShowCommand(app, exitCode);
+  app.footer(std::string(kExitCodes) + "\n" + kConventions);
+  for (CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; }))
+    sub->footer(sub->get_name() == "rows" ? std::string(kExitCodes) + "\n" + kConventions : kExitCodes);
   const bool asksForHelpOrVersion = std::any_of(argv + std::min(argc, 1), argv + argc, [](const char* a) {
     const std::string arg = a;
     return arg == "--help" || arg == "-h" || arg == "--version";

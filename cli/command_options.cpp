@@ -20,16 +20,18 @@ std::string CountProblem(const std::string& text, int64_t minimum, int64_t maxim
 
 CLI::Option* AddCountOption(CLI::App* cmd, const std::string& name, int64_t& target, const std::string& description,
                             int64_t minimum, int64_t maximum) {
-  return cmd->add_option_function<std::string>(
-      name,
-      [&target, name, minimum, maximum](const std::string& text) {
-        if (std::string problem = CountProblem(text, minimum, maximum); !problem.empty())
-          throw CLI::ValidationError(name, problem);
-        int64_t value = 0;
-        std::from_chars(text.data(), text.data() + text.size(), value);
-        target = value;
-      },
-      description);
+  return cmd
+      ->add_option_function<std::string>(
+          name,
+          [&target, name, minimum, maximum](const std::string& text) {
+            if (std::string problem = CountProblem(text, minimum, maximum); !problem.empty())
+              throw CLI::ValidationError(name, problem);
+            int64_t value = 0;
+            std::from_chars(text.data(), text.data() + text.size(), value);
+            target = value;
+          },
+          description)
+      ->type_name("N");
 }
 
 }  // namespace ravelin

@@ -60,6 +60,7 @@ int RunDefinition(const DefinitionOptions& o) {
     std::string message =
         "No view, procedure, function, trigger, default or constraint named " + o.name + " in " + o.file + ".";
     if (match.found) message = o.name + " is no view, procedure, function, trigger, default or constraint.";
+    if (!match.ambiguous.empty()) message = "More than one object is named " + o.name + " in " + o.file + ".";
     if (const std::string hint = SuggestionText(match); !hint.empty()) message += " " + hint;
     sink.Error(message);
     return kExitFailure;

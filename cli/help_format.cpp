@@ -24,25 +24,38 @@ std::string WrapText(const std::string& text, size_t width) {
   while (std::getline(lines, line)) {
     if (!firstLine) out += '\n';
     firstLine = false;
-    if (line.empty() || line.front() == ' ' || Columns(line) <= width) {
+    if (line.empty() || Columns(line) <= width) {
       out += line;
       continue;
     }
-    std::istringstream words(line);
+    // An indented entry ("  3  partial: ...") goes on under its text.
+    size_t indent = 0;
+    if (line.front() == ' ') {
+      const size_t term = line.find_first_not_of(' ');
+      const size_t gap = line.find("  ", term);
+      const size_t text = gap == std::string::npos ? std::string::npos : line.find_first_not_of(' ', gap);
+      indent = text != std::string::npos && text < width / 2 ? text : term;
+      out += line.substr(0, indent);
+    }
+    std::istringstream words(line.substr(indent));
     std::string word;
-    size_t used = 0;
+    size_t used = indent;
+    bool lineStart = true;
     while (words >> word) {
       const size_t length = Columns(word);
-      if (used > 0 && used + 1 + length > width) {
+      if (!lineStart && used + 1 + length > width) {
         out += '\n';
-        used = 0;
+        out.append(indent, ' ');
+        used = indent;
+        lineStart = true;
       }
-      if (used > 0) {
+      if (!lineStart) {
         out += ' ';
         ++used;
       }
       out += word;
       used += length;
+      lineStart = false;
     }
   }
   if (!text.empty() && text.back() == '\n') out += '\n';

@@ -11,7 +11,8 @@
 namespace ravelin {
 
 // `text` wrapped to lines of at most `width` columns; its own line breaks
-// are kept, and lines that begin with a blank are left as they are.
+// are kept, and a line that begins with blanks and a term ("  3  partial:
+// ...") goes on indented under the text after the term.
 std::string WrapText(const std::string& text, size_t width);
 
 class WrappingFormatter : public CLI::Formatter {

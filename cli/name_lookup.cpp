@@ -36,8 +36,14 @@ size_t EditDistance(const std::string& a, const std::string& b) {
 std::vector<const NameCandidate*> Fitting(const std::vector<NameCandidate>& candidates, const std::string& schema,
                                           const std::string& name) {
   std::vector<const NameCandidate*> fit;
-  for (const NameCandidate& c : candidates)
-    if (SameName(c.name, name) && (schema.empty() || c.schema.empty() || SameName(c.schema, schema))) fit.push_back(&c);
+  for (const NameCandidate& c : candidates) {
+    if (!SameName(c.name, name) || !(schema.empty() || c.schema.empty() || SameName(c.schema, schema))) continue;
+    // A name the catalog holds twice (a deleted row read beside the live
+    // one) is one object: the first row stands for it.
+    const bool seen = std::any_of(fit.begin(), fit.end(),
+                                  [&c](const NameCandidate* f) { return f->schema == c.schema && f->name == c.name; });
+    if (!seen) fit.push_back(&c);
+  }
   return fit;
 }
 

@@ -3,6 +3,7 @@
 // "Orders"), in any case, in brackets or quotes ("[dbo].[Order Details]",
 // "\"Order Details\""). An unqualified name that several schemas hold is
 // ambiguous unless one of them is dbo; a miss suggests the closest names.
+// Candidates written exactly alike count as one, the first.
 
 #ifndef RAVELIN_CLI_NAME_LOOKUP_H_
 #define RAVELIN_CLI_NAME_LOOKUP_H_

@@ -56,6 +56,8 @@ void WarnAbout(TerminalSink& sink, const std::string& table, const TableRow& row
       sink.ReportWarning({table, "a value cannot be read", Where(rowNumber, row) + ", column " + columns[c].name});
   }
   for (const ValueIssue& issue : row.issues) {
+    // A value that could not be read at all was named above.
+    if (issue.column < row.data.size() && row.data[issue.column].IsUnreadable()) continue;
     const char* what = issue.truncated ? "a large value is longer than can be assembled and was cut short"
                                        : "a large value is incomplete: some of its parts cannot be read";
     sink.ReportWarning({table, what, Where(rowNumber, row) + ", column " + columns[issue.column].name});
@@ -110,10 +112,15 @@ int RunRows(const RowsOptions& o) {
 
   std::vector<size_t> shown;
   std::vector<RowColumn> header;
+  // The 2000 layout's computed columns have no stored value: NULL.
+  std::vector<bool> computed;
   for (size_t i = 0; i < columns.size(); ++i) {
     if (columns[i].hobtColumnId == kDroppedColumnId) continue;
     shown.push_back(i);
     header.push_back({columns[i].name, DeclaredType(columns[i])});
+    const LegacyCatalog* legacy = names.legacy();
+    computed.push_back(legacy &&
+                       legacy->computedColumns.count({table.objectId, static_cast<int16_t>(columns[i].columnId)}) > 0);
   }
 
   const TablePageList pages = CollectListingPages(db->file(), catalog);
@@ -124,6 +131,10 @@ int RunRows(const RowsOptions& o) {
 
   const bool statusColumn = o.deleted || o.deletedAdvanced || o.suspect;
   RowWriter writer(out, FormatOf(o.format), tableName, header, statusColumn, o.nullText);
+  const DataValue kNull;
+  std::vector<size_t> stored;
+  for (size_t k = 0; k < shown.size(); ++k)
+    if (!computed[k]) stored.push_back(shown[k]);
   std::vector<const DataValue*> values(shown.size());
   uint64_t written = 0;
   bool full = o.limit == 0;
@@ -133,10 +144,10 @@ int RunRows(const RowsOptions& o) {
         full = true;
         break;
       }
-      for (size_t k = 0; k < shown.size(); ++k) values[k] = &row.data[shown[k]];
+      for (size_t k = 0; k < shown.size(); ++k) values[k] = computed[k] ? &kNull : &row.data[shown[k]];
       writer.Write(values, RowStatusText(row.status));
       ++written;
-      WarnAbout(sink, tableName, row, reader.columns(), shown, written);
+      WarnAbout(sink, tableName, row, reader.columns(), stored, written);
     }
     sink.SetProgressPos(static_cast<int64_t>(p + 1));
   }

@@ -3,6 +3,7 @@
 // table's records, the definition text of a view, procedure, function,
 // trigger, default or constraint, or a key or check constraint's script.
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -12,6 +13,7 @@
 #include "cli/command_line_run.h"
 #include "cli/command_options.h"
 #include "cli/commands.h"
+#include "cli/name_lookup.h"
 #include "cli/output.h"
 #include "cli/tsv.h"
 #include "recovery/selection_commands.h"
@@ -46,6 +48,39 @@ void PrintRecords(Output& out, const RecordsPanelModel& panel) {
   }
 }
 
+// The labels of the items the tree shows (objects, categories, columns),
+// each as a name that may carry a schema.
+void CollectLabels(const ObjectTree& tree, TreeItem item, std::vector<std::string>& labels) {
+  for (TreeItem child : tree.Children(item)) {
+    labels.push_back(tree.Label(child));
+    CollectLabels(tree, child, labels);
+  }
+}
+
+// The item a name that no label matches exactly stands for: the same name
+// in another case, in brackets or quotes, or without its schema; or a
+// message with the candidates or the closest labels.
+TreeItem FindByName(RecoveryState& state, const std::string& typed, std::string& message) {
+  std::vector<std::string> labels;
+  CollectLabels(state.tree, kNoTreeItem, labels);
+  std::sort(labels.begin(), labels.end());
+  labels.erase(std::unique(labels.begin(), labels.end()), labels.end());
+  std::vector<NameCandidate> candidates;
+  for (size_t i = 0; i < labels.size(); ++i) {
+    const size_t dot = labels[i].find('.');
+    if (dot != std::string::npos && dot > 0)
+      candidates.push_back({labels[i].substr(0, dot), labels[i].substr(dot + 1), i});
+    else
+      candidates.push_back({"", labels[i], i});
+  }
+  const NameMatch match = MatchName(candidates, typed);
+  if (match.found) return FindTreeItem(state, labels[match.index]);
+  message = (match.ambiguous.empty() ? typed + " is not in the object tree of the database."
+                                     : "More than one item of the object tree is named " + typed + ".");
+  if (const std::string hint = SuggestionText(match); !hint.empty()) message += " " + hint;
+  return kNoTreeItem;
+}
+
 int RunShow(ShowOptions options) {
   // With --snapshot the only positional argument is the object.
   if (!options.run.snapshot.empty() && options.object.empty()) std::swap(options.object, options.run.file);
@@ -61,9 +96,14 @@ int RunShow(ShowOptions options) {
   Output out(&terminal);
 
   TreeItem item = kNoTreeItem;
-  runner.RunInline([&] { item = FindTreeItem(state, options.object); });
+  std::string missing;
+  runner.RunInline([&] {
+    item = FindTreeItem(state, options.object);
+    if (item == kNoTreeItem && options.object.find('/') == std::string::npos)
+      item = FindByName(state, options.object, missing);
+  });
   if (item == kNoTreeItem) {
-    terminal.Error(options.object + " is not in the object tree of the database.");
+    terminal.Error(missing.empty() ? options.object + " is not in the object tree of the database." : missing);
     return kExitFailure;
   }
 
