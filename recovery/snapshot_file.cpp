@@ -18,6 +18,8 @@ namespace {
 constexpr size_t kEntrySize = 10;
 constexpr size_t kObjectHeadSize = 8;  // id and entry count
 constexpr size_t kBufferSize = 1 << 20;
+// 32,767 UTF-16 units: the longest path any system writes.
+constexpr uint32_t kMaxPathBytes = 65534;
 
 // Sequential reads through a buffer, with the number of bytes the file
 // still holds, so that every count can be checked before it is trusted.
@@ -87,7 +89,8 @@ bool ReadHeader(SnapshotReader& in, SnapshotHeader& header, std::string* why = n
   constexpr char kNotSnapshot[] = "it is not a snapshot file: its header does not read as one";
   uint32_t pathBytes;
   if (!in.ReadInt(pathBytes)) return Refuse(why, CutShort(in, "its header"));
-  if (pathBytes % 2 != 0) return Refuse(why, kNotSnapshot);
+  // A path is a few hundred bytes; far more is another kind of file.
+  if (pathBytes % 2 != 0 || pathBytes > kMaxPathBytes) return Refuse(why, kNotSnapshot);
   if (pathBytes > in.remaining()) return Refuse(why, CutShort(in, "its header"));
   Bytes path(pathBytes);
   if (!in.Read(path.data(), path.size())) return Refuse(why, CutShort(in, "its header"));
