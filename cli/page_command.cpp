@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "catalog/opened_database.h"
 #include "cli/cli_context.h"
@@ -87,7 +88,8 @@ SlotView ViewSlot(const PrimaryRecordPage& page, size_t slot) {
   return v;
 }
 
-void WriteJson(Output& out, const CPage_Header& h, const PrimaryRecordPage& page, const PageOptions& o) {
+void WriteJson(Output& out, const CPage_Header& h, const PrimaryRecordPage& page, const PageOptions& o,
+               const std::vector<std::string>& warnings) {
   JsonWriter j;
   j.BeginObject().Key("fileId").Int(o.fileId).Key("page").Int(o.page);
   j.Key("header").BeginObject();
@@ -146,6 +148,8 @@ void WriteJson(Output& out, const CPage_Header& h, const PrimaryRecordPage& page
     }
     j.EndObject();
   }
+  j.EndArray().Key("warnings").BeginArray();
+  for (const std::string& warning : warnings) j.String(warning);
   j.EndArray().EndObject();
   out.Line(j.str());
 }
@@ -232,7 +236,7 @@ int RunPage(const PageOptions& o) {
   }
   PrimaryRecordPage page(std::move(*bytes), &db);
   if (o.json)
-    WriteJson(out, *page.header, page, o);
+    WriteJson(out, *page.header, page, o, sink.warnings());
   else
     WriteText(out, *page.header, page, o);
   return FinishCommand(out, &sink, kExitOk);

@@ -113,6 +113,11 @@ TEST(RowsValues, NullTheTextNullAndEmptyDifferInEveryFormat) {
         " [\"5\", \"\\\\?\"]]\n");
   }
 
+  // --suspect asks for the records that do not fit as well: every row says
+  // what it is.
+  auto suspect = RunRavelin({"rows", file, "dbo.Customers", "--suspect", "--quiet"});
+  EXPECT_EQ(suspect.out.rfind("ravelin_status\tId\tName\nlive\t1\tNULL\n", 0), 0u) << suspect.out;
+
   // --null names NULL in TSV and CSV; JSON keeps null.
   auto named = RunRavelin({"rows", file, "Customers", "--null", "(null)", "--quiet"});
   EXPECT_NE(named.out.find("\n2\t(null)\n3\t\n"), std::string::npos) << named.out;
