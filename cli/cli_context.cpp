@@ -1,14 +1,100 @@
 #include "cli/cli_context.h"
 
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cerrno>
 #include <sstream>
 
 #include "cli/commands.h"
+#include "cli/help_format.h"
+#include "cli/output.h"
+#include "cli/terminal_sink.h"
+#include "storage/env.h"
+
+#ifndef RAVELIN_VERSION
+#define RAVELIN_VERSION "unknown"
+#endif
 
 namespace ravelin {
 namespace {
 
 const CliContext* current = nullptr;
+
+constexpr char kDescription[] =
+    "Velmora Ravelin: recovers tables, rows and definitions from damaged SQL Server data files.";
+
+// The same table is in the README.
+constexpr char kExitCodes[] =
+    "Exit codes:\n"
+    "  0  everything was read\n"
+    "  1  failure, nothing usable: the file cannot be opened or is no database, no such table or object, or the "
+    "output cannot be written\n"
+    "  2  usage error: the command line is wrong\n"
+    "  3  partial: something was recovered, but rows, pages or values are known to be missing; a warning on "
+    "stderr names each (warning: TABLE: what, where)\n";
+
+constexpr char kConventions[] =
+    "rows writes exact values. TSV: NULL is \\N, a value that cannot be read \\?, and \\\\, \\t, \\n, \\r, \\b, "
+    "\\f, \\v and \\xHH stand for a backslash and the control characters. CSV (RFC 4180): NULL is an empty field, "
+    "an empty text \"\", an unreadable value \\?. JSON: numbers for integer and float columns, true/false for bit, "
+    "strings for the rest (exact decimals included), null for NULL, {\"unreadable\": true} for a value that cannot "
+    "be read. Dates and times: 2024-05-01 10:30:00.123 (datetime), full fractions and +hh:mm offsets for "
+    "datetime2, time and datetimeoffset; binary as 0x and hex digits.";
+
+size_t HelpWidth() {
+  const int width = TerminalWidth(::fileno(Cli().out));
+  return width > 0 ? static_cast<size_t>(std::clamp(width, 60, 120)) : 80;
+}
+
+size_t Distance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// Why the first argument is not a command, or empty when it is one (or an
+// option, which the parser judges).
+std::string CommandProblem(const CLI::App& app, int argc, const char* const* argv) {
+  std::vector<std::string> names;
+  for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; }))
+    names.push_back(sub->get_name());
+  std::string list;
+  for (const std::string& n : names) list += (list.empty() ? "" : ", ") + n;
+  if (argc < 2) return "name a command: " + list + " (ravelin --help tells more)";
+  const std::string first = argv[1];
+  if (first.empty() || first.front() == '-' || std::find(names.begin(), names.end(), first) != names.end()) return {};
+  std::string closest;
+  size_t best = 3;
+  for (const std::string& n : names) {
+    const size_t d = Distance(first, n);
+    if (d < best) best = d, closest = n;
+  }
+  if (!closest.empty()) return "unknown command '" + first + "', did you mean '" + closest + "'?";
+  return "unknown command '" + first + "'; the commands are " + list;
+}
+
+// Writes what the parser said; false when stdout could not take it.
+bool WriteParserOutput(const std::string& out, const std::string& err, const CliContext& context) {
+  std::fputs(err.c_str(), context.err);
+  if (out.empty()) return true;
+  errno = 0;
+  if (std::fputs(out.c_str(), context.out) < 0 || std::fflush(context.out) != 0) {
+    std::fprintf(context.err, "ravelin: cannot write the output: %s\n", ErrorText(errno != 0 ? errno : EIO).c_str());
+    return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -20,9 +106,11 @@ const CliContext& Cli() {
 int RunCommandLine(int argc, const char* const* argv, const CliContext& context) {
   const CliContext* outer = current;
   current = &context;
-  CLI::App app{"Velmora Ravelin: recovers tables, rows and definitions from damaged SQL Server data files"};
+  CLI::App app{kDescription, "ravelin"};
+  app.formatter(std::make_shared<WrappingFormatter>(HelpWidth()));
+  app.set_version_flag("--version", std::string("ravelin ") + RAVELIN_VERSION);
   app.require_subcommand(1);
-  int exitCode = 0;
+  int exitCode = kExitOk;
   AddInfoCommand(app, exitCode);
   AddPageCommand(app, exitCode);
   AddSchemaCommand(app, exitCode);
@@ -30,13 +118,25 @@ int RunCommandLine(int argc, const char* const* argv, const CliContext& context)
   AddScanCommand(app, exitCode);
   AddDefinitionCommand(app, exitCode);
   AddShowCommand(app, exitCode);
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& e) {
-    std::ostringstream out, err;
-    exitCode = app.exit(e, out, err) == 0 ? 0 : 2;
-    std::fputs(out.str().c_str(), context.out);
-    std::fputs(err.str().c_str(), context.err);
+  app.footer(std::string(kExitCodes) + "\n" + kConventions);
+  for (CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; }))
+    sub->footer(sub->get_name() == "rows" ? std::string(kExitCodes) + "\n" + kConventions : kExitCodes);
+  const bool asksForHelpOrVersion = std::any_of(argv + std::min(argc, 1), argv + argc, [](const char* a) {
+    const std::string arg = a;
+    return arg == "--help" || arg == "-h" || arg == "--version";
+  });
+  if (const std::string problem = CommandProblem(app, argc, argv); !problem.empty() && !asksForHelpOrVersion) {
+    std::fprintf(context.err, "ravelin: %s\n", problem.c_str());
+    exitCode = kExitUsage;
+  } else {
+    try {
+      app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+      std::ostringstream out, err;
+      const int code = app.exit(e, out, err);
+      exitCode = code == 0 ? kExitOk : kExitUsage;
+      if (!WriteParserOutput(out.str(), err.str(), context)) exitCode = kExitFailure;
+    }
   }
   std::fflush(context.out);
   std::fflush(context.err);

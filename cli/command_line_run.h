@@ -34,14 +34,14 @@ struct RunOptions {
 CLI::Option* AddRunOptions(CLI::App* cmd, RunOptions& options);
 
 // Notifications go to the terminal; the records panel and the definition
-// text pane are kept in memory for the command to print. With `printLog`
-// the log lines go to stdout and so do information boxes; without it the
-// boxes go to stderr (none with `quiet`). Stop boxes always go to stderr.
-// A box that only repeats the log line printed just before is not printed
-// again.
+// text pane are kept in memory for the command to print. Everything goes to
+// stderr, stdout being the command's own: with `logLines` the log lines as
+// they come, and the information boxes (neither with `quiet`); stop boxes,
+// errors and warnings always. A box that only repeats the line written just
+// before is not written again.
 class CommandLineFrontEnd : public ProgressSink, public RecordsPanelModel {
  public:
-  CommandLineFrontEnd(bool quiet, bool printLog) : terminal_(quiet, printLog), quiet_(quiet), printLog_(printLog) {}
+  CommandLineFrontEnd(bool quiet, bool logLines) : terminal_(quiet, logLines), quiet_(quiet), logLines_(logLines) {}
 
   void SetProgressRange(int64_t low, int64_t high) override { terminal_.SetProgressRange(low, high); }
   void SetProgressPos(int64_t position) override { terminal_.SetProgressPos(position); }
@@ -52,29 +52,37 @@ class CommandLineFrontEnd : public ProgressSink, public RecordsPanelModel {
   MessageAnswer ShowMessage(const std::string& text, MessageIcon icon, MessageButtons buttons) override;
 
   void Finish() { terminal_.Finish(); }
+  TerminalSink& terminal() { return terminal_; }
 
  private:
   TerminalSink terminal_;
   bool quiet_;
-  bool printLog_;
+  bool logLines_;
   std::string lastLine_;
 };
 
 // One run: its settings, front end, state, log and runner.
 class CommandLineRun {
  public:
-  CommandLineRun(const RunOptions& options, bool printLog);
+  CommandLineRun(const RunOptions& options, bool logLines);
 
   // Runs the scan (Open, or Load with options.snapshot) and waits for it.
-  // 0 when it completed; otherwise 1, the reason printed.
+  // 0 when it completed; otherwise the exit code, the reason written.
   int Scan();
 
   RecoveryState& state() { return state_; }
   ProgressSink& sink() { return sink_; }
   JobRunner& runner() { return runner_; }
   CommandLineFrontEnd& frontEnd() { return frontEnd_; }
+  TerminalSink& terminal() { return frontEnd_.terminal(); }
 
  private:
+  // The log folder of the run; empty for none. False, the error written,
+  // when --log-dir names a folder that cannot take the log.
+  bool ChooseLogFolder(std::string& folder);
+  // False, the reason written, when the snapshot cannot be loaded.
+  bool CheckSnapshot();
+
   RunOptions options_;
   RecoverySettings settings_;
   CommandLineFrontEnd frontEnd_;

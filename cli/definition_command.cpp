@@ -6,10 +6,13 @@
 #include <memory>
 #include <string>
 
+#include "catalog/object_names.h"
 #include "catalog/opened_database.h"
 #include "catalog/system_catalog.h"
 #include "cli/cli_context.h"
 #include "cli/commands.h"
+#include "cli/name_lookup.h"
+#include "cli/output.h"
 #include "cli/terminal_sink.h"
 #include "recovery/object_selection.h"
 #include "recovery/records_panel_model.h"
@@ -25,21 +28,12 @@ struct DefinitionOptions {
   bool quiet = false;
 };
 
-// The name the catalog knows the object `name` by. The 2000 layout names
-// objects without their owner: "dbo.CustOrderHist" then finds
-// "CustOrderHist" when no object has the full name.
-std::string CatalogName(const SystemCatalog& catalog, const std::string& name) {
-  for (const ObjectRow& row : catalog.objects)
-    if (row.name == name && !IsTableTypeCode(row.typeCode)) return name;
-  const size_t dot = name.find('.');
-  if (!catalog.IsSql2000() || dot == std::string::npos) return name;
-  return name.substr(dot + 1);
-}
-
 int RunDefinition(const DefinitionOptions& o) {
   RecoverySettings settings;
   settings.collationTable = LoadCollationTable(ExecutableFolder() + "collation.txt");
   TerminalSink sink(o.quiet, false);
+  sink.SetDataFile(o.file, *Cli().env);
+  Output out(&sink);
   RecordsPanelModel view;
   RecoveryState state(settings, view);
   OpenRequest request = OpenRequestFor(settings, o.file);
@@ -47,24 +41,37 @@ int RunDefinition(const DefinitionOptions& o) {
   std::unique_ptr<OpenedDatabase> db = OpenedDatabase::Open(request, sink, StopToken());
   if (!db) {
     sink.Finish();
-    return 1;
+    return kExitFailure;
   }
   state.SetDatabase(std::move(db));
-  const std::string name = CatalogName(*state.catalog(), o.name);
-  const std::optional<std::string> text = ObjectDefinition(state, sink, name);
+  const SystemCatalog& catalog = *state.catalog();
+  const ObjectNames names(catalog);
+  std::vector<NameCandidate> candidates;
+  for (size_t i = 0; i < catalog.objects.size(); ++i) {
+    const ObjectRow& row = catalog.objects[i];
+    if (!IsTableTypeCode(row.typeCode) && !row.name.empty())
+      candidates.push_back({names.Schema(row), names.Bare(row), i});
+  }
+  const NameMatch match = MatchName(candidates, o.name);
+  std::optional<std::string> text;
+  if (match.found) text = ObjectDefinition(state, sink, catalog.objects[match.index].name);
   sink.Finish();
   if (!text) {
-    std::fprintf(Cli().err, "No view, procedure, function, trigger, default or constraint named %s in %s.\n",
-                 o.name.c_str(), o.file.c_str());
-    return 1;
+    std::string message =
+        "No view, procedure, function, trigger, default or constraint named " + o.name + " in " + o.file + ".";
+    if (match.found) message = o.name + " is no view, procedure, function, trigger, default or constraint.";
+    if (!match.ambiguous.empty()) message = "More than one object is named " + o.name + " in " + o.file + ".";
+    if (const std::string hint = SuggestionText(match); !hint.empty()) message += " " + hint;
+    sink.Error(message);
+    return kExitFailure;
   }
   if (text->empty()) {
-    std::fprintf(Cli().err, "%s has no definition text in %s: none of the definition rows that could be read is its.\n",
-                 o.name.c_str(), o.file.c_str());
-    return 1;
+    sink.Error(o.name + " has no definition text in " + o.file +
+               ": none of the definition rows that could be read is its.");
+    return kExitFailure;
   }
-  std::fwrite(text->data(), 1, text->size(), Cli().out);
-  return std::fflush(Cli().out) == 0 ? 0 : 1;
+  out.Write(*text);
+  return FinishCommand(out, &sink, kExitOk);
 }
 
 }  // namespace
@@ -76,7 +83,9 @@ void AddDefinitionCommand(CLI::App& app, int& exitCode) {
       "Print the definition text of a view, procedure, function, trigger, default or constraint exactly as stored "
       "(line breaks as they are, no newline added). Exit code 1 when there is none.");
   cmd->add_option("FILE", o->file, "Primary data file (.mdf)")->required();
-  cmd->add_option("NAME", o->name, "Object name with its schema, e.g. dbo.CustOrderHist")->required();
+  cmd->add_option("NAME", o->name,
+                  "Object name, with or without its schema, in any case: dbo.CustOrderHist, [dbo].[Sales by Year]")
+      ->required();
   cmd->add_flag("--quiet", o->quiet, "No status texts or progress bar");
   cmd->callback([o, &exitCode] { exitCode = RunDefinition(*o); });
 }

@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/file_table.h"
 #include "cli/json_writer.h"
+#include "cli/output.h"
 #include "cli/terminal_sink.h"
 #include "recovery/recovery_settings.h"
 #include "recovery/scan_driver.h"
@@ -31,6 +32,8 @@ uint64_t CountEntries(const PageMap& map) {
 int RunInfo(const InfoOptions& options) {
   const CollationTable collations = LoadCollationTable(ExecutableFolder() + "collation.txt");
   TerminalSink sink(options.quiet, false);
+  sink.SetDataFile(options.file, *Cli().env);
+  Output out(&sink);
   OpenRequest request;
   request.path = options.file;
   request.env = Cli().env;
@@ -38,11 +41,12 @@ int RunInfo(const InfoOptions& options) {
   request.loadCatalog = false;
   std::unique_ptr<OpenedDatabase> opened = OpenedDatabase::Open(request, sink, StopToken());
   sink.Finish();
-  if (!opened) return 1;
+  if (!opened) return kExitFailure;
   const CDatabaseFile& db = opened->file();
   const BootInfo boot = opened->boot().value_or(BootInfo());
   const std::vector<FileEntry> files = FileTableOf(*opened);
-  const std::string versionText = opened->boot() ? VersionText(boot.version) : "Unknown SQL Version";
+  const std::string versionName = opened->boot() ? VersionName(boot.version) : std::string();
+  const std::string versionText = versionName.empty() ? "Unknown SQL Version" : versionName;
   const CollationContext& collation = opened->collation();
   const std::string collationName = collation.name.empty() ? kTextUnknownCollation : collation.name;
   const uint64_t systemPages = CountEntries(db.systemPageMap);
@@ -88,28 +92,27 @@ int RunInfo(const InfoOptions& options) {
           .UInt(f.pageCount)
           .EndObject();
     }
+    json.EndArray().Key("warnings").BeginArray();
+    for (const std::string& warning : sink.warnings()) json.String(warning);
     json.EndArray().EndObject();
-    std::fprintf(Cli().out, "%s\n", json.str().c_str());
-    return 0;
+    out.Line(json.str());
+    return FinishCommand(out, &sink, kExitOk);
   }
-  std::fprintf(Cli().out, "File:          %s\n", db.path.c_str());
-  std::fprintf(Cli().out, "Database:      %s\n", boot.databaseName.c_str());
-  std::fprintf(Cli().out, "Version:       %u (%s)\n", boot.version, versionText.c_str());
-  std::fprintf(Cli().out, "Collation:     %s (id %d, code page %d)\n", collationName.c_str(), boot.collationId,
-               collation.codePage);
-  std::fprintf(Cli().out, "File size:     %llu bytes\n", static_cast<unsigned long long>(db.fileSize));
-  std::fprintf(Cli().out, "Pages:         %llu\n", static_cast<unsigned long long>(db.pageCount));
-  std::fprintf(Cli().out, "Start offset:  %llu\n", static_cast<unsigned long long>(db.startOffset));
-  std::fprintf(Cli().out, "System pages:  %llu in %zu objects\n", static_cast<unsigned long long>(systemPages),
-               db.systemPageMap.size());
-  std::fprintf(Cli().out, "Data pages:    %llu in %zu objects\n", static_cast<unsigned long long>(dataPages),
-               db.dataPageMap.size());
-  std::fprintf(Cli().out, "IAM pages:     %llu in %zu objects\n", static_cast<unsigned long long>(iamPages),
-               db.iamPageMap.size());
+  out.Printf("File:          %s\n", db.path.c_str());
+  out.Printf("Database:      %s\n", boot.databaseName.c_str());
+  out.Printf("Version:       %u (%s)\n", boot.version, versionText.c_str());
+  out.Printf("Collation:     %s (id %d, code page %d)\n", collationName.c_str(), boot.collationId, collation.codePage);
+  out.Printf("File size:     %llu bytes\n", static_cast<unsigned long long>(db.fileSize));
+  out.Printf("Pages:         %llu\n", static_cast<unsigned long long>(db.pageCount));
+  out.Printf("Start offset:  %llu\n", static_cast<unsigned long long>(db.startOffset));
+  out.Printf("System pages:  %llu in %zu objects\n", static_cast<unsigned long long>(systemPages),
+             db.systemPageMap.size());
+  out.Printf("Data pages:    %llu in %zu objects\n", static_cast<unsigned long long>(dataPages), db.dataPageMap.size());
+  out.Printf("IAM pages:     %llu in %zu objects\n", static_cast<unsigned long long>(iamPages), db.iamPageMap.size());
   for (const FileEntry& f : files)
-    std::fprintf(Cli().out, "File %d:        %s  %s  (%llu pages)\n", f.recorded.fileId, f.recorded.logicalName.c_str(),
-                 f.recorded.physicalName.c_str(), static_cast<unsigned long long>(f.pageCount));
-  return 0;
+    out.Printf("File %d:        %s  %s  (%llu pages)\n", f.recorded.fileId, f.recorded.logicalName.c_str(),
+               f.recorded.physicalName.c_str(), static_cast<unsigned long long>(f.pageCount));
+  return FinishCommand(out, &sink, kExitOk);
 }
 
 }  // namespace

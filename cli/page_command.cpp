@@ -5,12 +5,15 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "catalog/opened_database.h"
 #include "cli/cli_context.h"
+#include "cli/command_options.h"
 #include "cli/commands.h"
 #include "cli/file_table.h"
 #include "cli/json_writer.h"
+#include "cli/output.h"
 #include "cli/terminal_sink.h"
 #include "storage/database_file.h"
 #include "storage/page.h"
@@ -22,7 +25,7 @@ namespace {
 struct PageOptions {
   std::string file;
   int64_t page = 0;
-  int fileId = 1;
+  int64_t fileId = 1;
   bool json = false;
   bool quiet = false;
   bool deleted = false;
@@ -85,7 +88,8 @@ SlotView ViewSlot(const PrimaryRecordPage& page, size_t slot) {
   return v;
 }
 
-void WriteJson(const CPage_Header& h, const PrimaryRecordPage& page, const PageOptions& o) {
+void WriteJson(Output& out, const CPage_Header& h, const PrimaryRecordPage& page, const PageOptions& o,
+               const std::vector<std::string>& warnings) {
   JsonWriter j;
   j.BeginObject().Key("fileId").Int(o.fileId).Key("page").Int(o.page);
   j.Key("header").BeginObject();
@@ -144,64 +148,63 @@ void WriteJson(const CPage_Header& h, const PrimaryRecordPage& page, const PageO
     }
     j.EndObject();
   }
+  j.EndArray().Key("warnings").BeginArray();
+  for (const std::string& warning : warnings) j.String(warning);
   j.EndArray().EndObject();
-  std::fprintf(Cli().out, "%s\n", j.str().c_str());
+  out.Line(j.str());
 }
 
-void WriteText(const CPage_Header& h, const PrimaryRecordPage& page, const PageOptions& o) {
-  std::fprintf(Cli().out, "Page %d:%lld\n", o.fileId, static_cast<long long>(o.page));
-  std::fprintf(Cli().out,
-               "  headerVersion %u  pageType %u  typeFlagBits 0x%02X  level %u  flagBits 0x%04X  indexId %u\n",
-               h.headerVersion, h.pageType, h.typeFlagBits, h.level, h.flagBits, h.indexId);
-  std::fprintf(Cli().out, "  objectId %u  minLen %u  slotCount %d  freeCount %d  freeData %u  reservedCount %u\n",
-               h.objectId, h.minLen, h.slotCount, h.freeCount, h.freeData, h.reservedCount);
-  std::fprintf(Cli().out, "  thisPage %d:%d  prevPage %d:%d  nextPage %d:%d\n", h.thisPage.fileId, h.thisPage.pageNo,
-               h.prevPage.fileId, h.prevPage.pageNo, h.nextPage.fileId, h.nextPage.pageNo);
-  std::fprintf(Cli().out, "  lsn %u:%u:%d  xactReserved %u  xdesId %d:%u  ghostRecordCount %d  tornBits 0x%08X\n",
-               h.lsnFile, h.lsnOffset, h.lsnSlot, h.xactReserved, h.xdesIdLow, h.xdesIdHigh, h.ghostRecordCount,
-               h.tornBits);
-  std::fprintf(Cli().out, "  torn bits %s\n", h.tornBitsRestored ? "restored" : "not used");
+void WriteText(Output& out, const CPage_Header& h, const PrimaryRecordPage& page, const PageOptions& o) {
+  out.Printf("Page %lld:%lld\n", static_cast<long long>(o.fileId), static_cast<long long>(o.page));
+  out.Printf("  headerVersion %u  pageType %u  typeFlagBits 0x%02X  level %u  flagBits 0x%04X  indexId %u\n",
+             h.headerVersion, h.pageType, h.typeFlagBits, h.level, h.flagBits, h.indexId);
+  out.Printf("  objectId %u  minLen %u  slotCount %d  freeCount %d  freeData %u  reservedCount %u\n", h.objectId,
+             h.minLen, h.slotCount, h.freeCount, h.freeData, h.reservedCount);
+  out.Printf("  thisPage %d:%d  prevPage %d:%d  nextPage %d:%d\n", h.thisPage.fileId, h.thisPage.pageNo,
+             h.prevPage.fileId, h.prevPage.pageNo, h.nextPage.fileId, h.nextPage.pageNo);
+  out.Printf("  lsn %u:%u:%d  xactReserved %u  xdesId %d:%u  ghostRecordCount %d  tornBits 0x%08X\n", h.lsnFile,
+             h.lsnOffset, h.lsnSlot, h.xactReserved, h.xdesIdLow, h.xdesIdHigh, h.ghostRecordCount, h.tornBits);
+  out.Printf("  torn bits %s\n", h.tornBitsRestored ? "restored" : "not used");
   for (size_t s = 0; s < page.slotOffsets.size(); ++s) {
     SlotView v = ViewSlot(page, s);
     if (s >= page.huntedFrom)
-      std::fprintf(Cli().out, "Hunted record  offset %u", v.offset);
+      out.Printf("Hunted record  offset %u", v.offset);
     else
-      std::fprintf(Cli().out, "Slot %d  offset %u", v.slot, v.offset);
+      out.Printf("Slot %d  offset %u", v.slot, v.offset);
     if (!v.inRange) {
-      std::fprintf(Cli().out, "  (outside the page's records)\n");
+      out.Printf("  (outside the page's records)\n");
       continue;
     }
-    std::fprintf(Cli().out, "  status 0x%02X  %s%s", v.statusA, RecordTypeName(v.recordType),
-                 v.ghost ? " (ghost)" : "");
-    if (v.stub) std::fprintf(Cli().out, "  -> %d:%d slot %d", v.forwardTo.fileId, v.forwardTo.pageNo, v.forwardSlot);
+    out.Printf("  status 0x%02X  %s%s", v.statusA, RecordTypeName(v.recordType), v.ghost ? " (ghost)" : "");
+    if (v.stub) out.Printf("  -> %d:%d slot %d", v.forwardTo.fileId, v.forwardTo.pageNo, v.forwardSlot);
     if (!v.record) {
-      std::fprintf(Cli().out, "  (not read)\n");
+      out.Printf("  (not read)\n");
       continue;
     }
     const CRecord& r = *v.record;
     if (r.hasError) {
-      std::fprintf(Cli().out, "  (rejected)\n");
+      out.Printf("  (rejected)\n");
       continue;
     }
-    std::fprintf(Cli().out, "\n    fixedLength %d  columnCount %d  recordLength %d", r.fixedLength, r.columnCount,
-                 r.recordLength);
-    if (r.nullBitmap) std::fprintf(Cli().out, "  nullBitmap %s", HexDigits(*r.nullBitmap).c_str());
+    out.Printf("\n    fixedLength %d  columnCount %d  recordLength %d", r.fixedLength, r.columnCount, r.recordLength);
+    if (r.nullBitmap) out.Printf("  nullBitmap %s", HexDigits(*r.nullBitmap).c_str());
     if (!r.varColumnEnds.empty()) {
-      std::fprintf(Cli().out, "\n    variable column ends");
+      out.Printf("\n    variable column ends");
       for (size_t k = 0; k < r.varColumnEnds.size(); ++k)
-        std::fprintf(Cli().out, " %u%s", r.varColumnEnds[k],
-                     k < r.varValues.size() && r.varValues[k].complex ? "c" : "");
+        out.Printf(" %u%s", r.varColumnEnds[k], k < r.varValues.size() && r.varValues[k].complex ? "c" : "");
     }
     for (size_t k = 0; k < r.varValues.size(); ++k) {
       std::string preview = Preview(r.varValues[k]);
-      if (!preview.empty()) std::fprintf(Cli().out, "\n    [%zu] %s", k, preview.c_str());
+      if (!preview.empty()) out.Printf("\n    [%zu] %s", k, preview.c_str());
     }
-    std::fprintf(Cli().out, "\n");
+    out.Printf("\n");
   }
 }
 
 int RunPage(const PageOptions& o) {
   TerminalSink sink(o.quiet, false);
+  sink.SetDataFile(o.file, *Cli().env);
+  Output out(&sink);
   OpenRequest request;
   request.path = o.file;
   request.env = Cli().env;
@@ -212,24 +215,31 @@ int RunPage(const PageOptions& o) {
   request.loadCatalog = false;
   std::unique_ptr<OpenedDatabase> opened = OpenedDatabase::Open(request, sink, StopToken());
   sink.Finish();
-  if (!opened) return 1;
+  if (!opened) return kExitFailure;
   const CDatabaseFile& db = opened->file();
-  if (o.page < 0 || o.page > INT32_MAX || o.fileId < 1 || o.fileId > INT16_MAX) {
-    std::fprintf(Cli().err, "Page %d:%lld cannot be read.\n", o.fileId, static_cast<long long>(o.page));
-    return 1;
-  }
   const PageRef ref{static_cast<int16_t>(o.fileId), static_cast<int32_t>(o.page)};
+  uint64_t pageCount = db.pageCount;
+  if (ref.fileId != 1) {
+    auto it = db.secondaryFiles.find(ref.fileId);
+    pageCount = it == db.secondaryFiles.end() ? 0 : it->second.pageCount;
+  }
+  if (static_cast<uint64_t>(ref.pageNo) >= pageCount) {
+    sink.Error("Page " + std::to_string(ref.fileId) + ":" + std::to_string(ref.pageNo) + " cannot be read: " +
+               (pageCount == 0 ? "the database has no file with id " + std::to_string(ref.fileId) + " that was found"
+                               : "the file has " + std::to_string(pageCount) + " pages"));
+    return kExitFailure;
+  }
   auto bytes = db.ReadPageBytes(ref, true);
   if (!bytes) {
-    std::fprintf(Cli().err, "Page %d:%lld cannot be read.\n", o.fileId, static_cast<long long>(o.page));
-    return 1;
+    sink.Error("Page " + std::to_string(ref.fileId) + ":" + std::to_string(ref.pageNo) + " cannot be read.");
+    return kExitFailure;
   }
   PrimaryRecordPage page(std::move(*bytes), &db);
   if (o.json)
-    WriteJson(*page.header, page, o);
+    WriteJson(out, *page.header, page, o, sink.warnings());
   else
-    WriteText(*page.header, page, o);
-  return 0;
+    WriteText(out, *page.header, page, o);
+  return FinishCommand(out, &sink, kExitOk);
 }
 
 }  // namespace
@@ -238,8 +248,8 @@ void AddPageCommand(CLI::App& app, int& exitCode) {
   auto o = std::make_shared<PageOptions>();
   CLI::App* cmd = app.add_subcommand("page", "Dump one page: its header and every slot");
   cmd->add_option("FILE", o->file, "Primary data file (.mdf)")->required();
-  cmd->add_option("PAGE", o->page, "Page number")->required();
-  cmd->add_option("--file-id", o->fileId, "File id of the page (1: the primary file)");
+  AddCountOption(cmd, "PAGE", o->page, "Page number (0 is the file header page)", 0)->required();
+  AddCountOption(cmd, "--file-id", o->fileId, "File id of the page (1: the primary file)", 1, INT16_MAX);
   cmd->add_flag("--json", o->json, "Print one JSON object");
   cmd->add_flag("--quiet", o->quiet, "No status texts or progress bar");
   cmd->add_flag("--deleted", o->deleted, "Show deleted (ghost) records");

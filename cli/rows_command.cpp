@@ -1,18 +1,23 @@
-// ravelin rows FILE TABLE: every row of one table, as TSV, CSV or JSON, for
-// users who want the data out of a damaged file.
+// ravelin rows FILE TABLE: every row of one table, as TSV, CSV or JSON, with
+// exact data values, for users who want the data out of a damaged file.
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "catalog/declared_type.h"
+#include "catalog/object_names.h"
 #include "catalog/opened_database.h"
 #include "catalog/system_catalog.h"
 #include "cli/cli_context.h"
+#include "cli/command_options.h"
 #include "cli/commands.h"
-#include "cli/json_writer.h"
+#include "cli/name_lookup.h"
+#include "cli/output.h"
+#include "cli/row_writer.h"
 #include "cli/terminal_sink.h"
-#include "cli/tsv.h"
 #include "recovery/recovery_settings.h"
 #include "rows/table_rows.h"
 
@@ -27,197 +32,164 @@ struct RowsOptions {
   int64_t limit = -1;
   bool deleted = false;
   bool deletedAdvanced = false;
+  bool suspect = false;
   bool quiet = false;
+  std::optional<std::string> nullText;
 };
 
-// Writes rows in one of the output formats, buffering Cli().out.
-class RowWriter {
- public:
-  RowWriter(std::string format, std::vector<std::string> header) : format_(std::move(format)) {
-    if (format_ == "json") {
-      names_ = std::move(header);
-      out_ = "[";
-      return;
-    }
-    std::vector<const std::string*> fields;
-    for (const std::string& name : header) fields.push_back(&name);
-    WriteLine(fields);
-  }
-  ~RowWriter() { Flush(); }
-
-  void Write(const std::vector<const std::string*>& values) {
-    if (format_ == "json") {
-      JsonWriter json;
-      json.BeginObject();
-      for (size_t i = 0; i < values.size() && i < names_.size(); ++i) {
-        json.Key(names_[i]);
-        if (*values[i] == kNullText)
-          json.Null();
-        else
-          json.String(*values[i]);
-      }
-      json.EndObject();
-      out_ += rows_++ == 0 ? "\n" : ",\n";
-      out_ += json.str();
-    } else {
-      WriteLine(values);
-    }
-    if (out_.size() > (1u << 16)) Flush();
-  }
-
-  void Finish() {
-    if (format_ == "json") out_ += rows_ == 0 ? "]\n" : "\n]\n";
-    Flush();
-  }
-
- private:
-  void WriteLine(const std::vector<const std::string*>& fields) {
-    const bool csv = format_ == "csv";
-    for (size_t i = 0; i < fields.size(); ++i) {
-      if (i > 0) out_ += csv ? ',' : '\t';
-      if (csv)
-        AppendCsv(*fields[i]);
-      else
-        AppendTsvField(out_, *fields[i]);
-    }
-    out_ += csv ? "\r\n" : "\n";
-  }
-
-  void AppendCsv(const std::string& field) {
-    if (field.find_first_of(",\"\r\n") == std::string::npos) {
-      out_ += field;
-      return;
-    }
-    out_ += '"';
-    for (char c : field) {
-      if (c == '"') out_ += '"';
-      out_ += c;
-    }
-    out_ += '"';
-  }
-
-  void Flush() {
-    if (!out_.empty()) std::fwrite(out_.data(), 1, out_.size(), Cli().out);
-    out_.clear();
-  }
-
-  std::string format_;
-  std::vector<std::string> names_;
-  std::string out_;
-  size_t rows_ = 0;
-};
-
-// The table named `name`. The 2000 layout names tables without their
-// owner; "dbo.Orders" then finds "Orders" when no table has the full name.
-const ObjectRow* FindTable(const SystemCatalog& catalog, const std::string& name) {
-  for (const ObjectRow& row : catalog.objects)
-    if (row.name == name && IsTableTypeCode(row.typeCode)) return &row;
-  const size_t dot = name.find('.');
-  if (!catalog.IsSql2000() || dot == std::string::npos) return nullptr;
-  const std::string bare = name.substr(dot + 1);
-  for (const ObjectRow& row : catalog.objects)
-    if (row.name == bare && IsTableTypeCode(row.typeCode)) return &row;
-  return nullptr;
+std::string Where(uint64_t rowNumber, const TableRow& row) {
+  const PageRef page = row.location.page;
+  return "row " + std::to_string(rowNumber) + " (page " + std::to_string(page.fileId) + ":" +
+         std::to_string(page.pageNo) + " slot " + std::to_string(row.location.slot) + ")";
 }
 
-void WarnAbout(const TableRow& row, const RowColumnSet& columns, uint64_t rowNumber) {
-  const PageRef page = row.location.page;
-  if (row.forwardUnreadable)
-    std::fprintf(Cli().err, "warning: row %llu (page %d:%d slot %d): its forwarded record cannot be read\n",
-                 static_cast<unsigned long long>(rowNumber), page.fileId, page.pageNo, row.location.slot);
-  for (const ValueIssue& issue : row.issues) {
-    const char* what = issue.truncated ? "is longer than can be assembled and was cut short"
-                                       : "is incomplete: some of its parts cannot be read";
-    std::fprintf(Cli().err, "warning: row %llu (page %d:%d slot %d), column %s: the large value %s\n",
-                 static_cast<unsigned long long>(rowNumber), page.fileId, page.pageNo, row.location.slot,
-                 columns[issue.column].name.c_str(), what);
+// What a row lost: its forwarded record, values that could not be read,
+// large values that did not come out whole.
+void WarnAbout(TerminalSink& sink, const std::string& table, const TableRow& row, const RowColumnSet& columns,
+               const std::vector<size_t>& shown, uint64_t rowNumber) {
+  if (row.forwardUnreadable) {
+    sink.ReportWarning({table, "the row's forwarded record cannot be read", Where(rowNumber, row)});
+    return;
   }
+  for (size_t c : shown) {
+    if (c < row.data.size() && row.data[c].IsUnreadable())
+      sink.ReportWarning({table, "a value cannot be read", Where(rowNumber, row) + ", column " + columns[c].name});
+  }
+  for (const ValueIssue& issue : row.issues) {
+    // A value that could not be read at all was named above.
+    if (issue.column < row.data.size() && row.data[issue.column].IsUnreadable()) continue;
+    const char* what = issue.truncated ? "a large value is longer than can be assembled and was cut short"
+                                       : "a large value is incomplete: some of its parts cannot be read";
+    sink.ReportWarning({table, what, Where(rowNumber, row) + ", column " + columns[issue.column].name});
+  }
+}
+
+RowFormat FormatOf(const std::string& name) {
+  if (name == "csv") return RowFormat::kCsv;
+  if (name == "json") return RowFormat::kJson;
+  return RowFormat::kTsv;
 }
 
 int RunRows(const RowsOptions& o) {
   const CollationTable collations = LoadCollationTable(ExecutableFolder() + "collation.txt");
   TerminalSink sink(o.quiet, false);
+  sink.SetDataFile(o.file, *Cli().env);
+  Output out(&sink);
   OpenRequest request;
   request.path = o.file;
   request.env = Cli().env;
   request.options.mode = o.mode == "advanced" ? RecoveryMode::kAdvanced : RecoveryMode::kStandard;
   request.options.showDeleted = o.deleted || o.deletedAdvanced;
   request.options.huntDeleted = o.deletedAdvanced;
+  request.options.suspect = o.suspect;
   request.collations = &collations;
   std::unique_ptr<OpenedDatabase> db = OpenedDatabase::Open(request, sink, StopToken());
-  if (!db) {
-    sink.Finish();
-    return 1;
-  }
+  if (!db) return kExitFailure;
   SystemCatalog& catalog = *db->catalog();
-  const ObjectRow* table = FindTable(catalog, o.table);
-  if (!table) {
-    sink.Finish();
-    std::fprintf(Cli().err, "Table %s not found in %s.\n", o.table.c_str(), o.file.c_str());
-    return 1;
+  const ObjectNames names(catalog);
+
+  std::vector<NameCandidate> candidates;
+  for (size_t i = 0; i < catalog.objects.size(); ++i) {
+    const ObjectRow& row = catalog.objects[i];
+    if (IsTableTypeCode(row.typeCode) && !row.name.empty())
+      candidates.push_back({names.Schema(row), names.Bare(row), i});
   }
-  const std::string name = table->name;
-  const std::string typeCode = table->typeCode;
-  const std::vector<ColumnDescriptor> columns = catalog.PrepareObject(name, typeCode, {});
+  const NameMatch match = MatchName(candidates, o.table);
+  if (!match.found) {
+    std::string text = (match.ambiguous.empty() ? "No table named " : "More than one table is named ") + o.table +
+                       " in " + o.file + ".";
+    if (const std::string hint = SuggestionText(match); !hint.empty()) text += " " + hint;
+    sink.Error(text);
+    return kExitFailure;
+  }
+  const ObjectRow table = catalog.objects[match.index];
+  const std::string tableName = names.Qualified(table);
+  const std::vector<ColumnDescriptor> columns = catalog.PrepareObject(table.name, table.typeCode, {});
   if (!catalog.isTable) {
-    sink.Finish();
-    std::fprintf(Cli().err, "Table %s cannot be prepared: its columns are not in the catalog.\n", name.c_str());
-    return 1;
+    sink.Error("Table " + tableName + " cannot be prepared: its columns are not in the catalog.");
+    return kExitFailure;
   }
 
   std::vector<size_t> shown;
-  std::vector<std::string> header;
+  std::vector<RowColumn> header;
+  // The 2000 layout's computed columns have no stored value: NULL.
+  std::vector<bool> computed;
   for (size_t i = 0; i < columns.size(); ++i) {
     if (columns[i].hobtColumnId == kDroppedColumnId) continue;
     shown.push_back(i);
-    header.push_back(columns[i].name);
+    header.push_back({columns[i].name, DeclaredType(columns[i])});
+    const LegacyCatalog* legacy = names.legacy();
+    computed.push_back(legacy &&
+                       legacy->computedColumns.count({table.objectId, static_cast<int16_t>(columns[i].columnId)}) > 0);
   }
 
   const TablePageList pages = CollectListingPages(db->file(), catalog);
   TableRowReader reader(*db, columns, ChooseColumnReader(catalog));
   reader.SetListingPages(pages);
-  reader.SetRecordShape(catalog.DescribeRecordShape(columns), &sink, name);
-  if (std::optional<Warning> broken = ListingWarning(pages, name)) sink.ReportWarning(*broken);
+  reader.SetRecordShape(catalog.DescribeRecordShape(columns), &sink, tableName);
+  if (std::optional<Warning> broken = ListingWarning(pages, tableName)) sink.ReportWarning(*broken);
+  reader.SetDataValues(true);
   sink.SetProgressRange(0, static_cast<int64_t>(pages.size()));
 
-  RowWriter writer(o.format, header);
-  std::vector<const std::string*> values(shown.size());
+  const bool statusColumn = o.deleted || o.deletedAdvanced || o.suspect;
+  RowWriter writer(out, FormatOf(o.format), tableName, header, statusColumn, o.nullText);
+  const DataValue kNull;
+  std::vector<size_t> stored;
+  for (size_t k = 0; k < shown.size(); ++k)
+    if (!computed[k]) stored.push_back(shown[k]);
+  std::vector<const DataValue*> values(shown.size());
   uint64_t written = 0;
   bool full = o.limit == 0;
-  for (size_t p = 0; p < pages.size() && !full; ++p) {
+  for (size_t p = 0; p < pages.size() && !full && !out.failed(); ++p) {
     for (const TableRow& row : reader.ReadPageRows(pages.pages[p])) {
       if (o.limit >= 0 && written >= static_cast<uint64_t>(o.limit)) {
         full = true;
         break;
       }
-      for (size_t k = 0; k < shown.size(); ++k) values[k] = &row.values[shown[k]];
-      writer.Write(values);
+      for (size_t k = 0; k < shown.size(); ++k) values[k] = computed[k] ? &kNull : &row.data[shown[k]];
+      writer.Write(values, RowStatusText(row.status));
       ++written;
-      if (row.forwardUnreadable || !row.issues.empty()) WarnAbout(row, reader.columns(), written);
+      WarnAbout(sink, tableName, row, reader.columns(), stored, written);
     }
     sink.SetProgressPos(static_cast<int64_t>(p + 1));
   }
   sink.Finish();
-  writer.Finish();
-  return 0;
+  writer.Finish(sink.warnings());
+  return FinishCommand(out, &sink, kExitOk);
 }
 
 }  // namespace
 
 void AddRowsCommand(CLI::App& app, int& exitCode) {
   auto o = std::make_shared<RowsOptions>();
-  CLI::App* cmd = app.add_subcommand("rows", "List every row of one table");
+  CLI::App* cmd = app.add_subcommand(
+      "rows",
+      "List every row of one table with exact values: TSV (NULL \\N, unreadable \\?), CSV (NULL an empty field, "
+      "unreadable \\?) or JSON. A value that cannot be read gets its marker and a warning naming the table, the row "
+      "and the column.");
   cmd->add_option("FILE", o->file, "Primary data file (.mdf)")->required();
-  cmd->add_option("TABLE", o->table, "Table name with its schema, e.g. dbo.Orders")->required();
+  cmd->add_option("TABLE", o->table,
+                  "The table: dbo.Orders, Orders, [dbo].[Order Details] or \"Order Details\"; case does not matter")
+      ->required();
   cmd->add_option("--mode", o->mode, "standard: follow the allocation structures; advanced: every page the scan found")
       ->check(CLI::IsMember({"standard", "advanced"}));
-  cmd->add_flag("--deleted", o->deleted, "Also list deleted (ghost) records");
+  cmd->add_flag("--deleted", o->deleted,
+                "Also list deleted (ghost) records; a first column ravelin_status says what each row is");
   cmd->add_flag("--deleted-advanced", o->deletedAdvanced,
                 "Also hunt for records the slot array no longer lists (implies --deleted)");
-  cmd->add_option("--format", o->format, "Output format")->check(CLI::IsMember({"tsv", "csv", "json"}));
-  cmd->add_option("--limit", o->limit, "List at most this many rows")->check(CLI::NonNegativeNumber);
-  cmd->add_flag("--quiet", o->quiet, "No status texts or progress bar");
-  cmd->callback([o, &exitCode] { exitCode = RunRows(*o); });
+  cmd->add_flag("--suspect", o->suspect,
+                "Also list records that do not fit the table, marked suspect in the ravelin_status column");
+  cmd->add_option("--format", o->format, "Output format: tsv, csv or json")
+      ->check(CLI::IsMember({"tsv", "csv", "json"}));
+  AddCountOption(cmd, "--limit", o->limit, "List at most this many rows", 0);
+  auto nullText = std::make_shared<std::string>();
+  CLI::Option* nullOption =
+      cmd->add_option("--null", *nullText, "Write NULL as this text in TSV and CSV (JSON keeps null)");
+  cmd->add_flag("--quiet", o->quiet, "No status texts or progress bar (warnings and errors are still written)");
+  cmd->callback([o, nullText, nullOption, &exitCode] {
+    if (nullOption->count() > 0) o->nullText = *nullText;
+    exitCode = RunRows(*o);
+  });
 }
 
 }  // namespace ravelin

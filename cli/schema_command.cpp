@@ -8,11 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "catalog/declared_type.h"
+#include "catalog/object_names.h"
 #include "catalog/opened_database.h"
 #include "catalog/system_catalog.h"
 #include "cli/cli_context.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
+#include "cli/output.h"
 #include "cli/terminal_sink.h"
 #include "recovery/object_tree.h"
 #include "recovery/recovery_settings.h"
@@ -50,7 +53,8 @@ const std::vector<Category>& Categories() {
 
 // The objects of one category in the tree's order: each is inserted as the
 // first child, so the catalog order is reversed, then some are sorted.
-std::vector<const ObjectRow*> ObjectsIn(const Category& category, const std::vector<ObjectRow>& objects) {
+std::vector<const ObjectRow*> ObjectsIn(const Category& category, const std::vector<ObjectRow>& objects,
+                                        const ObjectNames& names) {
   std::vector<const ObjectRow*> placed;
   for (auto it = objects.rbegin(); it != objects.rend(); ++it) {
     if (it->name.empty()) continue;
@@ -58,23 +62,31 @@ std::vector<const ObjectRow*> ObjectsIn(const Category& category, const std::vec
       placed.push_back(&*it);
   }
   if (category.sorted)
-    std::stable_sort(placed.begin(), placed.end(),
-                     [](const ObjectRow* a, const ObjectRow* b) { return TreeLabelLess(a->name, b->name); });
+    std::stable_sort(placed.begin(), placed.end(), [&names](const ObjectRow* a, const ObjectRow* b) {
+      return TreeLabelLess(names.Qualified(*a), names.Qualified(*b));
+    });
   return placed;
 }
 
 struct TableSchema {
   const ObjectRow* object = nullptr;
+  std::string name;                       // with its schema or owner
   std::vector<ColumnDescriptor> columns;  // listed ones only
   std::vector<KeyConstraint> constraints;
   bool hasData = false;
   size_t pageCount = 0;
 };
 
-TableSchema DescribeTable(SystemCatalog& catalog, const ObjectRow& object) {
+TableSchema DescribeTable(SystemCatalog& catalog, const ObjectNames& names, const ObjectRow& object) {
   TableSchema table;
   table.object = &object;
+  table.name = names.Qualified(object);
   std::vector<ColumnDescriptor> descriptors = catalog.PrepareObject(object.name, object.typeCode, {});
+  // The 2000 layout keeps keys, identity and foreign keys where table
+  // preparation does not look.
+  if (const LegacyCatalog* legacy = names.legacy(); legacy && catalog.isTable)
+    ApplyLegacyKeys(
+        catalog, *legacy, object.objectId, [&names](int32_t id) { return names.Qualified(id); }, descriptors);
   table.hasData = !descriptors.empty() && !catalog.tablePages.empty();
   table.pageCount = catalog.isTable ? catalog.tablePages.size() : 0;
   for (ColumnDescriptor& d : descriptors) {
@@ -83,13 +95,22 @@ TableSchema DescribeTable(SystemCatalog& catalog, const ObjectRow& object) {
     if (d.hobtColumnId == kDroppedColumnId || d.name.empty()) continue;
     table.columns.push_back(std::move(d));
   }
-  for (const KeyConstraint& key : catalog.keyConstraints)
-    if (IsKeyOrConstraintTypeCode(key.typeCode)) table.constraints.push_back(key);
+  for (const KeyConstraint& key : catalog.keyConstraints) {
+    if (!IsKeyOrConstraintTypeCode(key.typeCode)) continue;
+    table.constraints.push_back(key);
+    // Constraints are named as the objects they are.
+    if (names.legacy()) {
+      std::string owner = names.legacy()->OwnerOf(object.objectId);
+      for (const ObjectRow& row : catalog.objects)
+        if (row.name == key.name && row.parentId == object.objectId) owner = names.Schema(row);
+      if (!owner.empty()) table.constraints.back().name = owner + "." + key.name;
+    }
+  }
   return table;
 }
 
 std::string ColumnLine(const ColumnDescriptor& d) {
-  std::string line = d.name + "  " + d.typeText + (d.nullable ? "  NULL" : "  NOT NULL");
+  std::string line = d.name + "  " + DeclaredType(d) + (d.nullable ? "  NULL" : "  NOT NULL");
   if (!d.identityText.empty()) line += "  " + d.identityText;
   if (d.primaryKey)
     line += "  [Primary Key]";
@@ -99,46 +120,48 @@ std::string ColumnLine(const ColumnDescriptor& d) {
   return line;
 }
 
-void PrintText(const OpenedDatabase& db, const SystemCatalog& catalog, const std::vector<TableSchema>& tables) {
-  std::fprintf(Cli().out, "Database: %s\n", db.boot() ? db.boot()->databaseName.c_str() : "");
-  std::fprintf(Cli().out, "Layout: %s\n", catalog.IsSql2000() ? "2000" : "2005+");
+void PrintText(Output& out, const OpenedDatabase& db, const SystemCatalog& catalog, const ObjectNames& names,
+               const std::vector<TableSchema>& tables) {
+  out.Printf("Database: %s\n", db.boot() ? db.boot()->databaseName.c_str() : "");
+  out.Printf("Layout: %s\n", catalog.IsSql2000() ? "2000" : "2005+");
   size_t next = 0;
   for (const Category& category : Categories()) {
-    const std::vector<const ObjectRow*> placed = ObjectsIn(category, catalog.objects);
-    std::fprintf(Cli().out, "\n%s (%zu)\n", category.label, placed.size());
+    const std::vector<const ObjectRow*> placed = ObjectsIn(category, catalog.objects, names);
+    out.Printf("\n%s (%zu)\n", category.label, placed.size());
     for (const ObjectRow* object : placed) {
       if (!category.tables) {
-        std::fprintf(Cli().out, "  %s\n", object->name.c_str());
+        out.Printf("  %s\n", names.Qualified(*object).c_str());
         continue;
       }
       const TableSchema& table = tables[next++];
       if (table.hasData)
-        std::fprintf(Cli().out, "  %s  (%zu data page%s)\n", object->name.c_str(), table.pageCount,
-                     table.pageCount == 1 ? "" : "s");
+        out.Printf("  %s  (%zu data page%s)\n", table.name.c_str(), table.pageCount, table.pageCount == 1 ? "" : "s");
       else
-        std::fprintf(Cli().out, "  %s  (no data pages)\n", object->name.c_str());
-      for (const ColumnDescriptor& d : table.columns) std::fprintf(Cli().out, "    %s\n", ColumnLine(d).c_str());
+        out.Printf("  %s  (no data pages)\n", table.name.c_str());
+      for (const ColumnDescriptor& d : table.columns) out.Printf("    %s\n", ColumnLine(d).c_str());
       for (const KeyConstraint& key : table.constraints)
-        std::fprintf(Cli().out, "    constraint %s  %s\n", key.typeCode.c_str(), key.name.c_str());
+        out.Printf("    constraint %s  %s\n", key.typeCode.c_str(), key.name.c_str());
     }
   }
 }
 
-void PrintJson(const SystemCatalog& catalog, const std::vector<TableSchema>& tables) {
+void PrintJson(Output& out, const SystemCatalog& catalog, const ObjectNames& names,
+               const std::vector<TableSchema>& tables, const std::vector<std::string>& warnings) {
   JsonWriter j;
   j.BeginObject().Key("layout").String(catalog.IsSql2000() ? "2000" : "2005+");
   j.Key("objects").BeginArray();
   for (const ObjectRow& o : catalog.objects) {
-    j.BeginObject().Key("id").Int(o.objectId).Key("name").String(o.name);
+    j.BeginObject().Key("id").Int(o.objectId).Key("name").String(names.Qualified(o));
     j.Key("typeCode").String(o.typeCode).Key("parentId").Int(o.parentId).EndObject();
   }
   j.EndArray().Key("tables").BeginArray();
   for (const TableSchema& t : tables) {
-    j.BeginObject().Key("name").String(t.object->name).Key("typeCode").String(t.object->typeCode);
+    j.BeginObject().Key("name").String(t.name).Key("typeCode").String(t.object->typeCode);
     j.Key("objectId").Int(t.object->objectId).Key("hasData").Bool(t.hasData).Key("pageCount").UInt(t.pageCount);
     j.Key("columns").BeginArray();
     for (const ColumnDescriptor& d : t.columns) {
-      j.BeginObject().Key("name").String(d.name).Key("typeText").String(d.typeText).Key("typeCode").Int(d.typeCode);
+      j.BeginObject().Key("name").String(d.name).Key("typeText").String(d.typeText);
+      j.Key("declaredType").String(DeclaredType(d)).Key("typeCode").Int(d.typeCode);
       j.Key("nullable").Bool(d.nullable != 0).Key("identity");
       if (d.identityText.empty())
         j.Null();
@@ -157,13 +180,17 @@ void PrintJson(const SystemCatalog& catalog, const std::vector<TableSchema>& tab
       j.BeginObject().Key("name").String(key.name).Key("typeCode").String(key.typeCode).EndObject();
     j.EndArray().EndObject();
   }
+  j.EndArray().Key("warnings").BeginArray();
+  for (const std::string& warning : warnings) j.String(warning);
   j.EndArray().EndObject();
-  std::fprintf(Cli().out, "%s\n", j.str().c_str());
+  out.Line(j.str());
 }
 
 int RunSchema(const SchemaOptions& options) {
   const CollationTable collations = LoadCollationTable(ExecutableFolder() + "collation.txt");
   TerminalSink sink(options.quiet, false);
+  sink.SetDataFile(options.file, *Cli().env);
+  Output out(&sink);
   OpenRequest request;
   request.path = options.file;
   request.env = Cli().env;
@@ -173,27 +200,29 @@ int RunSchema(const SchemaOptions& options) {
   std::unique_ptr<OpenedDatabase> db = OpenedDatabase::Open(request, sink, StopToken());
   if (!db) {
     sink.Finish();
-    return 1;
+    return kExitFailure;
   }
   SystemCatalog& catalog = *db->catalog();
   sink.Finish();
   if (catalog.objects.empty()) {
-    std::fprintf(Cli().err, "%s\n", kTextNoObjectEntry);
-    return 1;
+    sink.Error(kTextNoObjectEntry);
+    return kExitFailure;
   }
+  const ObjectNames names(catalog);
 
   // Tables in the order they are shown, each prepared as the tree does.
   std::vector<TableSchema> tables;
   for (const Category& category : Categories()) {
     if (!category.tables) continue;
-    for (const ObjectRow* object : ObjectsIn(category, catalog.objects))
-      tables.push_back(DescribeTable(catalog, *object));
+    for (const ObjectRow* object : ObjectsIn(category, catalog.objects, names))
+      tables.push_back(DescribeTable(catalog, names, *object));
   }
+  sink.Finish();
   if (options.json)
-    PrintJson(catalog, tables);
+    PrintJson(out, catalog, names, tables, sink.warnings());
   else
-    PrintText(*db, catalog, tables);
-  return 0;
+    PrintText(out, *db, catalog, names, tables);
+  return FinishCommand(out, &sink, kExitOk);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // table's records, the definition text of a view, procedure, function,
 // trigger, default or constraint, or a key or check constraint's script.
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -10,7 +11,10 @@
 
 #include "cli/cli_context.h"
 #include "cli/command_line_run.h"
+#include "cli/command_options.h"
 #include "cli/commands.h"
+#include "cli/name_lookup.h"
+#include "cli/output.h"
 #include "cli/tsv.h"
 #include "recovery/selection_commands.h"
 #include "recovery/tree_lookup.h"
@@ -21,7 +25,7 @@ namespace {
 struct ShowOptions {
   RunOptions run;
   std::string object;
-  int page = 1;
+  int64_t page = 1;
 };
 
 void AppendTsvLine(std::string& out, const std::vector<std::string>& fields, size_t count) {
@@ -34,37 +38,73 @@ void AppendTsvLine(std::string& out, const std::vector<std::string>& fields, siz
 
 // The pager label, the caption, an empty line, then the list: its column
 // headers and its rows, tab-separated.
-void PrintRecords(const RecordsPanelModel& panel) {
-  std::string out = panel.recordsLabel + "\n" + panel.caption + "\n\n";
+void PrintRecords(Output& out, const RecordsPanelModel& panel) {
+  out.Write(panel.recordsLabel + "\n" + panel.caption + "\n\n");
   const size_t count = panel.columns.size();
-  AppendTsvLine(out, panel.columns, count);
+  AppendTsvLine(out.buffer(), panel.columns, count);
   for (const std::vector<std::string>& row : panel.rows) {
-    AppendTsvLine(out, row, count);
-    if (out.size() > (1u << 16)) {
-      std::fwrite(out.data(), 1, out.size(), Cli().out);
-      out.clear();
-    }
+    AppendTsvLine(out.buffer(), row, count);
+    out.MaybeFlush();
   }
-  std::fwrite(out.data(), 1, out.size(), Cli().out);
+}
+
+// The labels of the items the tree shows (objects, categories, columns),
+// each as a name that may carry a schema.
+void CollectLabels(const ObjectTree& tree, TreeItem item, std::vector<std::string>& labels) {
+  for (TreeItem child : tree.Children(item)) {
+    labels.push_back(tree.Label(child));
+    CollectLabels(tree, child, labels);
+  }
+}
+
+// The item a name that no label matches exactly stands for: the same name
+// in another case, in brackets or quotes, or without its schema; or a
+// message with the candidates or the closest labels.
+TreeItem FindByName(RecoveryState& state, const std::string& typed, std::string& message) {
+  std::vector<std::string> labels;
+  CollectLabels(state.tree, kNoTreeItem, labels);
+  std::sort(labels.begin(), labels.end());
+  labels.erase(std::unique(labels.begin(), labels.end()), labels.end());
+  std::vector<NameCandidate> candidates;
+  for (size_t i = 0; i < labels.size(); ++i) {
+    const size_t dot = labels[i].find('.');
+    if (dot != std::string::npos && dot > 0)
+      candidates.push_back({labels[i].substr(0, dot), labels[i].substr(dot + 1), i});
+    else
+      candidates.push_back({"", labels[i], i});
+  }
+  const NameMatch match = MatchName(candidates, typed);
+  if (match.found) return FindTreeItem(state, labels[match.index]);
+  message = (match.ambiguous.empty() ? typed + " is not in the object tree of the database."
+                                     : "More than one item of the object tree is named " + typed + ".");
+  if (const std::string hint = SuggestionText(match); !hint.empty()) message += " " + hint;
+  return kNoTreeItem;
 }
 
 int RunShow(ShowOptions options) {
   // With --snapshot the only positional argument is the object.
   if (!options.run.snapshot.empty() && options.object.empty()) std::swap(options.object, options.run.file);
   if (options.object.empty()) {
-    std::fprintf(Cli().err, "Name the object to show.\n");
-    return 1;
+    std::fprintf(Cli().err, "ravelin: name the object to show\n");
+    return kExitUsage;
   }
   CommandLineRun run(options.run, false);
   if (int failed = run.Scan()) return failed;
   RecoveryState& state = run.state();
   JobRunner& runner = run.runner();
+  TerminalSink& terminal = run.terminal();
+  Output out(&terminal);
 
   TreeItem item = kNoTreeItem;
-  runner.RunInline([&] { item = FindTreeItem(state, options.object); });
+  std::string missing;
+  runner.RunInline([&] {
+    item = FindTreeItem(state, options.object);
+    if (item == kNoTreeItem && options.object.find('/') == std::string::npos)
+      item = FindByName(state, options.object, missing);
+  });
   if (item == kNoTreeItem) {
-    std::fprintf(Cli().err, "%s is not in the object tree of the database.\n", options.object.c_str());
-    return 1;
+    terminal.Error(missing.empty() ? options.object + " is not in the object tree of the database." : missing);
+    return kExitFailure;
   }
 
   SelectionCommands commands(runner, state, run.sink());
@@ -73,37 +113,38 @@ int RunShow(ShowOptions options) {
   CommandLineFrontEnd& panel = run.frontEnd();
   panel.Finish();
   if (!refusal.empty()) {
-    std::fprintf(Cli().err, "%s\n", refusal.c_str());
-    return 1;
+    terminal.Error(refusal);
+    return kExitFailure;
   }
 
   if (!panel.recordsPanelShown) {
     if (options.page != 1) {
-      std::fprintf(Cli().err, "%s is not a table: it has no pages of records.\n", options.object.c_str());
-      return 1;
+      terminal.Error(options.object + " is not a table: it has no pages of records.");
+      return kExitFailure;
     }
     const std::string& text = panel.definitionText;
     if (text.empty()) {
-      std::fprintf(Cli().err, "Nothing to show for %s: it has no definition text or script.\n", options.object.c_str());
-      return 1;
+      terminal.Error("Nothing to show for " + options.object + ": it has no definition text or script.");
+      return kExitFailure;
     }
-    std::fwrite(text.data(), 1, text.size(), Cli().out);
-    if (text.back() != '\n') std::fputc('\n', Cli().out);
-    return std::fflush(Cli().out) == 0 ? 0 : 1;
+    out.Write(text);
+    if (text.back() != '\n') out.Write("\n");
+    return FinishCommand(out, &terminal, kExitOk);
   }
 
-  for (int page = 2; page <= options.page; ++page) {
+  for (int64_t page = 2; page <= options.page; ++page) {
     const int32_t before = state.paging.pageNumber;
     commands.NextRecords();
     runner.Wait();
     panel.Finish();
     if (state.paging.pageNumber == before) {
-      std::fprintf(Cli().err, "%s has %d page%s of records.\n", options.object.c_str(), before, before == 1 ? "" : "s");
-      return 1;
+      terminal.Error(options.object + " has " + std::to_string(before) + " page" + (before == 1 ? "" : "s") +
+                     " of records.");
+      return kExitFailure;
     }
   }
-  PrintRecords(panel);
-  return std::fflush(Cli().out) == 0 ? 0 : 1;
+  PrintRecords(out, panel);
+  return FinishCommand(out, &terminal, kExitOk);
 }
 
 }  // namespace
@@ -118,13 +159,13 @@ void AddShowCommand(CLI::App& app, int& exitCode) {
       "or constraint: its definition text; a primary key, unique key or check constraint under a table: its "
       "script. OBJECT is a label of the tree (dbo.Orders, PK_Orders) or a path of labels joined by '/' "
       "(dbo.Orders/Constraint/CK_Orders_Qty); in the 2000 layout an owner prefix may be given. Exit code 1 when "
-      "the scan fails, OBJECT is not found, or there is nothing to show.");
+      "the scan fails, OBJECT is not found, or there is nothing to show; 3 when something was left out (a warning says "
+      "what).");
   cmd->add_option("FILE", options->run.file, "Primary data file (.mdf); left out with --snapshot");
   cmd->add_option("OBJECT", options->object, "The tree item to show");
   AddRunOptions(cmd, options->run);
-  cmd->add_option("--page", options->page, "The page of records to show (Next Records pressed N-1 times)")
-      ->check(CLI::PositiveNumber)
-      ->capture_default_str();
+  AddCountOption(cmd, "--page", options->page,
+                 "The page of records to show (Next Records pressed N-1 times; default 1)", 1);
   cmd->callback([options, &exitCode] { exitCode = RunShow(*options); });
 }
 

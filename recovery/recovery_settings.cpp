@@ -1,9 +1,12 @@
 #include "recovery/recovery_settings.h"
 
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -56,6 +59,48 @@ std::string DefaultLogFolder() {
   return WithSlash(desktop);
 }
 
+std::string StateLogFolder(std::string* problem) {
+  auto fail = [problem](const std::string& why) {
+    if (problem) *problem = why;
+    return std::string();
+  };
+  std::string base;
+  // XDG: a relative XDG_STATE_HOME is invalid and is ignored.
+  if (const char* state = std::getenv("XDG_STATE_HOME"); state && state[0] == '/') {
+    base = state;
+  } else {
+    const char* home = std::getenv("HOME");
+    std::string homeDir = home && *home ? home : "";
+    if (homeDir.empty()) {
+      if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir) homeDir = entry->pw_dir;
+    }
+    if (homeDir.empty()) return fail("there is no home folder (HOME is not set)");
+    if (!IsDirectory(homeDir)) return fail("the home folder " + homeDir + " does not exist");
+    base = homeDir + "/.local/state";
+  }
+  const std::string folder = WithSlash(base) + "ravelin";
+  std::error_code ec;
+  if (!IsDirectory(folder)) {
+    std::filesystem::create_directories(folder, ec);
+    // The state folder holds a user's own files (XDG asks for 0700).
+    if (!ec) ::chmod(folder.c_str(), 0700);
+  }
+  if (ec || !IsDirectory(folder)) return fail(folder + " cannot be created (" + ec.message() + ")");
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) return fail(folder + " cannot be written");
+  return WithSlash(folder);
+}
+
+std::string LogFolderProblem(const std::string& folder) {
+  struct stat st;
+  if (::stat(folder.c_str(), &st) != 0)
+    return "the log folder " + folder + " cannot be used: " + std::error_code(errno, std::generic_category()).message();
+  if (!S_ISDIR(st.st_mode)) return "the log folder " + folder + " is not a folder";
+  if (::access(folder.c_str(), W_OK | X_OK) != 0)
+    return "the log folder " + folder +
+           " cannot be written: " + std::error_code(errno, std::generic_category()).message();
+  return {};
+}
+
 std::string NormalizeLogFolder(const std::string& folder) { return WithSlash(folder); }
 
 std::string CheckOpenChoice(const OpenChoice& choice, Env& env) {
@@ -63,7 +108,7 @@ std::string CheckOpenChoice(const OpenChoice& choice, Env& env) {
   std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
   if (upper.find(".MDF") == std::string::npos || !env.Exists(choice.dataFilePath))
     return "Please select valid SQL file path to continue the recovery process.";
-  return CheckLogFolder(choice.logFolder);
+  return choice.withoutLogFile ? std::string() : CheckLogFolder(choice.logFolder);
 }
 
 std::string CheckLogFolder(const std::string& folder) {
@@ -72,7 +117,7 @@ std::string CheckLogFolder(const std::string& folder) {
 }
 
 void ApplyOpenChoice(const OpenChoice& choice, RecoverySettings& settings) {
-  settings.logFolder = NormalizeLogFolder(choice.logFolder);
+  settings.logFolder = choice.withoutLogFile ? std::string() : NormalizeLogFolder(choice.logFolder);
   settings.dataFilePath = choice.dataFilePath;
   settings.recoveryMode = choice.modeIndex == 1 ? RecoveryMode::kAdvanced : RecoveryMode::kStandard;
   settings.isSql2000 = choice.isSql2000;

@@ -79,9 +79,19 @@ void ForgetDiscoveredValues(RecoverySettings& settings);
 // The folder of the running executable, ending in '/'.
 std::string ExecutableFolder();
 
-// The default folder for log files: the user's desktop as XDG names it.
-// Created when missing.
+// The desktop dialog's default folder for log files: the user's desktop as
+// XDG names it. Created when missing.
 std::string DefaultLogFolder();
+
+// The command line's default folder for log files: $XDG_STATE_HOME/ravelin,
+// else ~/.local/state/ravelin, created when missing (and nothing else is
+// created). Empty, with the reason in `problem`, when there is no usable
+// home to put it in.
+std::string StateLogFolder(std::string* problem = nullptr);
+
+// Why log files cannot be written into `folder` (missing, not a folder, no
+// permission), with the folder named; empty when they can.
+std::string LogFolderProblem(const std::string& folder);
 
 // What the open-database dialog chose.
 struct OpenChoice {
@@ -91,6 +101,9 @@ struct OpenChoice {
   bool isSql2000 = false;
   bool showDeleted = false;
   bool showAdvancedDeleted = false;
+  // The run keeps no log file (a command line without a usable home):
+  // logFolder is not used, and its lines reach the front end only.
+  bool withoutLogFile = false;
 };
 // What the dialog's OK button checks, in its order: the refusal text, or
 // empty when the choice is valid. Storing the choice (ApplyOpenChoice) is

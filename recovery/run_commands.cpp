@@ -8,10 +8,24 @@ namespace ravelin {
 namespace {
 
 // A log file that cannot be started does not stop the run: its lines still
-// reach the output pane, and the user learns why the file stays empty.
+// reach the output pane, and the user learns why the file stays empty. A
+// run without a log folder (the command line without a usable home) keeps
+// no file, which its front end has said already.
 void StartLog(RecoveryState& state, LoggingSink& sink, RunStart kind, const std::tm& startTime,
               const std::string& executableFolder) {
-  if (!StartRunLog(kind, startTime, executableFolder, state.settings(), sink)) state.view().Inform(sink.log().error());
+  RecoverySettings& settings = state.settings();
+  const bool noFolder = kind == RunStart::kOpen ? settings.logFolder.empty() : executableFolder.empty();
+  if (noFolder) {
+    sink.log().Close();
+    if (kind == RunStart::kOpen) {
+      settings.logFilePath.clear();
+      sink.AppendLogLine(settings.dataFilePath + kTextFileSelected);
+    } else {
+      settings.logFolder.clear();
+    }
+    return;
+  }
+  if (!StartRunLog(kind, startTime, executableFolder, settings, sink)) state.view().Inform(sink.log().error());
 }
 
 }  // namespace

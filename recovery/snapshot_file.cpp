@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "storage/bytes.h"
 #include "storage/text_codec.h"
@@ -16,6 +18,8 @@ namespace {
 constexpr size_t kEntrySize = 10;
 constexpr size_t kObjectHeadSize = 8;  // id and entry count
 constexpr size_t kBufferSize = 1 << 20;
+// 32,767 UTF-16 units: the longest path any system writes.
+constexpr uint32_t kMaxPathBytes = 65534;
 
 // Sequential reads through a buffer, with the number of bytes the file
 // still holds, so that every count can be checked before it is trusted.
@@ -52,6 +56,9 @@ class SnapshotReader {
     return true;
   }
 
+  uint64_t position() const { return pos_; }
+  uint64_t size() const { return size_; }
+
  private:
   bool Fill() {
     size_t want = static_cast<size_t>(std::min<uint64_t>(kBufferSize, remaining()));
@@ -68,30 +75,60 @@ class SnapshotReader {
   size_t bufferPos_ = 0;
 };
 
-bool ReadHeader(SnapshotReader& in, SnapshotHeader& header) {
-  uint32_t pathBytes;
-  if (!in.ReadInt(pathBytes) || pathBytes % 2 != 0 || pathBytes > in.remaining()) return false;
-  Bytes path(pathBytes);
-  if (!in.Read(path.data(), path.size())) return false;
-  header.dataFilePath = Utf16ToUtf8(path, false);
-  // A zero unit would cut the path short when the file is opened.
-  if (header.dataFilePath.find('\0') != std::string::npos) return false;
-  if (!in.ReadFlag(header.advancedMode) || !in.ReadFlag(header.autoDetectCollation)) return false;
-  if (!header.autoDetectCollation && !in.ReadInt(header.manualCollationId)) return false;
-  return in.ReadFlag(header.isSql2000) && in.ReadFlag(header.showDeleted) && in.ReadFlag(header.showAdvancedDeleted);
+// Sets `why` (when given) and answers false.
+bool Refuse(std::string* why, const std::string& text) {
+  if (why) *why = text;
+  return false;
 }
 
-bool ReadSection(SnapshotReader& in, PageMap& map) {
+std::string CutShort(const SnapshotReader& in, const char* where) {
+  return "it is cut short: its " + std::to_string(in.size()) + " bytes end inside " + where;
+}
+
+bool ReadHeader(SnapshotReader& in, SnapshotHeader& header, std::string* why = nullptr) {
+  constexpr char kNotSnapshot[] = "it is not a snapshot file: its header does not read as one";
+  uint32_t pathBytes;
+  if (!in.ReadInt(pathBytes)) return Refuse(why, CutShort(in, "its header"));
+  // A path is a few hundred bytes; far more is another kind of file.
+  if (pathBytes % 2 != 0 || pathBytes > kMaxPathBytes) return Refuse(why, kNotSnapshot);
+  if (pathBytes > in.remaining()) return Refuse(why, CutShort(in, "its header"));
+  Bytes path(pathBytes);
+  if (!in.Read(path.data(), path.size())) return Refuse(why, CutShort(in, "its header"));
+  header.dataFilePath = Utf16ToUtf8(path, false);
+  // A zero unit would cut the path short when the file is opened.
+  if (header.dataFilePath.find('\0') != std::string::npos) return Refuse(why, kNotSnapshot);
+  // The flags are written as 0 or 1; anything else is another kind of file.
+  auto flag = [&in, why, &kNotSnapshot](bool& out) {
+    uint8_t b = 0;
+    if (!in.ReadInt(b)) return Refuse(why, CutShort(in, "its header"));
+    if (b > 1) return Refuse(why, kNotSnapshot);
+    out = b != 0;
+    return true;
+  };
+  if (!flag(header.advancedMode) || !flag(header.autoDetectCollation)) return false;
+  if (!header.autoDetectCollation && !in.ReadInt(header.manualCollationId))
+    return Refuse(why, CutShort(in, "its header"));
+  return flag(header.isSql2000) && flag(header.showDeleted) && flag(header.showAdvancedDeleted);
+}
+
+bool ReadSection(SnapshotReader& in, PageMap& map, std::string* why = nullptr) {
   uint64_t objects;
-  if (!in.ReadInt(objects) || objects > in.remaining() / kObjectHeadSize) return false;
+  if (!in.ReadInt(objects)) return Refuse(why, CutShort(in, "its page maps"));
+  if (objects > in.remaining() / kObjectHeadSize)
+    return Refuse(why, "it is cut short or damaged: a page map counts " + std::to_string(objects) +
+                           " objects, more than its remaining " + std::to_string(in.remaining()) + " bytes hold");
   uint8_t raw[kEntrySize];
   for (uint64_t i = 0; i < objects; ++i) {
     uint32_t objectId, entries;
-    if (!in.ReadInt(objectId) || !in.ReadInt(entries) || entries > in.remaining() / kEntrySize) return false;
+    if (!in.ReadInt(objectId) || !in.ReadInt(entries)) return Refuse(why, CutShort(in, "its page maps"));
+    if (entries > in.remaining() / kEntrySize)
+      return Refuse(why, "it is cut short or damaged: object " + std::to_string(objectId) + " counts " +
+                             std::to_string(entries) + " pages, more than its remaining " +
+                             std::to_string(in.remaining()) + " bytes hold");
     std::vector<PageMapEntry>& list = map[objectId];
     list.reserve(list.size() + entries);
     for (uint32_t e = 0; e < entries; ++e) {
-      if (!in.Read(raw, sizeof raw)) return false;
+      if (!in.Read(raw, sizeof raw)) return Refuse(why, CutShort(in, "its page maps"));
       ByteSpan bytes(raw);
       list.push_back({LoadLE<uint16_t>(bytes, 0), LoadLE<uint32_t>(bytes, 2), LoadLE<uint32_t>(bytes, 6)});
     }
@@ -154,10 +191,17 @@ bool SameFile(const struct stat& a, const std::string& path) {
 
 }  // namespace
 
+std::string AbsoluteDataFilePath(const std::string& path) {
+  if (path.empty() || path.front() == '/') return path;
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  return ec ? path : absolute.lexically_normal().string();
+}
+
 SnapshotHeader SnapshotHeaderFromSettings(const RecoverySettings& settings, const std::string& dataFilePath,
                                           bool advancedMode) {
   SnapshotHeader header;
-  header.dataFilePath = dataFilePath;
+  header.dataFilePath = AbsoluteDataFilePath(dataFilePath);
   header.advancedMode = advancedMode;
   header.autoDetectCollation = settings.autoDetectCollation;
   header.manualCollationId = settings.manualCollationId;
@@ -211,6 +255,30 @@ std::optional<SnapshotHeader> ReadSnapshotHeader(const std::string& path, Env& e
   SnapshotHeader header;
   if (!ReadHeader(in, header)) return std::nullopt;
   return header;
+}
+
+std::string SnapshotProblem(const std::string& path, Env& env, SnapshotHeader* headerOut, PageMaps* mapsOut) {
+  int error = 0;
+  std::unique_ptr<RandomAccessFile> file = env.OpenFile(path, &error);
+  if (!file) {
+    if (error == EISDIR) return "it is a directory";
+    if (error == ENODEV) return "it is a device or another special file, not a regular file";
+    return ErrorText(error);
+  }
+  if (file->Size() == 0) return "the file is empty";
+  SnapshotReader in(*file);
+  SnapshotHeader header;
+  PageMaps maps;
+  std::string why;
+  if (!ReadHeader(in, header, &why) || !ReadSection(in, maps.systemPages, &why) ||
+      !ReadSection(in, maps.dataPages, &why) || !ReadSection(in, maps.iamPages, &why))
+    return why;
+  if (in.remaining() != 0)
+    return "it goes on " + std::to_string(in.remaining()) +
+           " bytes past its last page map: it is damaged, or not a snapshot file";
+  if (headerOut) *headerOut = std::move(header);
+  if (mapsOut) *mapsOut = std::move(maps);
+  return {};
 }
 
 std::optional<PageMaps> ReadSnapshotPageMaps(const std::string& path, Env& env) {

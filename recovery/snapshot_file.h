@@ -45,8 +45,12 @@ struct SnapshotHeader {
   bool showAdvancedDeleted = false;
 };
 
+// `path` made absolute (against the current folder), so that a snapshot
+// can be loaded from anywhere; an absolute or empty path as it is.
+std::string AbsoluteDataFilePath(const std::string& path);
+
 // The header a Save writes: the run's options from `settings`, with the
-// data file path and mode of the database that was opened.
+// data file path (made absolute) and mode of the database that was opened.
 SnapshotHeader SnapshotHeaderFromSettings(const RecoverySettings& settings, const std::string& dataFilePath,
                                           bool advancedMode);
 
@@ -59,6 +63,13 @@ bool WriteSnapshot(const std::string& path, const SnapshotHeader& header, const 
 // The header of the snapshot at `path`; nothing when the file cannot be
 // read or its header is damaged.
 std::optional<SnapshotHeader> ReadSnapshotHeader(const std::string& path, Env& env = Env::Default());
+
+// Why the snapshot at `path` cannot be loaded: the system's error text,
+// "the file is empty", "it is not a snapshot file: ...", "it is cut short:
+// ...", "it goes on ... past its last page map: ..."; empty when it reads
+// whole, its header and maps then stored where asked.
+std::string SnapshotProblem(const std::string& path, Env& env = Env::Default(), SnapshotHeader* header = nullptr,
+                            PageMaps* maps = nullptr);
 
 // The three maps of the snapshot at `path`; nothing when the file cannot be
 // read or is damaged anywhere.

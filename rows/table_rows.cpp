@@ -442,8 +442,10 @@ TableRow TableRowReader::DecodeRecord(const CRecord& record, const RecordLocatio
     row.forwardUnreadable = true;
     for (const ColumnDescriptor& d : columns_)
       row.values.push_back(d.hobtColumnId == kDroppedColumnId ? d.definitionText : std::string());
+    if (dataValues_) row.data.assign(columns_.size(), DataValue::Unreadable());
     return row;
   }
+  if (dataValues_) row.data.assign(columns_.size(), DataValue::Null());
   const ColumnReader reader = reader_;
   DecodeCounters counters = DecodeCounters::ForRecord(record, columns_.size());
   const size_t decoded = static_cast<size_t>(counters.columnsDecoded);
@@ -457,9 +459,10 @@ TableRow TableRowReader::DecodeRecord(const CRecord& record, const RecordLocatio
       } else {
         MarkColumnAbsent(columns_[c]);
       }
+      if (dataValues_ && unreadable) row.data[c] = DataValue::Unreadable();
       continue;
     }
-    DecodeColumnValue(record, columns_[c], counters, reader, context);
+    DecodeColumnValue(record, columns_[c], counters, reader, context, dataValues_ ? &row.data[c] : nullptr);
     if (counters.valueTruncated || counters.valueIncomplete)
       row.issues.push_back(ValueIssue{c, counters.valueTruncated, counters.valueIncomplete});
   }

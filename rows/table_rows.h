@@ -17,6 +17,7 @@
 #include "catalog/column_descriptor.h"
 #include "catalog/record_shape.h"
 #include "catalog/system_rows.h"
+#include "rows/data_value.h"
 #include "rows/value_decoder.h"
 #include "storage/page_types.h"
 #include "storage/progress_sink.h"
@@ -141,6 +142,9 @@ struct TableRow {
   // its values are lost.
   bool forwardUnreadable = false;
   RowStatus status = RowStatus::kLive;
+  // The exact value of every column, in the order of `values`, when the
+  // reader was asked for them (SetDataValues); empty otherwise.
+  std::vector<DataValue> data;
 };
 
 // Reads the rows of a table's pages for one listing.
@@ -162,6 +166,8 @@ class TableRowReader {
                  ColumnReader reader, bool firstPageListing = false);
 
   void SetListingPages(const TablePageList& pages);
+  // Rows carry their data values as well as their value texts.
+  void SetDataValues(bool wanted) { dataValues_ = wanted; }
 
   // Records that do not fit `shape` are not rows (or, with the suspect
   // option, rows marked suspect); how many each page held is reported to
@@ -193,6 +199,7 @@ class TableRowReader {
   RowColumnSet columns_;
   ColumnReader reader_;
   bool firstPageListing_;
+  bool dataValues_ = false;
   bool knowsPages_ = false;
   std::set<PageRef> listingPages_;
   std::set<uint32_t> owners_;

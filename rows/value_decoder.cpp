@@ -37,10 +37,25 @@ LobReadOptions LobOptionsFor(const ColumnDescriptor& d, const RecordFlags& flags
   return options;
 }
 
+// The data value of a large value: its fragments read once more, raw.
+DataValue ReadLargeDataValue(ByteSpan bytes, bool textPointer, const ColumnDescriptor& d,
+                             const DecodeContext& context) {
+  LobReadOptions options;
+  options.collect = true;
+  LobReadOutcome outcome;
+  if (textPointer)
+    ReadTextPointerValue(bytes, *context.file, options, &outcome);
+  else
+    ReadInRowRootValue(bytes, *context.file, options, &outcome);
+  if (outcome.pieces.empty() && outcome.incomplete) return DataValue::Unreadable();
+  return LargeDataValue(outcome.pieces, d, context);
+}
+
 // A complex variable entry: a text pointer or an in-row root, followed to
 // the value's bytes.
 std::string ReadComplexEntry(const ColumnValue& entry, const ColumnDescriptor& d, DecodeCounters& counters,
-                             const DecodeContext& context) {
+                             const DecodeContext& context, DataValue* data) {
+  if (data) *data = DataValue::Unreadable();
   if (!entry.data || entry.data->empty()) {
     counters.valueMissing = true;
     return {};
@@ -51,14 +66,17 @@ std::string ReadComplexEntry(const ColumnValue& entry, const ColumnDescriptor& d
   // text pointer is known by its length: its timestamp may start with any
   // byte.
   const bool textPointer = bytes.size() == kTextPointerSize;
+  bool placeholder = false;
   if (!textPointer) {
     const int type = ComplexKind(bytes);
     if (type != kInRowRoot && type != kLargeInRowRoot) {
       counters.valueMissing = true;
       return {};
     }
-    if (type == kLargeInRowRoot && context.firstPageListing && !context.systemVariant && !xml) return kBigBinaryData;
+    placeholder = type == kLargeInRowRoot && context.firstPageListing && !context.systemVariant && !xml;
   }
+  if (data && !xml && context.file) *data = ReadLargeDataValue(bytes, textPointer, d, context);
+  if (placeholder) return kBigBinaryData;
   if (!context.file) {
     counters.valueMissing = true;
     return {};
@@ -70,10 +88,12 @@ std::string ReadComplexEntry(const ColumnValue& entry, const ColumnDescriptor& d
   counters.valueTruncated = counters.valueTruncated || outcome.truncated;
   counters.valueIncomplete = counters.valueIncomplete || outcome.incomplete;
   if (xml) {
-    if (outcome.pieces.empty() && outcome.incomplete)
+    if (outcome.pieces.empty() && outcome.incomplete) {
       text.clear();
-    else
+    } else {
       text = RenderXmlValue(outcome.pieces);
+      if (data) *data = LargeDataValue(outcome.pieces, d, context);
+    }
   }
   if (text.empty()) {
     counters.valueMissing = true;
@@ -87,14 +107,14 @@ std::string ReadComplexEntry(const ColumnValue& entry, const ColumnDescriptor& d
 
 // A value of the variable part: plain bytes or a complex entry.
 std::string ReadVariableEntry(const ColumnValue& entry, ValueLayout& layout, const ColumnDescriptor& d,
-                              DecodeCounters& counters, const DecodeContext& context) {
+                              DecodeCounters& counters, const DecodeContext& context, DataValue* data) {
   if (layout.kind == kTypeImage) layout.kind = kTypeVarBinary;
   counters.flags = FlagsFor(layout.kind);
-  if (entry.complex) return ReadComplexEntry(entry, d, counters, context);
+  if (entry.complex) return ReadComplexEntry(entry, d, counters, context, data);
   const ByteSpan bytes = entry.data ? ByteSpan(*entry.data) : ByteSpan();
   layout.bytesAvailable = static_cast<int64_t>(bytes.size());
   layout.length = static_cast<int32_t>(bytes.size());
-  return RenderValue(layout, bytes, d, context);
+  return RenderValue(layout, bytes, d, context, data);
 }
 
 // Whether the record holds a sparse column vector that could not be parsed.
@@ -109,18 +129,20 @@ bool HasDamagedSparseVector(const CRecord& record) {
 // A sparse column: its entry of the record's sparse vector. A column the
 // vector does not hold is NULL, as SQL Server stores no NULL sparse value.
 std::string ReadSparseValue(const CRecord& record, ValueLayout& layout, const ColumnDescriptor& d,
-                            DecodeCounters& counters, const DecodeContext& context) {
+                            DecodeCounters& counters, const DecodeContext& context, DataValue* data) {
   if (record.sparseValues) {
     for (const ColumnValue& value : *record.sparseValues)
-      if (value.columnId == d.columnId) return ReadVariableEntry(value, layout, d, counters, context);
+      if (value.columnId == d.columnId) return ReadVariableEntry(value, layout, d, counters, context, data);
   }
-  return HasDamagedSparseVector(record) ? std::string() : std::string(kNullText);
+  const bool damaged = HasDamagedSparseVector(record);
+  if (data) *data = damaged ? DataValue::Unreadable() : DataValue::Null();
+  return damaged ? std::string() : std::string(kNullText);
 }
 
 // A value of the fixed part, read at `own` (its offset in the fixed data)
 // when that lies inside the fixed data, else at the running offset.
 std::string ReadFixedValue(const CRecord& record, ValueLayout& layout, const ColumnDescriptor& d,
-                           DecodeCounters& counters, const DecodeContext& context, int64_t own) {
+                           DecodeCounters& counters, const DecodeContext& context, int64_t own, DataValue* data) {
   const ByteSpan fixed(*record.fixedData);
   const auto size = static_cast<int64_t>(fixed.size());
   const int64_t at = own < 0 || own > size ? counters.fixedOffset : own;
@@ -133,13 +155,16 @@ std::string ReadFixedValue(const CRecord& record, ValueLayout& layout, const Col
     bits.loaded = true;
     bits.bitIndex = d.nullBit + 1;
     layout.byteLength = d.nullBit == 0 ? 1 : 0;
-    text = FormatBit((bits.currentByte >> d.nullBit) & 1);
+    const bool set = (bits.currentByte >> d.nullBit) & 1;
+    text = FormatBit(set);
+    if (data) *data = DataValue::Bit(set);
   } else if (at >= 0 && at < size) {
     layout.bytesAvailable = size - at;
-    text = RenderValue(layout, fixed.subspan(static_cast<size_t>(at)), d, context);
+    text = RenderValue(layout, fixed.subspan(static_cast<size_t>(at)), d, context, data);
     if (layout.kind == kTypeBit && layout.byteLength == 1) counters.bits.byteOffset = at;
   } else {
     SettleByteLength(layout, d);
+    if (data) *data = DataValue::Unreadable();
   }
   counters.fixedOffset += layout.byteLength;
   return text;
@@ -155,7 +180,7 @@ void ApplyHexPrefix(const ValueLayout& layout, const DecodeCounters& counters, s
 }
 
 void DecodeWithLayout(const CRecord& record, ColumnDescriptor& d, DecodeCounters& counters,
-                      const DecodeContext& context) {
+                      const DecodeContext& context, DataValue* data) {
   const int64_t own = static_cast<int64_t>(d.leafOffset) - 4;
   // A bit column at another byte than the cursor's starts a byte of its
   // own, whatever the bit columns before it were.
@@ -186,21 +211,28 @@ void DecodeWithLayout(const CRecord& record, ColumnDescriptor& d, DecodeCounters
     if (layout.kind == kTypeBit && !layout.variable && record.fixedData)
       SkipBit(counters.bits, *record.fixedData, own >= 0 ? own : counters.fixedOffset);
     d.definitionText = kNullText;
+    if (data) *data = DataValue::Null();
     ++counters.columnsHandled;
     return;
   }
 
   counters.flags = {};
+  // A value not NULL whose bytes are not found is unreadable.
+  if (data) *data = DataValue::Unreadable();
   std::string text;
   if (sparse) {
-    text = ReadSparseValue(record, layout, d, counters, context);
+    text = ReadSparseValue(record, layout, d, counters, context, data);
   } else if (layout.variable) {
     if (varIndex >= 0 && static_cast<size_t>(varIndex) < record.varValues.size())
-      text = ReadVariableEntry(record.varValues[static_cast<size_t>(varIndex)], layout, d, counters, context);
+      text = ReadVariableEntry(record.varValues[static_cast<size_t>(varIndex)], layout, d, counters, context, data);
+    else if (data)
+      // SQL Server leaves out the variable columns after the last one that
+      // holds bytes: a column that is not NULL is empty then.
+      *data = EmptyDataValue(layout.kind == kTypeImage ? kTypeVarBinary : layout.kind);
     ++counters.variableColumns;
   } else {
     if (record.fixedData)
-      text = ReadFixedValue(record, layout, d, counters, context, own);
+      text = ReadFixedValue(record, layout, d, counters, context, own, data);
     else
       counters.fixedOffset += layout.fixedLength;
     ++counters.columnsHandled;
@@ -210,7 +242,7 @@ void DecodeWithLayout(const CRecord& record, ColumnDescriptor& d, DecodeCounters
 }
 
 void DecodePositionally(const CRecord& record, ColumnDescriptor& d, DecodeCounters& counters,
-                        const DecodeContext& context) {
+                        const DecodeContext& context, DataValue* data) {
   ValueLayout layout = DescribeValue(d, counters.bits);
   if (counters.columnsDecoded < d.hobtColumnId) d.hobtColumnId = d.columnId;
 
@@ -231,13 +263,27 @@ void DecodePositionally(const CRecord& record, ColumnDescriptor& d, DecodeCounte
   }
 
   counters.flags = {};
+  // A column the record does not reach, and a variable column past the
+  // record's entries (SQL Server leaves trailing NULLs out), are NULL.
+  if (data) *data = DataValue::Null();
   std::string text;
   if (d.statusBit24) {
-    text = ReadSparseValue(record, layout, d, counters, context);
+    text = ReadSparseValue(record, layout, d, counters, context, data);
   } else if (n >= counters.columnsHandled) {
     if (layout.variable) {
-      if (!isNull && varIndex >= 0 && static_cast<size_t>(varIndex) < record.varValues.size())
-        text = ReadVariableEntry(record.varValues[static_cast<size_t>(varIndex)], layout, d, counters, context);
+      // The 2000 layout does not mark variable columns NULL for the
+      // listing; a column without bytes is NULL or empty, and the null
+      // bitmap tells which. SQL Server leaves out the variable columns after
+      // the last one that holds bytes.
+      const bool bitmapNull = record.hasNullBitmap && record.IsNullBitSet(bit);
+      if (!isNull && varIndex >= 0 && static_cast<size_t>(varIndex) < record.varValues.size()) {
+        const ColumnValue& entry = record.varValues[static_cast<size_t>(varIndex)];
+        text = ReadVariableEntry(entry, layout, d, counters, context, data);
+        if (data && context.legacyLayout && !entry.complex && (!entry.data || entry.data->empty()) && bitmapNull)
+          *data = DataValue::Null();
+      } else if (data && !isNull && !bitmapNull) {
+        *data = EmptyDataValue(layout.kind == kTypeImage ? kTypeVarBinary : layout.kind);
+      }
       ++counters.variableColumns;
     } else {
       // The 2000 layout records each fixed column's offset (header
@@ -258,11 +304,12 @@ void DecodePositionally(const CRecord& record, ColumnDescriptor& d, DecodeCounte
         counters.fixedOffset += layout.fixedLength;
       } else if (record.fixedData) {
         const int64_t before = counters.fixedOffset;
-        text = ReadFixedValue(record, layout, d, counters, context, own);
+        text = ReadFixedValue(record, layout, d, counters, context, own, data);
         // A value of unknown byte length still occupies its fixed length.
         if (layout.byteLength == 0 && layout.kind != kTypeBit) counters.fixedOffset = before + layout.fixedLength;
       } else {
         counters.fixedOffset += layout.fixedLength;
+        if (data) *data = DataValue::Unreadable();
       }
     }
     ++counters.columnsHandled;
@@ -285,15 +332,15 @@ DecodeCounters DecodeCounters::ForRecord(const CRecord& record, size_t columnCou
 }
 
 void DecodeColumnValue(const CRecord& record, ColumnDescriptor& descriptor, DecodeCounters& counters,
-                       ColumnReader reader, const DecodeContext& context) {
+                       ColumnReader reader, const DecodeContext& context, DataValue* data) {
   if (descriptor.hobtColumnId == kDroppedColumnId) return;
   counters.valueTruncated = false;
   counters.valueIncomplete = false;
   counters.valueMissing = false;
   if (reader == ColumnReader::kLayout)
-    DecodeWithLayout(record, descriptor, counters, context);
+    DecodeWithLayout(record, descriptor, counters, context, data);
   else
-    DecodePositionally(record, descriptor, counters, context);
+    DecodePositionally(record, descriptor, counters, context, data);
   counters.flags = {};
 }
 

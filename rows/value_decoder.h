@@ -57,8 +57,11 @@ inline constexpr char kNullText[] = "NULL";
 // text in descriptor.definitionText. A column whose hobtColumnId is
 // kDroppedColumnId is left as it is. May set descriptor.hobtColumnId to
 // its columnId for records with fewer columns than the column names.
+// With `data`, also stores the value's data value there: NULL where the
+// record says so, unreadable where the value exists but its bytes cannot
+// be found or are not a value of the type.
 void DecodeColumnValue(const CRecord& record, ColumnDescriptor& descriptor, DecodeCounters& counters,
-                       ColumnReader reader, const DecodeContext& context);
+                       ColumnReader reader, const DecodeContext& context, DataValue* data = nullptr);
 
 // The text for a column the record does not reach (a column added after
 // the record was written): NULL.

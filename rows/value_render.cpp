@@ -1,8 +1,11 @@
 #include "rows/value_render.h"
 
 #include <algorithm>
+#include <cstring>
+#include <optional>
 
 #include "rows/binary_xml.h"
+#include "rows/data_format.h"
 #include "rows/value_format.h"
 #include "storage/text_codec.h"
 
@@ -66,6 +69,90 @@ std::string RenderBit(ValueLayout& layout, ByteSpan bytes) {
 std::string RenderUnicodeOrAnsi(ByteSpan value) {
   if (LooksLikeUtf16(value)) return Utf16ToUtf8(value, true);
   return CodePageToUtf8(UpToNul(value), AnsiCodePage());
+}
+
+double DoubleOf(ByteSpan bytes) {
+  const auto bits = LoadLE<uint64_t>(bytes, 0);
+  double value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+float FloatOf(ByteSpan bytes) {
+  const auto bits = LoadLE<uint32_t>(bytes, 0);
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+DataValue TextOrUnreadable(const std::optional<std::string>& text) {
+  return text ? DataValue::Text(*text) : DataValue::Unreadable();
+}
+
+// The data value of the `value` bytes of a column of layout.kind.
+DataValue FixedDataValue(const ValueLayout& layout, ByteSpan value, const ColumnDescriptor& d,
+                         const DecodeContext& context) {
+  switch (layout.kind) {
+    case kTypeBigInt:
+      return DataValue::Integer(LoadLE<int64_t>(value, 0));
+    case kTypeInt:
+      return DataValue::Integer(LoadLE<int32_t>(value, 0));
+    case kTypeSmallInt:
+      return DataValue::Integer(LoadLE<int16_t>(value, 0));
+    case kTypeTinyInt:
+      return DataValue::Integer(LoadLE<uint8_t>(value, 0));
+    case kTypeBinary:
+    case kTypeTimestamp:
+    case kTypeHierarchyId:
+    case kTypeVarBinary:
+    case kTypeGeometry:
+    case kTypeClr:
+      return DataValue::Binary(std::string_view(reinterpret_cast<const char*>(value.data()), value.size()));
+    case kTypeChar:
+    case kTypeVarChar:
+    case kTypeText:
+      return DataValue::Text(RenderCharacterData(value, d, context.collation));
+    case kTypeDateTime:
+      return TextOrUnreadable(DataDateTime(value));
+    case kTypeSmallDateTime:
+      return TextOrUnreadable(DataSmallDateTime(value));
+    case kTypeDate:
+      return TextOrUnreadable(DataDate(value));
+    case kTypeTime:
+      return TextOrUnreadable(DataTime(value, layout.byteLength, d.scale));
+    case kTypeDateTime2:
+      return TextOrUnreadable(DataDateTime2(value, layout.byteLength, d.scale));
+    case kTypeDateTimeOffset:
+      return TextOrUnreadable(DataDateTimeOffset(value, layout.byteLength, d.scale));
+    case kTypeNChar:
+    case kTypeNVarChar:
+      return DataValue::Text(Utf16ToUtf8(value, true));
+    case kTypeNText:
+      return DataValue::Text(RenderUnicodeOrAnsi(value));
+    case kTypeUniqueIdentifier:
+      return DataValue::Text(FormatGuid(value));
+    case kTypeSqlVariant:
+      return VariantDataValue(value, &context.collation);
+    case kTypeMoney:
+      return DataValue::Exact(FormatMoney(value));
+    case kTypeSmallMoney:
+      return DataValue::Exact(FormatSmallMoney(value));
+    case kTypeFloat:
+      return value.size() >= 8 ? DataValue::Real(DoubleOf(value)) : DataValue::Unreadable();
+    case kTypeReal:
+      return value.size() >= 4 ? DataValue::Real(FloatOf(value), true) : DataValue::Unreadable();
+    case kTypeNumeric:
+    case kTypeDecimal: {
+      const std::optional<std::string> digits = DataDecimal(value, d.precision, d.scale);
+      return digits ? DataValue::Exact(*digits) : DataValue::Unreadable();
+    }
+    case kTypeXml: {
+      const XmlDecodeResult xml = DecodeBinaryXml(value);
+      return xml.damaged() ? DataValue::Unreadable() : DataValue::Text(xml.text);
+    }
+    default:
+      return DataValue::Unreadable();
+  }
 }
 
 }  // namespace
@@ -159,15 +246,27 @@ ValueLayout DescribeValue(const ColumnDescriptor& d, BitCursor& bits) {
   return v;
 }
 
-std::string RenderValue(ValueLayout& layout, ByteSpan bytes, const ColumnDescriptor& d, const DecodeContext& context) {
+std::string RenderValue(ValueLayout& layout, ByteSpan bytes, const ColumnDescriptor& d, const DecodeContext& context,
+                        DataValue* data) {
   const auto available = static_cast<size_t>(std::clamp<int64_t>(layout.bytesAvailable, 0, bytes.size()));
   bytes = bytes.first(available);
-  if (layout.kind == kTypeBit) return RenderBit(layout, bytes);
+  if (layout.kind == kTypeBit) {
+    std::string text = RenderBit(layout, bytes);
+    if (data) *data = text.empty() ? DataValue::Unreadable() : DataValue::Bit(text == FormatBit(true));
+    return text;
+  }
   SettleByteLength(layout, d);
-  if (layout.length <= 0) return {};
+  if (layout.length <= 0) {
+    if (data) *data = EmptyDataValue(layout.kind);
+    return {};
+  }
   const int64_t needed = BytesNeeded(layout);
-  if (needed <= 0 || static_cast<uint64_t>(needed) > bytes.size()) return {};
+  if (needed <= 0 || static_cast<uint64_t>(needed) > bytes.size()) {
+    if (data) *data = DataValue::Unreadable();
+    return {};
+  }
   const ByteSpan value = bytes.first(static_cast<size_t>(needed));
+  if (data) *data = FixedDataValue(layout, value, d, context);
 
   switch (layout.kind) {
     case kTypeBigInt:
@@ -228,6 +327,167 @@ std::string RenderValue(ValueLayout& layout, ByteSpan bytes, const ColumnDescrip
       return DecodeXmlValue(value).text;
     default:  // 12, 18 and image (read as varbinary) show nothing here
       return {};
+  }
+}
+
+DataValue EmptyDataValue(int32_t kind) {
+  switch (kind) {
+    case kTypeChar:
+    case kTypeVarChar:
+    case kTypeText:
+    case kTypeNChar:
+    case kTypeNVarChar:
+    case kTypeNText:
+    case kTypeXml:
+      return DataValue::Text("");
+    case kTypeBinary:
+    case kTypeVarBinary:
+    case kTypeImage:
+    case kTypeClr:
+    case kTypeGeometry:
+    case kTypeHierarchyId:
+      return DataValue::Binary("");
+    default:
+      return DataValue::Unreadable();
+  }
+}
+
+DataValue VariantDataValue(ByteSpan bytes, const CollationContext* collation) {
+  const size_t length = bytes.size();
+  if (length < 2) return DataValue::Unreadable();
+  const uint8_t type = bytes[0];
+  auto from = [&](size_t offset) { return SubSpan(bytes, offset, length); };
+  auto carrying = [type](DataValue value, std::string name) {
+    if (!value.IsUnreadable()) {
+      value.variantType = std::move(name);
+      value.variantTypeId = type;
+    }
+    return value;
+  };
+  auto optionalText = [](const std::optional<std::string>& text) {
+    return text ? DataValue::Text(*text) : DataValue::Unreadable();
+  };
+  const int scale = length > 2 ? bytes[2] : 0;
+  const int scaled = static_cast<int>(std::min<size_t>(length, 64)) - 3;
+  const std::string scaleText = "(" + std::to_string(scale) + ")";
+  switch (type) {
+    case 36:
+      return length == 18 ? carrying(DataValue::Text(FormatGuid(from(2))), "uniqueidentifier")
+                          : DataValue::Unreadable();
+    case 40:
+      return length == 5 ? carrying(optionalText(DataDate(from(2))), "date") : DataValue::Unreadable();
+    case 41:
+      return length > 3 ? carrying(optionalText(DataTime(from(3), scaled, scale)), "time" + scaleText)
+                        : DataValue::Unreadable();
+    case 42:
+      return length > 3 ? carrying(optionalText(DataDateTime2(from(3), scaled, scale)), "datetime2" + scaleText)
+                        : DataValue::Unreadable();
+    case 43:
+      return length > 3
+                 ? carrying(optionalText(DataDateTimeOffset(from(3), scaled, scale)), "datetimeoffset" + scaleText)
+                 : DataValue::Unreadable();
+    case 48:
+      return length == 3 ? carrying(DataValue::Integer(bytes[2]), "tinyint") : DataValue::Unreadable();
+    case 52:
+      return length == 4 ? carrying(DataValue::Integer(LoadLE<int16_t>(bytes, 2)), "smallint")
+                         : DataValue::Unreadable();
+    case 56:
+      return length == 6 ? carrying(DataValue::Integer(LoadLE<int32_t>(bytes, 2)), "int") : DataValue::Unreadable();
+    case 127:
+      return length == 10 ? carrying(DataValue::Integer(LoadLE<int64_t>(bytes, 2)), "bigint") : DataValue::Unreadable();
+    case 58:
+      return length == 6 ? carrying(optionalText(DataSmallDateTime(from(2))), "smalldatetime")
+                         : DataValue::Unreadable();
+    case 61:
+      return length == 10 ? carrying(optionalText(DataDateTime(from(2))), "datetime") : DataValue::Unreadable();
+    case 59:
+      return length == 6 ? carrying(DataValue::Real(FloatOf(from(2)), true), "real") : DataValue::Unreadable();
+    case 62:
+      return length == 10 ? carrying(DataValue::Real(DoubleOf(from(2))), "float") : DataValue::Unreadable();
+    case 60:
+      return length == 10 ? carrying(DataValue::Exact(FormatMoney(from(2))), "money") : DataValue::Unreadable();
+    case 122:
+      return length == 6 ? carrying(DataValue::Exact(FormatSmallMoney(from(2))), "smallmoney")
+                         : DataValue::Unreadable();
+    case 104:
+      return length == 3 ? carrying(DataValue::Bit(bytes[2] != 0), "bit") : DataValue::Unreadable();
+    case 106:
+    case 108: {
+      if (length <= 4) return DataValue::Unreadable();
+      const std::optional<std::string> digits = DataDecimal(from(4), bytes[2], bytes[3]);
+      const std::string name = std::string(type == 106 ? "decimal(" : "numeric(") + std::to_string(bytes[2]) + "," +
+                               std::to_string(bytes[3]) + ")";
+      return digits ? carrying(DataValue::Exact(*digits), name) : DataValue::Unreadable();
+    }
+    case 165:
+    case 173: {
+      if (length < 4) return DataValue::Unreadable();
+      const std::string name =
+          std::string(type == 165 ? "varbinary(" : "binary(") + std::to_string(LoadLE<uint16_t>(bytes, 2)) + ")";
+      const ByteSpan value = from(4);
+      return carrying(DataValue::Binary(std::string_view(reinterpret_cast<const char*>(value.data()), value.size())),
+                      name);
+    }
+    case 167:
+    case 175: {
+      if (length < 8) return DataValue::Unreadable();
+      const std::string name =
+          std::string(type == 167 ? "varchar(" : "char(") + std::to_string(LoadLE<uint16_t>(bytes, 2)) + ")";
+      const int codePage = collation ? collation->CodePageFor(LoadLE<int32_t>(bytes, 4)) : 0;
+      return carrying(DataValue::Text(CodePageToUtf8(UpToNul(from(8)), codePage > 0 ? codePage : AnsiCodePage())),
+                      name);
+    }
+    case 231:
+    case 239: {
+      if (length < 8) return DataValue::Unreadable();
+      const std::string name =
+          std::string(type == 231 ? "nvarchar(" : "nchar(") + std::to_string(LoadLE<uint16_t>(bytes, 2) / 2) + ")";
+      return carrying(DataValue::Text(Utf16ToUtf8(from(8), true)), name);
+    }
+    default:
+      return DataValue::Unreadable();
+  }
+}
+
+DataValue LargeDataValue(const std::vector<Bytes>& pieces, const ColumnDescriptor& d, const DecodeContext& context) {
+  Bytes joined;
+  if (pieces.size() != 1) {
+    size_t size = 0;
+    for (const Bytes& piece : pieces) size += piece.size();
+    joined.reserve(size);
+    for (const Bytes& piece : pieces) joined.insert(joined.end(), piece.begin(), piece.end());
+  }
+  const ByteSpan bytes = pieces.size() == 1 ? ByteSpan(pieces.front()) : ByteSpan(joined);
+  switch (d.typeCode) {
+    case kTypeXml: {
+      const XmlDecodeResult xml = DecodeBinaryXml(bytes);
+      return xml.damaged() ? DataValue::Unreadable() : DataValue::Text(xml.text);
+    }
+    case kTypeVarBinary:
+    case kTypeImage:
+    case kTypeBinary:
+    case kTypeTimestamp:
+    case kTypeHierarchyId:
+    case kTypeGeometry:
+    case kTypeClr:
+      return DataValue::Binary(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    case kTypeNVarChar:
+    case kTypeNText:
+    case kTypeNChar:
+      return DataValue::Text(Utf16ToUtf8(bytes, true));
+    case kTypeSqlVariant:
+      return VariantDataValue(bytes, &context.collation);
+    default: {
+      const int codePage = context.collation.CodePageFor(d.collationId);
+      // A short value kept in one piece that holds UTF-16 text of 8-bit
+      // characters reads as those characters, as the records list shows it.
+      if (pieces.size() == 1 && bytes.size() >= 2 && LooksLikeUtf16(bytes)) {
+        Bytes narrow;
+        for (size_t i = 0; i < bytes.size(); i += 2) narrow.push_back(bytes[i]);
+        return DataValue::Text(CodePageToUtf8(UpToNul(narrow), codePage > 0 ? codePage : AnsiCodePage()));
+      }
+      return DataValue::Text(CodePageToUtf8(UpToNul(bytes), codePage > 0 ? codePage : AnsiCodePage()));
+    }
   }
 }
 

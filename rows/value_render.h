@@ -1,5 +1,6 @@
 // One stored column value to text: where its bytes lie (the value layout)
-// and how the bytes of each type become the text the records list shows.
+// and how the bytes of each type become the text the records list shows,
+// and, on request, the exact data value (data_value.h) of the same bytes.
 //
 // The text of a value that cannot be read is empty; callers decide NULL.
 
@@ -12,6 +13,7 @@
 
 #include "catalog/column_descriptor.h"
 #include "rows/binary_xml.h"
+#include "rows/data_value.h"
 #include "storage/bytes.h"
 #include "storage/collation.h"
 
@@ -68,9 +70,28 @@ ValueLayout DescribeValue(const ColumnDescriptor& descriptor, BitCursor& bits);
 // The text of one value whose bytes start at `bytes` (at most
 // layout.bytesAvailable of them are read). Sets layout.byteLength to what
 // the value consumed. A value that needs more bytes than are available
-// gives an empty text.
+// gives an empty text. With `data`, also its data value: an empty string
+// or binary value for a string or binary type without bytes, unreadable
+// where the bytes cannot be a value of the type.
 std::string RenderValue(ValueLayout& layout, ByteSpan bytes, const ColumnDescriptor& descriptor,
-                        const DecodeContext& context);
+                        const DecodeContext& context, DataValue* data = nullptr);
+
+// The data value of a value stored with no bytes (a variable column of
+// length 0, or one the record leaves out after its last stored one): an
+// empty text or binary value for the types that can be empty, unreadable
+// for the others.
+DataValue EmptyDataValue(int32_t kind);
+
+// The data value of an sql_variant value (base type id, version, the base
+// type's properties, the value), carrying its base type. Character data is
+// read in the code page of the variant's own collation when `collation`
+// knows it.
+DataValue VariantDataValue(ByteSpan bytes, const CollationContext* collation = nullptr);
+
+// The data value of a large value of the column `descriptor` describes,
+// from the bytes of its fragments in order.
+DataValue LargeDataValue(const std::vector<Bytes>& pieces, const ColumnDescriptor& descriptor,
+                         const DecodeContext& context);
 
 // 8-bit character data (char, varchar, text) in the code page of the
 // column's collation, up to the first zero byte.

@@ -13,8 +13,12 @@ namespace ravelin {
 
 constexpr int32_t kBootPageNumber = 9;
 
-// The version text of an on-disk version number; "Unknown SQL Version" for
-// numbers not in the table. The known texts begin with a blank.
+// The product of an on-disk version number, "SQL Server 2016"; empty for
+// numbers not known (SQL Server 6.5 to SQL Server 2022 are).
+std::string VersionName(uint16_t version);
+
+// The version text of the activity log: the product after a blank
+// (" SQL Server 2016"), "Unknown SQL Version" for numbers not known.
 std::string VersionText(uint16_t version);
 
 // What the boot page says.
@@ -27,10 +31,12 @@ struct BootInfo {
 // Decodes the boot record straight from the page bytes.
 BootInfo DecodeBootPage(ByteSpan page);
 
-// The database name as the boot page's name field holds it: the low byte of
-// each UTF-16 unit up to the first zero, in the ANSI code page, cut before
-// its first blank unless the name begins with one.
-std::string DecodeBootName(ByteSpan nameField);
+// The database name as the boot page holds it: UTF-16 text of the length
+// the page records after the name field (`nameLength`, in bytes), blanks
+// and any script kept. A length that does not fit the field leaves the
+// text up to the first zero unit or padding unit (two 0x20 bytes), without
+// trailing blanks.
+std::string DecodeBootName(ByteSpan nameField, int32_t nameLength = -1);
 
 }  // namespace ravelin
 

@@ -85,27 +85,55 @@ TEST(InfoCommand, RealFilesWithAndWithoutDisplacement) {
 TEST(InfoCommand, BootPageAndFileTableOfTheRealFiles) {
   std::string data = testing::TestDataDir();
   if (data.empty()) GTEST_SKIP() << "no test data";
-  // Version numbers and names as the boot pages record them.
-  const std::map<std::string, std::pair<int, std::string>> expected = {
+  // Version numbers, their texts and the whole names the boot pages record
+  // (blanks and Cyrillic kept), as JSON escapes them.
+  struct Expected {
+    int version;
+    std::string text, name;
+  };
+  const std::map<std::string, Expected> expected = {
       {"aspnetdb-sql2005-tractis.mdf",
-       {611, "D:\\\\DESARROLLO\\\\KSI\\\\TRACTIS\\\\DEMO\\\\TRACTIS_DEMO\\\\APP_DATA\\\\ASPNETDB.MDF"}},
-      {"aspnetdb-sql2008-webshopinholland.mdf", {655, "C:\\\\DOCUMENTS"}},
-      {"mvcmusicstore-sql2012.mdf", {706, "MvcMusicStore"}},
-      {"myshop-heap-sql2016-kancheng.mdf", {852, "C:\\\\ASPWS\\\\MYSHOP\\\\APP_DATA\\\\PRODUCTS.MDF"}},
-      {"northwind-sql2000.mdf", {539, "Northwind"}},
-      {"northwind-sql2008r2-sankaranarayanan.mdf", {661, "NORTHWND"}},
-      {"pubs-sql2005-anhnbt.mdf", {611, "pubs"}},
+       {611, "SQL Server 2005", R"(D:\\DESARROLLO\\KSI\\TRACTIS\\DEMO\\TRACTIS_DEMO\\APP_DATA\\ASPNETDB.MDF)"}},
+      {"aspnetdb-sql2008-webshopinholland.mdf",
+       {655, "SQL Server 2008",
+        R"(C:\\DOCUMENTS AND SETTINGS\\ARYA_N_N\\DESKTOP\\ZERO GRAVITY\\BRAND NEW\\WEBSHOPINHOLLAND\\APP_DATA\\ASPNETDB.MDF)"}},
+      {"contosouniversity-ef-sql2012.mdf",
+       {706, "SQL Server 2012", "CONTOSOUNIVERSITY_ce293f035652488c8626562cc25a8b54"}},
+      {"empty-sql2005-database1.mdf", {611, "SQL Server 2005", R"(D:\\WEBAPPLICATION3\\APP_DATA\\DATABASE1.MDF)"}},
+      {"mvcmusicstore-sql2012.mdf", {706, "SQL Server 2012", "MvcMusicStore"}},
+      {"myshop-heap-sql2016-kancheng.mdf", {852, "SQL Server 2016", R"(C:\\ASPWS\\MYSHOP\\APP_DATA\\PRODUCTS.MDF)"}},
+      {"newsengine-sql2008-irinabutaru.mdf",
+       {655, "SQL Server 2008",
+        R"(C:\\USERS\\IRINA.B\\DESKTOP\\DAW\\LABORATOR\\ENGINE_STIRI_1\\ENGINE_STIRI_1\\APP_DATA\\DATABASE.MDF)"}},
+      {"northwind-sql2000.mdf", {539, "SQL Server 2000", "Northwind"}},
+      {"northwind-sql2005-renthouse.mdf", {611, "SQL Server 2005", R"(D:\\WEBAPPLICATION3\\APP_DATA\\NORTHWND.MDF)"}},
+      {"northwind-sql2008r2-sankaranarayanan.mdf", {661, "SQL Server 2008 R2", "NORTHWND"}},
+      {"phonebook-sql2012-unn.mdf",
+       {706, "SQL Server 2012",
+        "E:\\\\\xD0\xA3\xD0\x9F\xD0\xA0\xD0\x90\xD0\x92\xD0\x9B\xD0\x95\xD0\x9D\xD0\x98\xD0\x95 "
+        "\xD0\x94\xD0\x90\xD0\x9D\xD0\x9D\xD0\xAB\xD0\x9C\xD0\x98\\\\DATABASE (1-\xD0\x90\xD0\xAF "
+        "\xD0\xA4\xD0\x9E\xD0\xA0\xD0\x9C\xD0\x90 (+\xD0\x9F\xD0\x9E\xD0\x98\xD0\xA1\xD0\x9A),+) "
+        "06.04.2023\\\\DATABASE\\\\DATABASE1.MDF"}},
+      {"pubs-sql2000.mdf", {539, "SQL Server 2000", "pubs"}},
+      {"pubs-sql2005-anhnbt.mdf", {611, "SQL Server 2005", "pubs"}},
+      {"pubs-sql2008-itsligo.mdf", {655, "SQL Server 2008", R"(C:\\DBS\\PUBS.MDF)"}},
+      {"school-sql2016-kancheng.mdf", {852, "SQL Server 2016", R"(C:\\ASPWS\\CH9\\SQLLANGPRA\\APP_DATA\\SCHOOL.MDF)"}},
   };
   for (const auto& [name, want] : expected) {
     auto r = RunRavelin({"info", data + "/" + name, "--json"});
     ASSERT_EQ(r.exitCode, 0) << name;
-    EXPECT_EQ(JsonNumber(r.out, "versionNumber"), want.first) << name;
-    EXPECT_NE(r.out.find("\"databaseName\":\"" + want.second + "\""), std::string::npos) << name << r.out;
+    EXPECT_EQ(JsonNumber(r.out, "versionNumber"), want.version) << name;
+    EXPECT_NE(r.out.find("\"versionText\":\"" + want.text + "\""), std::string::npos) << name << r.out;
+    EXPECT_NE(r.out.find("\"databaseName\":\"" + want.name + "\""), std::string::npos) << name << r.out;
     EXPECT_NE(r.out.find("\"codePage\":"), std::string::npos) << name;
     // The file table lists the primary file with every page of it.
     EXPECT_NE(r.out.find("\"files\":[{\"id\":1,"), std::string::npos) << name;
     EXPECT_NE(r.out.find("\"pageCount\":" + std::to_string(JsonNumber(r.out, "pageCount")) + "}"), std::string::npos)
         << name;
+    auto text = RunRavelin({"info", data + "/" + name});
+    EXPECT_NE(text.out.find("Version:       " + std::to_string(want.version) + " (" + want.text + ")\n"),
+              std::string::npos)
+        << name << text.out;
   }
 }
 

@@ -36,9 +36,15 @@ TEST(PageCommand, BootPageOfEveryFile) {
 TEST(PageCommand, RefusesPagesThatDoNotExist) {
   std::string file = DataFile("pubs-sql2000.mdf");
   if (file.empty()) GTEST_SKIP() << "no test data";
-  EXPECT_EQ(RunRavelin({"page", file, "100000"}).exitCode, 1);
-  EXPECT_EQ(RunRavelin({"page", file, "-1"}).exitCode, 1);
+  auto beyond = RunRavelin({"page", file, "100000"});
+  EXPECT_EQ(beyond.exitCode, 1);
+  EXPECT_NE(beyond.err.find("Page 1:100000 cannot be read: the file has 160 pages"), std::string::npos) << beyond.err;
+  // A number that is no page number is a usage error, said plainly.
+  auto negative = RunRavelin({"page", file, "-1"});
+  EXPECT_EQ(negative.exitCode, 2);
+  EXPECT_NE(negative.err.find("PAGE: must be a whole number, 0 or more (not -1)"), std::string::npos) << negative.err;
   EXPECT_EQ(RunRavelin({"page", file, "3", "--file-id", "2"}).exitCode, 1);
+  EXPECT_EQ(RunRavelin({"page", file, "3", "--file-id", "0"}).exitCode, 2);
 }
 
 TEST(PageCommand, PagesOfASecondaryFile) {

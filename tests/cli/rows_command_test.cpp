@@ -93,7 +93,10 @@ TEST(RowsCommand, OutputFormats) {
 
   auto json = RunRavelin({"rows", kSample, "dbo.Customers", "--format", "json", "--limit", "3", "--quiet"});
   ASSERT_EQ(json.exitCode, 0);
-  EXPECT_EQ(json.out.front(), '[');
+  EXPECT_EQ(
+      json.out.rfind("{\"table\":\"dbo.Customers\",\"columns\":[{\"name\":\"CustomerID\",\"type\":\"nchar(5)\"}", 0),
+      0u)
+      << json.out;
   EXPECT_NE(json.out.find("\"CustomerID\":\"ALFKI\""), std::string::npos);
   EXPECT_NE(json.out.find("\"Region\":null"), std::string::npos);
 }
@@ -118,8 +121,6 @@ TEST(RowsCommand, LargeValuesMatchTheScriptedDumps) {
     auto r = RunRavelin({"rows", dir + "/" + c.file + ".mdf", c.table, "--quiet"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     std::map<std::string, std::string> ours = Column(r.out, c.column);
-    for (auto& [key, value] : ours)
-      if (value == "NULL") value = "\\N";
     EXPECT_EQ(ours, ReferenceColumn(reference, c.table, c.column)) << c.file << " " << c.table << "." << c.column;
   }
 }

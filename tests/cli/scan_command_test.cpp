@@ -17,12 +17,6 @@ namespace {
 
 using namespace testing;
 
-// The tree part of the output: everything after the first empty line.
-std::string TreeOf(const std::string& out) {
-  const size_t blank = out.find("\n\n");
-  return blank == std::string::npos ? "" : out.substr(blank + 2);
-}
-
 std::vector<std::string> FilesIn(const std::string& dir) {
   std::vector<std::string> files;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) files.push_back(entry.path().string());
@@ -33,48 +27,70 @@ TEST(ScanCommand, SmallDatabaseAndItsSnapshot) {
   TempDir dir, logs;
   const std::string path = dir.Write("small.mdf", SmallCatalogImage().Build());
   const std::string snapshot = dir.path() + "/small.MDBSNP";
-  auto r = RunRavelin({"scan", path, "--log-dir", logs.path(), "--quiet", "--snapshot-out", snapshot});
+  auto r = RunRavelin({"scan", path, "--log-dir", logs.path(), "--snapshot-out", snapshot});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(r.out.rfind(path + " File is selected for recovery....\nBrowse File Path:\t" + path + "\n", 0), 0u)
-      << r.out;
-  const std::string tree = TreeOf(r.out);
+  // The log lines on stderr, the tree alone on stdout.
+  EXPECT_EQ(r.err.rfind(path + " File is selected for recovery....\nBrowse File Path:\t" + path + "\n", 0), 0u)
+      << r.err;
+  const std::string& tree = r.out;
   EXPECT_EQ(tree.rfind(path + "\n  Views\n    dbo.OrderSummary\n  Programmability\n", 0), 0u) << tree;
   EXPECT_NE(tree.find("\n    User Tables\n      dbo.Customers *\n        Columns\n      dbo.Empty\n"),
             std::string::npos);
-  EXPECT_NE(r.out.find("Saving Snapshot..Please wait....\nSnapshot Saved successfully in path " + snapshot + "\n"),
-            std::string::npos);
+  EXPECT_NE(r.err.find("Saving Snapshot..Please wait....\nSnapshot Saved successfully in path " + snapshot + "\n"),
+            std::string::npos)
+      << r.err;
   // The box repeats the line: printed once.
-  EXPECT_EQ(r.out.find("Scanning process completed.\nScanning process completed."), std::string::npos);
+  EXPECT_NE(r.err.find("Scanning completed for selected mdf file.\nScanning process completed.\n"), std::string::npos);
+  EXPECT_EQ(r.err.find("Scanning process completed.\nScanning process completed."), std::string::npos);
 
   EXPECT_EQ(FilesIn(logs.path()).size(), 1u);
 
-  auto loaded = RunRavelin({"scan", "--snapshot", snapshot, "--log-dir", logs.path(), "--quiet"});
+  auto loaded = RunRavelin({"scan", "--snapshot", snapshot, "--log-dir", logs.path()});
   ASSERT_EQ(loaded.exitCode, 0) << loaded.err;
-  EXPECT_EQ(loaded.out.rfind("Browse File Path:\t" + path + "\n", 0), 0u) << loaded.out;
-  EXPECT_EQ(TreeOf(loaded.out), tree.substr(0, tree.find("\n\n") + 1));
+  EXPECT_EQ(loaded.err.rfind("Browse File Path:\t" + path + "\n", 0), 0u) << loaded.err;
+  EXPECT_EQ(loaded.out, tree);
+  // The log file of the Load is named on leaving.
+  EXPECT_NE(loaded.err.find("Log file path : " + logs.path() + "/VelmoraSQLDatabaseRec_log_"), std::string::npos);
 }
 
 TEST(ScanCommand, RefusedChoicesAndAbortedScan) {
   TempDir dir;
-  auto notMdf = RunRavelin({"scan", dir.Write("data.bin", Bytes(8192)), "--log-dir", dir.path()});
+  const std::string bin = dir.Write("data.bin", Bytes(8192));
+  auto notMdf = RunRavelin({"scan", bin, "--log-dir", dir.path()});
   EXPECT_EQ(notMdf.exitCode, 1);
-  EXPECT_EQ(notMdf.err, "Please select valid SQL file path to continue the recovery process.\n");
+  // The desktop's words, then why.
+  EXPECT_EQ(notMdf.err.rfind("Please select valid SQL file path to continue the recovery process. " + bin +
+                                 ": its name does not contain .mdf",
+                             0),
+            0u)
+      << notMdf.err;
+  auto missing = RunRavelin({"scan", dir.path() + "/gone.mdf", "--log-dir", dir.path()});
+  EXPECT_EQ(missing.err, "Please select valid SQL file path to continue the recovery process. " + dir.path() +
+                             "/gone.mdf: No such file or directory\n");
   const std::string path = dir.Write("small.mdf", SmallCatalogImage().Build());
+  // A log folder that cannot take the log: one error, before the run.
   auto noLogDir = RunRavelin({"scan", path, "--log-dir", dir.path() + "/none"});
   EXPECT_EQ(noLogDir.exitCode, 1);
-  EXPECT_EQ(noLogDir.err, "Please select valid Log file path to continue the recovery process.\n");
+  EXPECT_EQ(noLogDir.err,
+            "ravelin: the log folder " + dir.path() + "/none cannot be used: No such file or directory (--log-dir)\n");
   auto collation = RunRavelin({"scan", path, "--log-dir", dir.path(), "--collation", "No_Such_CI_AS"});
-  EXPECT_EQ(collation.exitCode, 1);
-  EXPECT_NE(collation.err.find("Unknown collation: No_Such_CI_AS"), std::string::npos);
-  EXPECT_NE(RunRavelin({"scan", path, "--snapshot", path}).exitCode, 0);
+  EXPECT_EQ(collation.exitCode, 2);
+  EXPECT_NE(collation.err.find("unknown collation No_Such_CI_AS"), std::string::npos);
+  EXPECT_EQ(RunRavelin({"scan", path, "--snapshot", path}).exitCode, 2);
   // Where the log went is said on leaving, unless quiet.
   auto told = RunRavelin({"scan", path, "--log-dir", dir.path()});
   EXPECT_EQ(told.exitCode, 0);
   EXPECT_NE(told.err.find("Log file path : " + dir.path() + "/VelmoraSQLDatabaseRec_log_"), std::string::npos);
   // Not a database: aborted, exit code 1, no tree.
-  auto zeros = RunRavelin({"scan", dir.Write("zeros.mdf", Bytes(64 * 8192)), "--log-dir", dir.path(), "--quiet"});
+  const std::string zerosPath = dir.Write("zeros.mdf", Bytes(64 * 8192));
+  auto zeros = RunRavelin({"scan", zerosPath, "--log-dir", dir.path()});
   EXPECT_EQ(zeros.exitCode, 1);
-  EXPECT_EQ(zeros.out.substr(zeros.out.size() - 27), "\nScanning process aborted.\n");
+  EXPECT_TRUE(zeros.out.empty());
+  EXPECT_NE(zeros.err.find("Wheteher File is not valid mdf file or file is highly corrupted........... " + zerosPath +
+                           ": none of its pages is a page of a SQL Server system table"),
+            std::string::npos)
+      << zeros.err;
+  EXPECT_NE(zeros.err.find("\nScanning process aborted.\n"), std::string::npos);
 }
 
 // The labels of every item's children, read from the printed tree.
@@ -114,7 +130,7 @@ TEST(ScanCommand, RealFilesShowTheReferencesTablesAndModules) {
     SCOPED_TRACE(reference);
     auto r = RunRavelin({"scan", DumpedDataFile(data, reference), "--log-dir", logs.path(), "--quiet"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    const auto tree = Children(TreeOf(r.out));
+    const auto tree = Children(r.out);
     size_t checked = 0;
     for (const std::vector<std::string>& fields : DumpLines(reference)) {
       if (fields.size() < 3 || (fields[0] != "TABLE" && fields[0] != "MODULE")) continue;

@@ -50,13 +50,16 @@ TEST(SchemaCommand, JsonOfASmallDatabase) {
   const std::regex order(R"("tables":\[\{"name":"dbo.Customers".*"name":"dbo.Empty".*"name":"dbo.Orders".*)"
                          R"("name":"sys.sysschobjs")");
   EXPECT_TRUE(std::regex_search(j, order)) << j;
-  EXPECT_NE(j.find("{\"name\":\"dbo.Customers\",\"typeCode\":\"U \",\"objectId\":101,\"hasData\":true,\"pageCount\":1,"
-                   "\"columns\":[{\"name\":\"Id\",\"typeText\":\"int(4)\",\"typeCode\":9,\"nullable\":false,"
-                   "\"identity\":\"identity(1,1)\",\"primaryKey\":true,\"unique\":true,\"foreignKey\":null},"
-                   "{\"name\":\"Name\",\"typeText\":\"nvarchar(100)\",\"typeCode\":11,\"nullable\":true,"
-                   "\"identity\":null,\"primaryKey\":false,\"unique\":false,\"foreignKey\":null}],"
-                   "\"constraints\":[{\"name\":\"dbo.PK_Customers\",\"typeCode\":\"PK\"}]}"),
-            std::string::npos)
+  EXPECT_NE(
+      j.find("{\"name\":\"dbo.Customers\",\"typeCode\":\"U \",\"objectId\":101,\"hasData\":true,\"pageCount\":1,"
+             "\"columns\":[{\"name\":\"Id\",\"typeText\":\"int(4)\",\"declaredType\":\"int\",\"typeCode\":9,"
+             "\"nullable\":false,"
+             "\"identity\":\"identity(1,1)\",\"primaryKey\":true,\"unique\":true,\"foreignKey\":null},"
+             "{\"name\":\"Name\",\"typeText\":\"nvarchar(100)\",\"declaredType\":\"nvarchar(50)\",\"typeCode\":11,"
+             "\"nullable\":true,"
+             "\"identity\":null,\"primaryKey\":false,\"unique\":false,\"foreignKey\":null}],"
+             "\"constraints\":[{\"name\":\"dbo.PK_Customers\",\"typeCode\":\"PK\"}]}"),
+      std::string::npos)
       << j;
   EXPECT_NE(j.find("\"foreignKey\":{\"table\":\"dbo.Customers\",\"column\":\"Id\"}"), std::string::npos);
   EXPECT_NE(j.find("\"constraints\":[{\"name\":\"dbo.FK_Orders_Customers\",\"typeCode\":\"F \"},"
@@ -73,13 +76,13 @@ TEST(SchemaCommand, TextGroupsObjectsAsTheTreeDoes) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const std::string& t = r.out;
   EXPECT_NE(t.find("Layout: 2005+\n\nUser Tables (3)\n  dbo.Customers  (1 data page)\n"
-                   "    Id  int(4)  NOT NULL  identity(1,1)  [Primary Key]\n"
-                   "    Name  nvarchar(100)  NULL\n"
+                   "    Id  int  NOT NULL  identity(1,1)  [Primary Key]\n"
+                   "    Name  nvarchar(50)  NULL\n"
                    "    constraint PK  dbo.PK_Customers\n"
                    "  dbo.Empty  (no data pages)\n"),
             std::string::npos)
       << t;
-  EXPECT_NE(t.find("    CustomerId  int(4)  NULL  (foreign key) references dbo.Customers( Id)\n"), std::string::npos);
+  EXPECT_NE(t.find("    CustomerId  int  NULL  (foreign key) references dbo.Customers( Id)\n"), std::string::npos);
   EXPECT_NE(t.find("\nSystem Tables (1)\n  sys.sysschobjs  (no data pages)\n"), std::string::npos) << t;
   EXPECT_NE(t.find("\nViews (1)\n  dbo.OrderSummary\n\nFunction (0)\n\nStore Procedure (1)\n  dbo.GetOrders\n"
                    "\nDefault (1)\n  dbo.DF_Orders_Qty\n\nTriggers (0)\n"),
@@ -94,7 +97,21 @@ TEST(SchemaCommand, RealFilesOfBothLayouts) {
   ASSERT_EQ(old.exitCode, 0) << old.err;
   EXPECT_EQ(old.out.rfind("{\"layout\":\"2000\"", 0), 0u);
   EXPECT_EQ(Count(old.out, "\"typeCode\":\"U \",\"objectId\""), 11u);
-  EXPECT_NE(old.out.find("{\"name\":\"au_id\",\"typeText\":\"varchar(11)\""), std::string::npos);
+  EXPECT_NE(old.out.find("{\"name\":\"au_id\",\"typeText\":\"varchar(11)\",\"declaredType\":\"varchar(11)\""),
+            std::string::npos);
+  // The 2000 layout names tables with their owner, from sysusers through
+  // the object's uid, and shows keys and identity as later layouts do.
+  EXPECT_NE(old.out.find("{\"name\":\"dbo.authors\",\"typeCode\":\"U \""), std::string::npos);
+  auto text = RunRavelin({"schema", data + "/pubs-sql2000.mdf"});
+  EXPECT_NE(text.out.find("  dbo.jobs  (1 data page)\n    job_id  smallint  NOT NULL  identity(1,1)  [Primary Key]\n"
+                          "    job_desc  varchar(50)  NOT NULL\n"),
+            std::string::npos)
+      << text.out;
+  EXPECT_NE(text.out.find("    title_id  varchar(6)  NOT NULL  [Primary Key]  (foreign key) references dbo.titles( "
+                          "title_id)\n    au_ord  tinyint  NULL\n"),
+            std::string::npos);
+  EXPECT_NE(text.out.find("    price  money  NULL\n"), std::string::npos);
+  EXPECT_NE(text.out.find("    constraint PK  dbo.UPKCL_taind\n"), std::string::npos);
 
   auto newer = RunRavelin({"schema", data + "/contosouniversity-ef-sql2012.mdf", "--json"});
   ASSERT_EQ(newer.exitCode, 0) << newer.err;

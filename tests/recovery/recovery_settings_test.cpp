@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <optional>
 
 #include "support/catalog_image.h"
 #include "support/synthetic.h"
@@ -143,6 +145,72 @@ TEST(DefaultLogFolder, FollowsXdgAndCreatesTheFolder) {
   unsetenv("XDG_CONFIG_HOME");
   EXPECT_EQ(folder, home.path() + "/Schreibtisch/");
   EXPECT_TRUE(std::filesystem::is_directory(folder));
+}
+
+// Sets environment variables for one test and puts them back.
+class ScopedEnvironment {
+ public:
+  void Set(const char* name, const char* value) {
+    if (!saved_.count(name)) saved_[name] = getenv(name) ? std::optional<std::string>(getenv(name)) : std::nullopt;
+    if (value)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
+  }
+  ~ScopedEnvironment() {
+    for (const auto& [name, value] : saved_) {
+      if (value)
+        setenv(name.c_str(), value->c_str(), 1);
+      else
+        unsetenv(name.c_str());
+    }
+  }
+
+ private:
+  std::map<std::string, std::optional<std::string>> saved_;
+};
+
+TEST(StateLogFolder, FollowsXdgStateHomeAndCreatesNothingElse) {
+  TempDir root;
+  ScopedEnvironment env;
+  env.Set("HOME", (root.path() + "/home").c_str());
+  std::filesystem::create_directories(root.path() + "/home");
+  env.Set("XDG_STATE_HOME", (root.path() + "/state").c_str());
+  EXPECT_EQ(StateLogFolder(), root.path() + "/state/ravelin/");
+  EXPECT_TRUE(std::filesystem::is_directory(root.path() + "/state/ravelin"));
+  EXPECT_FALSE(std::filesystem::exists(root.path() + "/home/Desktop"));
+  // A relative XDG_STATE_HOME is ignored: the home's own state folder.
+  env.Set("XDG_STATE_HOME", "relative");
+  EXPECT_EQ(StateLogFolder(), root.path() + "/home/.local/state/ravelin/");
+  env.Set("XDG_STATE_HOME", nullptr);
+  EXPECT_EQ(StateLogFolder(), root.path() + "/home/.local/state/ravelin/");
+  EXPECT_EQ(
+      std::filesystem::status(root.path() + "/home/.local/state/ravelin").permissions() & std::filesystem::perms::all,
+      std::filesystem::perms::owner_all);
+}
+
+TEST(StateLogFolder, WithoutAUsableHomeThereIsNone) {
+  TempDir root;
+  ScopedEnvironment env;
+  env.Set("XDG_STATE_HOME", nullptr);
+  env.Set("HOME", (root.path() + "/gone").c_str());
+  std::string problem;
+  EXPECT_EQ(StateLogFolder(&problem), "");
+  EXPECT_EQ(problem, "the home folder " + root.path() + "/gone does not exist");
+  // A home where a file stands in the way of .local/state.
+  env.Set("HOME", root.path().c_str());
+  root.Write(".local", testing::Ascii("a file"));
+  EXPECT_EQ(StateLogFolder(&problem), "");
+  EXPECT_EQ(problem.rfind(root.path() + "/.local/state/ravelin cannot be created (", 0), 0u) << problem;
+}
+
+TEST(LogFolderProblem, NamesTheFolderAndTheReason) {
+  TempDir root;
+  EXPECT_EQ(LogFolderProblem(root.path()), "");
+  EXPECT_EQ(LogFolderProblem(root.path() + "/none"),
+            "the log folder " + root.path() + "/none cannot be used: No such file or directory");
+  const std::string file = root.Write("file", testing::Ascii("x"));
+  EXPECT_EQ(LogFolderProblem(file), "the log folder " + file + " is not a folder");
 }
 
 }  // namespace

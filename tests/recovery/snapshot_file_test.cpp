@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "catalog/opened_database.h"
 #include "storage/database_file.h"
@@ -277,6 +278,48 @@ TEST(SnapshotFile, SaveNeverWritesTheDataFileAndReplacesOldSnapshots) {
   std::optional<PageMaps> replaced = ReadSnapshotPageMaps(old);
   ASSERT_TRUE(replaced);
   EXPECT_EQ(replaced->systemPages, SampleSystemMap());
+}
+
+TEST(SnapshotFile, ProblemsAreNamed) {
+  TempDir dir;
+  const std::string full = dir.path() + "/full.MDBSNP";
+  SnapshotHeader header;
+  header.dataFilePath = "/db.mdf";
+  ASSERT_TRUE(WriteSnapshot(full, header, SampleSystemMap(), SampleDataMap(), SampleSystemMap()));
+  SnapshotHeader read;
+  PageMaps maps;
+  EXPECT_EQ(SnapshotProblem(full, Env::Default(), &read, &maps), "");
+  EXPECT_EQ(read.dataFilePath, "/db.mdf");
+  EXPECT_EQ(maps.systemPages, SampleSystemMap());
+
+  EXPECT_EQ(SnapshotProblem(dir.path() + "/none.MDBSNP"), "No such file or directory");
+  EXPECT_EQ(SnapshotProblem(dir.path()), "it is a directory");
+  EXPECT_EQ(SnapshotProblem(dir.Write("empty.MDBSNP", {})), "the file is empty");
+  const Bytes bytes = ReadFileBytes(full);
+  const size_t headerSize = HeaderBytes("/db.mdf", true).size();
+  for (size_t cut : {size_t{2}, size_t{10}, headerSize - 1, headerSize + 3, bytes.size() - 1}) {
+    const std::string problem = SnapshotProblem(dir.Write("cut.MDBSNP", Bytes(bytes.begin(), bytes.begin() + cut)));
+    EXPECT_EQ(problem.rfind("it is cut short", 0), 0u) << cut << ": " << problem;
+  }
+  EXPECT_EQ(SnapshotProblem(dir.Write("longer.MDBSNP", Concat({bytes, {0, 0}}))),
+            "it goes on 2 bytes past its last page map: it is damaged, or not a snapshot file");
+  // Other files: a text, and a data file given as a snapshot.
+  EXPECT_EQ(SnapshotProblem(dir.Write("notes.MDBSNP", testing::Ascii("hello, this is no snapshot\n"))),
+            "it is not a snapshot file: its header does not read as one");
+  Bytes flags = bytes;
+  flags[4 + Utf16("/db.mdf").size()] = 7;
+  EXPECT_EQ(SnapshotProblem(dir.Write("flags.MDBSNP", flags)),
+            "it is not a snapshot file: its header does not read as one");
+}
+
+TEST(SnapshotFile, TheDataFileIsRecordedByItsAbsolutePath) {
+  const std::string here = std::filesystem::current_path().string();
+  EXPECT_EQ(AbsoluteDataFilePath("data/db.mdf"), here + "/data/db.mdf");
+  EXPECT_EQ(AbsoluteDataFilePath("./db.mdf"), here + "/db.mdf");
+  EXPECT_EQ(AbsoluteDataFilePath("/srv/db.mdf"), "/srv/db.mdf");
+  EXPECT_EQ(AbsoluteDataFilePath(""), "");
+  RecoverySettings settings;
+  EXPECT_EQ(SnapshotHeaderFromSettings(settings, "db.mdf", false).dataFilePath, here + "/db.mdf");
 }
 
 }  // namespace

@@ -118,7 +118,9 @@ TEST(CompressedTables, TheUncompressedCopyListsThroughTheCommandLine) {
   const size_t ghosts = (kRows - 4 + 6) / 7;
   for (const char* mode : {"standard", "advanced"}) {
     const CommandResult live = RunRavelin({"rows", path, "dbo.Plain", "--mode", mode, "--quiet"});
-    ASSERT_EQ(live.exitCode, 0) << live.err;
+    // The text values point at a page the image does not hold: every one
+    // is named in a warning, and the result is partial.
+    ASSERT_EQ(live.exitCode, 3) << live.err;
     EXPECT_EQ(std::count(live.out.begin(), live.out.end(), '\n'), static_cast<std::ptrdiff_t>(1 + kRows - ghosts));
     const CommandResult all = RunRavelin({"rows", path, "dbo.Plain", "--mode", mode, "--deleted", "--quiet"});
     EXPECT_EQ(std::count(all.out.begin(), all.out.end(), '\n'), static_cast<std::ptrdiff_t>(1 + kRows));

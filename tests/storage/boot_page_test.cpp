@@ -28,7 +28,7 @@ Bytes BootPage(uint16_t version, const Bytes& nameField, int32_t collation) {
 // A name field as SQL Server pads it: UTF-16 units, then 0x20 bytes.
 Bytes NameField(const std::string& name) {
   Bytes field = testing::Utf16(name);
-  field.resize(208, 0x20);
+  field.resize(256, 0x20);
   return field;
 }
 
@@ -38,15 +38,43 @@ TEST(BootPage, VersionTexts) {
   EXPECT_EQ(VersionText(660), " SQL Server 2008 R2");
   EXPECT_EQ(VersionText(782), " SQL Server 2014");
   EXPECT_EQ(VersionText(700), "Unknown SQL Version");
+  // Up to SQL Server 2022; the names without the log's leading blank.
+  for (const auto& [version, name] : std::vector<std::pair<uint16_t, std::string>>{{852, "SQL Server 2016"},
+                                                                                   {869, "SQL Server 2017"},
+                                                                                   {895, "SQL Server 2019"},
+                                                                                   {904, "SQL Server 2019"},
+                                                                                   {957, "SQL Server 2022"},
+                                                                                   {611, "SQL Server 2005"}}) {
+    EXPECT_EQ(VersionName(version), name) << version;
+    EXPECT_EQ(VersionText(version), " " + name) << version;
+  }
+  EXPECT_EQ(VersionName(700), "");
 }
 
 TEST(BootPage, NameRules) {
-  EXPECT_EQ(DecodeBootName(NameField("Sales")), "Sales");
-  EXPECT_EQ(DecodeBootName(NameField("My Sales")), "My");
-  EXPECT_EQ(DecodeBootName(NameField(" Sales")), std::string(" Sales") + std::string(98, ' '));
-  EXPECT_EQ(DecodeBootName(Bytes(208, 0)), "");
-  // Only the low byte of each unit counts: 0xE9 0x00 is é in the ANSI page.
-  EXPECT_EQ(DecodeBootName(testing::Concat({testing::Utf16("Caf\xC3\xA9"), Bytes(2, 0)})), "Caf\xC3\xA9");
+  // The recorded length in bytes reads the name whole: blanks, a leading
+  // blank and any script.
+  EXPECT_EQ(DecodeBootName(NameField("Sales"), 10), "Sales");
+  EXPECT_EQ(DecodeBootName(NameField("My Sales"), 16), "My Sales");
+  EXPECT_EQ(DecodeBootName(NameField(" Sales"), 12), " Sales");
+  const std::string cyrillic = "E:\\\xD0\xA3\xD0\x9F\xD0\xA0 \xD0\x94\xD0\x90\\DB.MDF";
+  EXPECT_EQ(DecodeBootName(NameField(cyrillic), static_cast<int32_t>(testing::Utf16(cyrillic).size())), cyrillic);
+  // Without a length that fits the field: up to the padding, without
+  // trailing blanks.
+  EXPECT_EQ(DecodeBootName(NameField("My Sales")), "My Sales");
+  EXPECT_EQ(DecodeBootName(NameField("My Sales "), 9999), "My Sales");
+  EXPECT_EQ(DecodeBootName(NameField(cyrillic), 3), cyrillic);
+  EXPECT_EQ(DecodeBootName(Bytes(256, 0)), "");
+  EXPECT_EQ(DecodeBootName(Bytes(256, 0), 0), "");
+}
+
+TEST(BootPage, WholeNameFromThePage) {
+  Bytes page = BootPage(852, NameField("My Big Database"), 0);
+  const Bytes length = LE32(30);
+  std::copy(length.begin(), length.end(), page.begin() + 404);
+  const BootInfo boot = DecodeBootPage(page);
+  EXPECT_EQ(boot.databaseName, "My Big Database");
+  EXPECT_EQ(VersionName(boot.version), "SQL Server 2016");
 }
 
 TEST(BootPage, CollationByFullIdThenLow16Bits) {

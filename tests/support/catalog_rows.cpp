@@ -74,7 +74,7 @@ Bytes SysSchObjsRow::Fixed() const {
 Bytes SysSchObjsRow::Build() const { return WithName(Fixed(), name); }
 
 Bytes SysObjectsRow::Fixed() const {
-  return FixedPart(38).I32(0, id).Chars(4, type.substr(0, 2)).I16(6, userId).I32(24, parentId).bytes();
+  return FixedPart(38).I32(0, id).Chars(4, type.substr(0, 2)).I16(8, userId).I32(24, parentId).bytes();
 }
 Bytes SysObjectsRow::Build() const { return WithName(Fixed(), name); }
 

@@ -59,7 +59,7 @@ struct SysObjectsRow {
   int32_t id = 0;
   std::optional<std::string> name{};
   std::string type = "U ";
-  int16_t userId = 1;
+  int16_t userId = 1;  // uid: the owner, a row of sysusers
   int32_t parentId = 0;
   Bytes Fixed() const;
   Bytes Build() const;
