@@ -36,8 +36,8 @@ constexpr char kExitCodes[] =
     "stderr names each (warning: TABLE: what, where)\n";
 
 constexpr char kConventions[] =
-    "rows writes exact values. TSV: NULL is \\N, a value that cannot be read \\?, and \\\\, \\t, \\n, \\r, \\b, "
-    "\\f, \\v and \\xHH stand for a backslash and the control characters. CSV (RFC 4180): NULL is an empty field, "
+    "rows writes exact values. TSV: NULL is \\N, a value that cannot be read \\?, and \\\\, \\t, \\n and \\r stand for a backslash, tab, line feed "
+    "and carriage return; other characters are written as stored. CSV (RFC 4180): NULL is an empty field, "
     "an empty text \"\", an unreadable value \\?. JSON: numbers for integer and float columns, true/false for bit, "
     "strings for the rest (exact decimals included), null for NULL, {\"unreadable\": true} for a value that cannot "
     "be read. Dates and times: 2024-05-01 10:30:00.123 (datetime), full fractions and +hh:mm offsets for "

@@ -43,10 +43,10 @@ void AppendJsonValue(std::string& out, const DataValue& value) {
 
 }  // namespace
 
+// Only what would break the line or the field is escaped; every other
+// character, control characters included, is written as it is stored.
 void AppendTsvDataField(std::string& out, std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   for (char c : text) {
-    const auto u = static_cast<unsigned char>(c);
     switch (c) {
       case '\\':
         out += "\\\\";
@@ -60,23 +60,8 @@ void AppendTsvDataField(std::string& out, std::string_view text) {
       case '\r':
         out += "\\r";
         break;
-      case '\b':
-        out += "\\b";
-        break;
-      case '\f':
-        out += "\\f";
-        break;
-      case '\v':
-        out += "\\v";
-        break;
       default:
-        if (u < 0x20 || u == 0x7F) {
-          out += "\\x";
-          out += kHex[u >> 4];
-          out += kHex[u & 15];
-        } else {
-          out += c;
-        }
+        out += c;
     }
   }
 }

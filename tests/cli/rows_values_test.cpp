@@ -97,7 +97,7 @@ TEST(RowsValues, NullTheTextNullAndEmptyDifferInEveryFormat) {
   const std::string file = CustomersFile(dir);
   const Formats f = RowsInEveryFormat(file, "dbo.Customers");
   ASSERT_EQ(f.tsv.exitCode, 0) << f.tsv.err;
-  EXPECT_EQ(f.tsv.out, "Id\tName\n1\tNULL\n2\t\\N\n3\t\n4\ta\\tb\\\\c\\nd\\x01e\\r\n5\t\\\\?\n");
+  EXPECT_EQ(f.tsv.out, "Id\tName\n1\tNULL\n2\t\\N\n3\t\n4\ta\\tb\\\\c\\nd\x01" "e\\r\n5\t\\\\?\n");
   EXPECT_EQ(f.csv.out,
             "Id,Name\r\n1,NULL\r\n2,\r\n3,\"\"\r\n4,\"a\tb\\c\nd\x01"
             "e\r\"\r\n5,\"\\?\"\r\n");
