@@ -1,5 +1,6 @@
 #include "catalog/opened_database.h"
 
+#include "storage/file_header_page.h"
 #include "storage/secondary_files.h"
 
 namespace ravelin {
@@ -21,6 +22,7 @@ std::unique_ptr<OpenedDatabase> OpenedDatabase::Open(const OpenRequest& request,
   }
   if (!mapped) return nullptr;
   if (request.mapped) request.mapped();
+  db->WarnWhenCut(sink);
 
   db->collation_.table = request.collations;
   db->collation_.autoDetect = request.autoDetectCollation;
@@ -36,6 +38,23 @@ std::unique_ptr<OpenedDatabase> OpenedDatabase::Open(const OpenRequest& request,
   if (db->boot_ && db->boot_->version >= 515 && db->boot_->version < 2000) version = db->boot_->version;
   if (request.loadCatalog) db->catalog_ = std::make_unique<SystemCatalog>(file, std::move(located), version);
   return db;
+}
+
+// A file cut short (a copy that stopped, a full disk) still reads up to the
+// cut; what lay beyond is lost, and every listing may miss rows for it.
+void OpenedDatabase::WarnWhenCut(ProgressSink& sink) const {
+  const CDatabaseFile& file = *file_;
+  std::optional<Bytes> header = file.ReadPageBytes(PageRef{1, 0}, true);
+  if (!header) return;
+  const std::optional<uint32_t> recorded = RecordedPageCount(*header);
+  if (!recorded || *recorded <= file.pageCount) return;
+  Warning warning;
+  const size_t slash = file.path.rfind('/');
+  warning.subject = slash == std::string::npos ? file.path : file.path.substr(slash + 1);
+  warning.what = "the file is shorter than its header records: " + std::to_string(file.pageCount) + " of " +
+                 std::to_string(*recorded) + " pages are there, the rest is lost";
+  warning.where = "pages 1:" + std::to_string(file.pageCount) + " to 1:" + std::to_string(*recorded - 1);
+  sink.ReportWarning(warning);
 }
 
 }  // namespace ravelin

@@ -64,6 +64,7 @@ class OpenedDatabase {
 
  private:
   OpenedDatabase() = default;
+  void WarnWhenCut(ProgressSink& sink) const;
 
   std::unique_ptr<CDatabaseFile> file_;
   std::unique_ptr<SystemCatalog> catalog_;

@@ -328,8 +328,11 @@ void SystemCatalog::ApplyPhysicalLayout(std::vector<ColumnDescriptor>& descripto
     for (ColumnDescriptor& d : descriptors) d.stored = 1;
 
   // SQL Server 2005: a physical column without a catalog row is a dropped
-  // column whose values are still in the records; it keeps its place.
+  // column whose values are still in the records; it keeps its place. With
+  // no catalog row at all the columns' names and types are lost: values
+  // read without a type would be blanks, not data.
   const size_t catalogColumns = descriptors.size();
+  if (catalogColumns == 0) return;
   for (const HobtColumnRow& hobt : tableHobtColumns) {
     if (auto it = byColumnId.find(hobt.hobtColumnId); it != byColumnId.end()) {
       ColumnDescriptor& d = descriptors[it->second];
@@ -345,7 +348,7 @@ void SystemCatalog::ApplyPhysicalLayout(std::vector<ColumnDescriptor>& descripto
     dropped.leafOffset = hobt.leafOffset;
     dropped.nullBit = hobt.nullBit;
     dropped.stored = 0;
-    if (catalogColumns != 0) dropped.hobtColumnId = kDroppedColumnId;
+    dropped.hobtColumnId = kDroppedColumnId;
     byColumnId.emplace(dropped.columnId, descriptors.size());
     descriptors.push_back(std::move(dropped));
   }

@@ -76,5 +76,43 @@ TEST_F(ReadErrors, ScanLogsTheWarningAndCompletes) {
   EXPECT_EQ(quiet.err, warning_) << "with --quiet only the warning";
 }
 
+// A copy that stopped part-way: every command says once that the file is
+// shorter than its header records, lists what lies before the cut, and
+// ends as a partial result.
+TEST(CutFile, SaysSoOnceAndReadsWhatIsThere) {
+  const Bytes whole = testing::ReadFileBytes(kSample);
+  const size_t pages = whole.size() / kPageSize;
+  auto db = testing::OpenDatabaseFile(kSample);
+  ASSERT_TRUE(db);
+  db->catalog()->PrepareObject("Orders", "U ", {});
+  int32_t last = 0;
+  for (const PageRef& ref : db->catalog()->tablePages) last = std::max(last, ref.pageNo);
+  ASSERT_LT(static_cast<size_t>(last) + 1, pages);
+  const size_t cut = pages - 1;  // the catalog and Orders are before it
+  MemoryEnv env;
+  env.AddFile("/db/cut.mdf", Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut * kPageSize)));
+  const std::string warning = "warning: cut.mdf: the file is shorter than its header records: " + std::to_string(cut) +
+                              " of " + std::to_string(pages) +
+                              " pages are there, the rest is lost, pages 1:" + std::to_string(cut) +
+                              " to 1:" + std::to_string(pages - 1) + "\n";
+
+  auto info = RunInProcess({"info", "/db/cut.mdf"}, &env);
+  EXPECT_EQ(info.exitCode, 3);
+  EXPECT_EQ(info.err, warning);
+
+  auto intact = RunInProcess({"rows", kSample, "Orders", "--quiet"});
+  auto rows = RunInProcess({"rows", "/db/cut.mdf", "Orders", "--quiet"}, &env);
+  EXPECT_EQ(rows.exitCode, 3);
+  EXPECT_EQ(rows.err, warning);
+  EXPECT_EQ(rows.out, intact.out);
+
+  // The whole file: no word about its size.
+  MemoryEnv wholeEnv;
+  wholeEnv.AddFile("/db/whole.mdf", whole);
+  auto plain = RunInProcess({"info", "/db/whole.mdf"}, &wholeEnv);
+  EXPECT_EQ(plain.exitCode, 0);
+  EXPECT_EQ(plain.err, "");
+}
+
 }  // namespace
 }  // namespace ravelin

@@ -285,6 +285,16 @@ PageBuilder& MakeIamPage(PageBuilder& page, PageRef startPage, const std::vector
   return page;
 }
 
+// --- File header -------------------------------------------------------------
+
+Bytes FileHeaderRecord(uint32_t pageCount) {
+  RecordBuilder record;
+  record.Fixed(Bytes(4, 0)).ColumnCount(23);
+  record.Var(Bytes(16, 0xA5)).Var({}).Var(LE16(1)).Var(LE16(1)).Var(LE32(pageCount));
+  for (int k = 5; k < 22; ++k) record.Var({});
+  return record.Build();
+}
+
 // --- DatabaseImage ---------------------------------------------------------
 
 PageBuilder& DatabaseImage::Page(uint32_t pageNo, uint16_t fileId) {

@@ -136,6 +136,13 @@ Bytes InRowRoot(const std::vector<LobLinkSpec>& links, uint8_t type = 4);
 Bytes IamHeaderRecord(PageRef startPage, const std::vector<PageRef>& singlePages);
 // Slot 1 of an IAM page: the extent bitmap, padded to a whole interval.
 Bytes IamBitmapRecord(const Bytes& bitmap);
+
+// --- File header ------------------------------------------------------------
+
+// The record of a file header page (page 0) recording `pageCount` pages: a
+// four-byte fixed part, 23 columns, 22 variable ones (binding id, an empty
+// field, file and filegroup ids, the size, then the rest, empty here).
+Bytes FileHeaderRecord(uint32_t pageCount);
 // Makes `page` an IAM page (type 10) holding the two records above.
 PageBuilder& MakeIamPage(PageBuilder& page, PageRef startPage, const std::vector<PageRef>& singlePages,
                          const Bytes& bitmap);
