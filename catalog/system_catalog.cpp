@@ -231,6 +231,7 @@ void SystemCatalog::Clear() {
   keyConstraints.clear();
   tableIndexes.clear();
   allocUnits.clear();
+  rowsetIdsNameUnits_.reset();
   childObjects.clear();
   referencingChildObjects.clear();
   foreignKeyColumns.clear();

@@ -257,6 +257,8 @@ class SystemCatalog {
   // Column rows made from the physical column rows of the table prepared
   // last whose syscolpars rows are missing.
   std::vector<ColumnRow> ColumnsFromRowsetColumns() const;
+  bool RowsetIdNamesUnit(int64_t rowsetId) const;
+  mutable std::optional<bool> rowsetIdsNameUnits_;
   void ApplyPhysicalLayout(std::vector<ColumnDescriptor>& descriptors);
   void ApplyKeys(std::vector<ColumnDescriptor>& descriptors, const std::vector<IndexColumnRow>& keyColumns,
                  const std::string& tableName);

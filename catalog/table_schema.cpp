@@ -64,7 +64,7 @@ AllocUnitRow SystemCatalog::SelectAllocUnit(int64_t rowsetId) {
 
   if (unit.firstPage.pageNo != 0 || unit.rootPage.pageNo != 0 || unit.firstIamPage.pageNo != 0) {
     TakeLastDataPage(unit.allocUnitId, unit.firstPage);
-  } else {
+  } else if (RowsetIdNamesUnit(rowsetId)) {
     // No unit, or one without pages: the rowset id stands for the unit id.
     unit.allocUnitId = rowsetId;
     unit.ownerId = rowsetId;
@@ -81,6 +81,27 @@ AllocUnitRow SystemCatalog::SelectAllocUnit(int64_t rowsetId) {
   }
   currentAllocUnit = unit;
   return unit;
+}
+
+// Whether the in-row unit of `rowsetId` has the rowset's own id. Rowsets
+// numbered from their object id (system tables, tables from SQL Server
+// 2000) have; those numbered from 2^56 on (tables made by SQL Server 2005
+// and later) get units numbered apart, and a unit with such a rowset's id
+// is another structure's. Units that survive in the file may show
+// otherwise.
+bool SystemCatalog::RowsetIdNamesUnit(int64_t rowsetId) const {
+  constexpr int64_t kNumberedApart = int64_t{1} << 56;
+  if (rowsetId < kNumberedApart) return true;
+  if (!rowsetIdsNameUnits_) {
+    size_t same = 0;
+    size_t apart = 0;
+    for (const AllocUnitRow& unit : allocUnits) {
+      if (unit.type != 1 || unit.ownerId < kNumberedApart) continue;
+      (unit.allocUnitId == unit.ownerId ? same : apart) += 1;
+    }
+    rowsetIdsNameUnits_ = same > apart;
+  }
+  return *rowsetIdsNameUnits_;
 }
 
 // The last data page of the unit stands as its first page.
@@ -125,6 +146,7 @@ void SystemCatalog::CollectTablePages() {
       for (uint32_t i : AllocUnitsWithId(rowset.rowsetId)) tableAllocUnits.push_back(allocUnits[i]);
     if (tableAllocUnits.empty()) {
       for (const RowsetRow& rowset : objectRowsets) {
+        if (!RowsetIdNamesUnit(rowset.rowsetId)) continue;
         AllocUnitRow unit;
         unit.allocUnitId = rowset.rowsetId;
         unit.ownerId = rowset.rowsetId;

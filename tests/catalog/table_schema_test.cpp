@@ -46,9 +46,9 @@ TEST_P(TableSchema, AllocationUnitAndItsLastDataPage) {
   EXPECT_EQ(unit.allocUnitId, UserUnit(502));
   EXPECT_EQ(unit.firstPage.pageNo, 41);
 
-  // No unit: the rowset id stands for it, and its pages are found under
-  // its key.
-  const int64_t rowset = UserUnit(600);
+  // No unit, a rowset numbered from its object id: the rowset id stands
+  // for the unit, and its pages are found under its key.
+  const int64_t rowset = int64_t{600} << 16;
   AddDataPages(600, {60, 61});
   iamPages[600].push_back({1, 59, 10});
   unit = catalog.SelectAllocUnit(rowset);
@@ -57,6 +57,15 @@ TEST_P(TableSchema, AllocationUnitAndItsLastDataPage) {
   EXPECT_EQ(unit.firstPage.pageNo, 61);
   EXPECT_EQ(unit.firstIamPage.pageNo, 59);
   EXPECT_TRUE(catalog.derivedStorage);
+
+  // A rowset of a later version's table, whose units are numbered apart:
+  // the unit with its id belongs to another structure, whose pages are
+  // not the table's.
+  catalog.derivedStorage = false;
+  AddDataPages(700, {70});
+  unit = catalog.SelectAllocUnit(UserUnit(700));
+  EXPECT_EQ(unit.firstPage.pageNo, 0);
+  EXPECT_FALSE(catalog.derivedStorage);
 }
 
 TEST_P(TableSchema, DataPagesThroughUnitsAndTheirFallbacks) {
