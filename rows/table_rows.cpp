@@ -258,6 +258,15 @@ TablePageList CollectAllocatedListingPages(const CDatabaseFile& file, const Tabl
 
 TablePageList CollectListingPages(const CDatabaseFile& file, const TableStorage& table) {
   TablePageList list = CollectAllocatedListingPages(file, table);
+  // The table's history: pages the scan filed under it that the maps call
+  // free, which no walk of its live structures reaches.
+  if (file.options().showDeleted && !file.options().IsAdvancedMode()) {
+    const AllocationMap& maps = file.allocation();
+    const std::set<PageRef> listed(list.pages.begin(), list.pages.end());
+    for (const PageRef& ref : table.tablePages)
+      if (IsUsablePageRef(ref) && !listed.count(ref) && maps.StateOf(ref) == AllocationState::kFree)
+        list.pages.push_back(ref);
+  }
   SetAsideFreePages(file, list);
   return list;
 }
