@@ -148,7 +148,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   // The page as the readers build it: its compression information and a
   // record object for every slot.
-  if (options & 4) PrimaryRecordPage built(page, nullptr);
+  if (options & 4) {
+    const PrimaryRecordPage built(page, nullptr);
+  }
   // The bytes after the header as one record, for inputs that are no page.
   const CdRecord whole = ParseCdRecord(bytes.subspan(96, recordSpaceEnd - 96));
   RebuildAndDecode(whole, ci, kWithLayout);
