@@ -165,8 +165,9 @@ void CPrimaryRecord::ParseCompressed(ByteSpan work, bool followForwarding) {
 
 void CPrimaryRecord::AdoptCompressed(const CRecord& record) {
   isCompressed = true;
+  // The record stays a stub (that is how a listing knows to pass it over
+  // when it lists the forwarded record where it stands).
   compressed = record.compressed;
-  recordType = record.recordType;
   columnCount = record.columnCount;
   recordLength = record.recordLength;
   recordBytes = record.recordBytes;

@@ -109,7 +109,7 @@ class CPrimaryRecord : public CRecord {
  private:
   void Parse(ByteSpan bytes, bool followForwarding);
   void ParseCompressed(ByteSpan bytes, bool followForwarding);
-  // Takes the parts of a compressed record read elsewhere.
+  // Takes the values of the compressed record a stub points at.
   void AdoptCompressed(const CRecord& record);
   bool FollowForwardingStub(ByteSpan stub, Bytes& forwarded);
   bool FollowStubTo(PageRef target, int16_t slot, Bytes& forwarded);

@@ -14,6 +14,7 @@
 #include "storage/compressed_record.h"
 #include "storage/database_file.h"
 #include "storage/page.h"
+#include "storage/record.h"
 #include "support/compressed_table_image.h"
 #include "support/run_command.h"
 #include "support/synthetic.h"
@@ -128,6 +129,53 @@ TEST(CompressedTableRows, RecordsTheSlotArrayNoLongerListsAreHuntedAsInPlainPage
     const CommandResult packed = RunInProcess({"rows", path, table, "--deleted-advanced", "--quiet"});
     EXPECT_EQ(Difference(plain.out, packed.out, table), "") << table;
   }
+}
+
+// Moves the record in `slot` of page `from` to a new slot of page `to`,
+// leaving a forwarding stub in its place, as an update that outgrows its
+// page does to a heap row.
+void Forward(Bytes& image, uint32_t from, int slot, uint32_t to, bool compressed) {
+  const size_t at = from * 8192u + SlotOffset(image, from, slot);
+  const ByteSpan rest = ByteSpan(image).subspan(at, (from + 1) * 8192u - 2 * 10 - at);
+  const size_t length =
+      compressed ? ParseCdRecord(rest).length : static_cast<size_t>(std::max(MeasureRecordLength(rest, true), 0));
+  ASSERT_GE(length, 9u);
+  Bytes record(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(length));
+  record[0] = compressed ? static_cast<uint8_t>((record[0] & ~0x1C) | (4 << 2))   // forwarded
+                         : static_cast<uint8_t>((record[0] & ~0x0E) | (1 << 1));  // forwarded
+  const size_t page = to * 8192u;
+  const uint16_t freeData = LoadLE<uint16_t>(ByteSpan(image), page + 30);
+  const uint16_t slots = LoadLE<uint16_t>(ByteSpan(image), page + 22);
+  std::copy(record.begin(), record.end(), image.begin() + static_cast<std::ptrdiff_t>(page + freeData));
+  StoreLE16(&image[page + 30], static_cast<uint16_t>(freeData + length));
+  StoreLE16(&image[page + 22], static_cast<uint16_t>(slots + 1));
+  StoreLE16(&image[page + 8190 - 2 * slots], freeData);
+  image[at] = compressed ? 0x09 : 0x04;  // forwarding stub
+  StoreLE16(&image[at + 1], static_cast<uint16_t>(to));
+  StoreLE16(&image[at + 3], 0);
+  StoreLE16(&image[at + 5], 1);
+  StoreLE16(&image[at + 7], slots);
+}
+
+TEST(CompressedTableRows, ForwardedRowsOfACompressedHeapAreListedOnce) {
+  Bytes image = Image().Build();
+  for (const auto& [first, compressed] : {std::pair{kPlainFirst, false}, std::pair{kRowFirst, true}}) {
+    Forward(image, first, 1, first + 3, compressed);
+    Forward(image, first + 2, 6, first, compressed);
+  }
+  TempDir dir;
+  const std::string path = dir.Write("forwarded.mdf", image);
+  for (const char* mode : {"standard", "advanced"}) {
+    SCOPED_TRACE(mode);
+    const CommandResult plain = RunInProcess({"rows", path, kTables[0], "--mode", mode, "--quiet"});
+    EXPECT_EQ(Lines(plain.out), 1 + kRows - (kRows - 4 + 6) / 7);
+    const CommandResult packed = RunInProcess({"rows", path, kTables[1], "--mode", mode, "--quiet"});
+    EXPECT_EQ(packed.exitCode, plain.exitCode);
+    EXPECT_EQ(Difference(plain.out, packed.out, kTables[1]), "");
+  }
+  const CommandResult stub = RunInProcess({"page", path, std::to_string(kRowFirst), "--quiet"});
+  EXPECT_NE(stub.out.find("CD record: header 0x09 (forwarding stub)  -> 1:53 slot 10"), std::string::npos)
+      << stub.out.substr(0, 2500);
 }
 
 TEST(CompressedTableRows, ShowPagesAndSchemaSayTheCompression) {
