@@ -382,7 +382,7 @@ std::vector<TableRow> TableRowReader::ReadRows(const PrimaryRecordPage& page, Pa
     const CRecord& readable = rebuilt.record ? *rebuilt.record : *record;
     // A stub whose record is lost is a row whose values are unreadable.
     const bool resolved = !(record->recordType == kRecordForwardingStub && !record->forwardTarget);
-    const bool fits = !noColumns && (!checkFit || !resolved || CheckRecordFit(readable, shape_) == RecordFit::kFits);
+    const bool fits = !noColumns && (!checkFit || !resolved || Fits(readable, rebuilt));
     if (!fits) {
       ++misfits;
       if (!listSuspects || noColumns) continue;
@@ -442,6 +442,18 @@ bool TableRowReader::TakeRecord(const CRecord& record, const RecordLocation& her
   return true;
 }
 
+bool TableRowReader::Fits(const CRecord& record, const RebuiltRow& rebuilt) const {
+  if (!rebuilt.record || rebuilt.storedColumns >= record.columnCount)
+    return CheckRecordFit(record, shape_) == RecordFit::kFits;
+  // A compressed record written before columns were added holds fewer
+  // columns than its rebuilt form, which gives those NULL, as a record of
+  // the uncompressed layout that ends before them reads.
+  RecordShape shape = shape_;
+  std::erase_if(shape.notNullColumns,
+                [&](const RecordShape::NotNullColumn& c) { return c.position > rebuilt.storedColumns; });
+  return CheckRecordFit(record, shape) == RecordFit::kFits;
+}
+
 TableRowReader::RebuiltRow TableRowReader::RebuildRow(const CRecord& record) const {
   RebuiltRow out;
   if (!record.isCompressed || !record.compressed) return out;
@@ -461,6 +473,7 @@ TableRowReader::RebuiltRow TableRowReader::RebuildRow(const CRecord& record) con
     return out;
   }
   out.positional = !rebuilt.catalogLayout;
+  out.storedColumns = stored.columnCount;
   out.bytes = std::move(rebuilt.bytes);
   auto plain = std::make_unique<CPrimaryRecord>(ByteSpan(out.bytes), record.page,
                                                 static_cast<uint16_t>(out.bytes.size()), false);

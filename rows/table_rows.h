@@ -201,8 +201,12 @@ class TableRowReader {
     std::unique_ptr<CRecord> record;  // null: the record as it is
     std::vector<bool> unreadable;     // by column of the column set
     bool positional = false;          // laid out in column-set order
+    int32_t storedColumns = 0;        // columns the compressed record holds
   };
   RebuiltRow RebuildRow(const CRecord& record) const;
+  // Whether `record` (the rebuilt form of a compressed one, if any) fits
+  // the table's record shape.
+  bool Fits(const CRecord& record, const RebuiltRow& rebuilt) const;
 
   const CDatabaseFile& file_;
   const CollationContext& collation_;

@@ -178,6 +178,40 @@ TEST(CompressedTableRows, ForwardedRowsOfACompressedHeapAreListedOnce) {
       << stub.out.substr(0, 2500);
 }
 
+// A record written before a NOT NULL column was added holds fewer columns
+// than the table has: the missing one reads NULL, and the record still
+// fits the table, as an uncompressed record that ends early does.
+TEST(CompressedTableRows, RecordsWrittenBeforeAColumnWasAddedStillFit) {
+  TestDatabase database(Image(false));
+  ASSERT_TRUE(database.OpenDatabase());
+  SystemCatalog& catalog = database.catalog();
+  const RowColumnSet columns = catalog.PrepareObject("dbo.RowPacked", "U ", {});
+  RecordShape shape = catalog.DescribeRecordShape(columns);
+  ASSERT_TRUE(shape.known);
+  shape.notNullColumns.push_back({40, 39});  // Tail
+  const PageRef where{1, static_cast<int32_t>(kRowFirst)};
+  auto read = [&](Bytes bytes) {
+    const PrimaryRecordPage page(std::move(bytes), &database.db());
+    TableRowReader reader(database.opened(), columns, ChooseColumnReader(catalog));
+    reader.SetRecordShape(shape, nullptr, "dbo.RowPacked");
+    return reader.ReadRecordRows(page, where);
+  };
+  const Bytes clean = database.PageBytes(kRowFirst);
+  const std::vector<TableRow> before = read(clean);
+  // The second row's Tail is 0, stored as nothing: the record without its
+  // last column is the same but for its column count.
+  Bytes bytes = clean;
+  const size_t at = SlotOffset(bytes, 0, 1);
+  ASSERT_EQ(bytes[at + 1], 40);
+  bytes[at + 1] = 39;
+  const std::vector<TableRow> after = read(bytes);
+  ASSERT_EQ(after.size(), before.size());
+  ASSERT_EQ(before[1].values[39], "0");
+  EXPECT_EQ(after[1].values[39], "NULL");
+  EXPECT_EQ(std::vector<std::string>(after[1].values.begin(), after[1].values.begin() + 39),
+            std::vector<std::string>(before[1].values.begin(), before[1].values.begin() + 39));
+}
+
 TEST(CompressedTableRows, ShowPagesAndSchemaSayTheCompression) {
   TempDir dir;
   TempDir logs;
