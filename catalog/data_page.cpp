@@ -1,6 +1,8 @@
 #include "catalog/data_page.h"
 
+#include <iterator>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "catalog/catalog_types.h"
@@ -249,6 +251,12 @@ void CDataPage::ReadAllocUnitRows(std::vector<AllocUnitRow>& rows) const {
   });
 }
 
+std::string CompressionName(uint8_t compression) {
+  static const char* const kNames[] = {"NONE", "ROW", "PAGE", "COLUMNSTORE", "COLUMNSTORE_ARCHIVE"};
+  if (compression < std::size(kNames)) return kNames[compression];
+  return "UNKNOWN (" + std::to_string(compression) + ")";
+}
+
 void CDataPage::ReadRowsetRows(std::vector<RowsetRow>& rows) const {
   ForEachRecord(false, [&](const CRecord& record) {
     RowsetRow row;
@@ -261,6 +269,7 @@ void CDataPage::ReadRowsetRows(std::vector<RowsetRow>& rows) const {
       Field(*fixed, 21, row.status);
       Field(*fixed, 25, row.fileGroupId);
       Field(*fixed, 27, row.rowCount);
+      Field(*fixed, 35, row.compression);
     }
     rows.push_back(row);
   });

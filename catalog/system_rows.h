@@ -69,7 +69,14 @@ struct RowsetRow {
   int32_t status = -1;
   int16_t fileGroupId = -1;
   int64_t rowCount = -1;
+  // How the partition's records are stored (2008 and later; the 2005 row
+  // ends before it): 0 none, 1 ROW, 2 PAGE, 3 and 4 column store.
+  uint8_t compression = 0;
 };
+
+// "NONE", "ROW", "PAGE", "COLUMNSTORE", "COLUMNSTORE_ARCHIVE", as
+// DATA_COMPRESSION names them; "UNKNOWN (n)" for other values.
+std::string CompressionName(uint8_t compression);
 
 // sysindexes (2), 2000 layout: where a clustered table's pages start.
 struct LegacyIndexRoot {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,8 @@
 #include "cli/json_writer.h"
 #include "cli/output.h"
 #include "cli/terminal_sink.h"
+#include "storage/compressed_page.h"
+#include "storage/compressed_record.h"
 #include "storage/database_file.h"
 #include "storage/page.h"
 #include "storage/text_codec.h"
@@ -65,6 +68,8 @@ struct SlotView {
   bool stub = false;
   PageRef forwardTo;
   int16_t forwardSlot = 0;
+  // A record in the compressed layout, parsed from the page's bytes.
+  std::optional<CdRecord> cd;
 };
 
 SlotView ViewSlot(const PrimaryRecordPage& page, size_t slot) {
@@ -76,6 +81,17 @@ SlotView ViewSlot(const PrimaryRecordPage& page, size_t slot) {
   if (v.inRange) {
     ByteSpan at = page.bytes().subspan(v.offset);
     v.statusA = at[0];
+    if (IsCdRecord(at)) {
+      const size_t end = std::max<size_t>(page.RecordSpaceEnd(), v.offset);
+      v.cd = ParseCdRecord(at.first(std::min(at.size(), end - v.offset)));
+      v.ghost = v.cd->IsGhost();
+      v.stub = v.cd->type == CdRecordType::kForwardingStub && v.cd->forwardPage;
+      if (v.stub) {
+        v.forwardTo = *v.cd->forwardPage;
+        v.forwardSlot = v.cd->forwardSlot;
+      }
+      return v;
+    }
     v.recordType = (v.statusA >> 1) & 7;
     v.ghost = v.recordType >= kRecordGhostIndex;
     if (v.recordType == kRecordForwardingStub) {
@@ -86,6 +102,72 @@ SlotView ViewSlot(const PrimaryRecordPage& page, size_t slot) {
     }
   }
   return v;
+}
+
+void JsonHex(JsonWriter& j, ByteSpan bytes) { j.String(HexDigits(bytes)); }
+
+void WriteCompressionJson(JsonWriter& j, const CompressionInfo& info) {
+  j.Key("compression").BeginObject();
+  j.Key("flags").Int(info.flags).Key("anchor").Bool(info.hasAnchor()).Key("dictionary").Bool(info.hasDictionary());
+  j.Key("changes").Int(info.pageModCount).Key("size").Int(info.size).Key("dictionaryOffset").Int(info.dictionaryOffset);
+  j.Key("damaged").Bool(info.damaged).Key("dictionaryDamaged").Bool(info.dictionaryDamaged);
+  j.Key("anchorValues").BeginArray();
+  if (info.anchor) {
+    for (size_t i = 0; i < info.anchor->columns.size(); ++i) {
+      const AnchorValue anchor = info.AnchorFor(i);
+      j.BeginObject().Key("column").Int(static_cast<int64_t>(i + 1));
+      j.Key("code").String(CdCodeName(info.anchor->columns[i].code));
+      j.Key("prefix");
+      if (anchor.kind == AnchorKind::kPrefix)
+        JsonHex(j, anchor.bytes);
+      else
+        j.Null();
+      if (anchor.kind == AnchorKind::kUnknown) j.Key("unreadable").Bool(true);
+      j.EndObject();
+    }
+  }
+  j.EndArray().Key("dictionaryEntries").BeginArray();
+  for (const auto& entry : info.dictionary) {
+    if (entry)
+      JsonHex(j, *entry);
+    else
+      j.Null();
+  }
+  j.EndArray().EndObject();
+}
+
+void WriteCdJson(JsonWriter& j, const CdRecord& cd, const CompressionInfo* info) {
+  j.Key("compressed").BeginObject();
+  j.Key("header").Int(cd.header).Key("type").String(CdRecordTypeName(cd.type)).Key("readable").Bool(cd.readable);
+  j.Key("damaged")
+      .Bool(cd.damaged)
+      .Key("columnCount")
+      .Int(cd.columnCount)
+      .Key("length")
+      .Int(static_cast<int64_t>(cd.length));
+  j.Key("columns").BeginArray();
+  Bytes scratch;
+  for (size_t i = 0; i < cd.columns.size(); ++i) {
+    const CdValue& v = cd.columns[i];
+    j.BeginObject().Key("column").Int(static_cast<int64_t>(i + 1)).Key("code").Int(v.code);
+    j.Key("codeName").String(CdCodeName(v.code));
+    if (v.state == CdValueState::kShort || v.state == CdValueState::kLong || v.state == CdValueState::kPageSymbol) {
+      j.Key("stored");
+      JsonHex(j, v.bytes);
+    }
+    if (v.complex) j.Key("pointer").Bool(true);
+    const ResolvedValue resolved = ResolveCdValue(cd, i, info, scratch);
+    j.Key("value");
+    if (resolved.state == ResolvedState::kBytes)
+      JsonHex(j, resolved.bytes);
+    else if (resolved.state == ResolvedState::kBitOne)
+      j.String("01");
+    else
+      j.Null();
+    if (resolved.state == ResolvedState::kUnreadable) j.Key("unreadable").Bool(true);
+    j.EndObject();
+  }
+  j.EndArray().EndObject();
 }
 
 void WriteJson(Output& out, const CPage_Header& h, const PrimaryRecordPage& page, const PageOptions& o,
@@ -111,6 +193,7 @@ void WriteJson(Output& out, const CPage_Header& h, const PrimaryRecordPage& page
   j.Key("ghostRecordCount").Int(h.ghostRecordCount).Key("tornBits").UInt(h.tornBits);
   j.EndObject();
   j.Key("tornBitsRestored").Bool(h.tornBitsRestored);
+  if (page.compression) WriteCompressionJson(j, *page.compression);
   j.Key("slots").BeginArray();
   for (size_t s = 0; s < page.slotOffsets.size(); ++s) {
     SlotView v = ViewSlot(page, s);
@@ -118,11 +201,17 @@ void WriteJson(Output& out, const CPage_Header& h, const PrimaryRecordPage& page
     // Records the slot array no longer lists, found by the deleted-record
     // hunt; they follow the header's slots.
     if (s >= page.huntedFrom) j.Key("hunted").Bool(true);
-    if (v.inRange) {
+    if (v.cd) {
+      j.Key("statusA").Int(v.statusA).Key("recordTypeName").String(CdRecordTypeName(v.cd->type));
+      j.Key("ghost").Bool(v.ghost);
+      WriteCdJson(j, *v.cd, page.compressionInfo());
+    } else if (v.inRange) {
       j.Key("statusA").Int(v.statusA).Key("recordType").Int(v.recordType);
       j.Key("recordTypeName").String(RecordTypeName(v.recordType)).Key("ghost").Bool(v.ghost);
     }
-    if (v.record) {
+    if (v.cd) {
+      // The compressed form says it all.
+    } else if (v.record) {
       const CRecord& r = *v.record;
       j.Key("error").Bool(r.hasError).Key("fixedLength").Int(r.fixedLength).Key("columnCount").Int(r.columnCount);
       j.Key("nullBitmap");
@@ -165,6 +254,8 @@ void WriteText(Output& out, const CPage_Header& h, const PrimaryRecordPage& page
   out.Printf("  lsn %u:%u:%d  xactReserved %u  xdesId %d:%u  ghostRecordCount %d  tornBits 0x%08X\n", h.lsnFile,
              h.lsnOffset, h.lsnSlot, h.xactReserved, h.xdesIdLow, h.xdesIdHigh, h.ghostRecordCount, h.tornBits);
   out.Printf("  torn bits %s\n", h.tornBitsRestored ? "restored" : "not used");
+  if (page.compression)
+    for (const std::string& line : DescribeCompressionInfo(*page.compression)) out.Printf("%s\n", line.c_str());
   for (size_t s = 0; s < page.slotOffsets.size(); ++s) {
     SlotView v = ViewSlot(page, s);
     if (s >= page.huntedFrom)
@@ -173,6 +264,14 @@ void WriteText(Output& out, const CPage_Header& h, const PrimaryRecordPage& page
       out.Printf("Slot %d  offset %u", v.slot, v.offset);
     if (!v.inRange) {
       out.Printf("  (outside the page's records)\n");
+      continue;
+    }
+    if (v.cd) {
+      // A compressed record: its codes, stored bytes and the bytes each
+      // value stands for once the page's anchor and dictionary are applied.
+      out.Printf("  status 0x%02X  compressed\n", v.statusA);
+      for (const std::string& line : DescribeCdRecord(*v.cd, page.compressionInfo()))
+        out.Printf("    %s\n", line.c_str());
       continue;
     }
     out.Printf("  status 0x%02X  %s%s", v.statusA, RecordTypeName(v.recordType), v.ghost ? " (ghost)" : "");

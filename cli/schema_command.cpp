@@ -75,6 +75,7 @@ struct TableSchema {
   std::vector<KeyConstraint> constraints;
   bool hasData = false;
   size_t pageCount = 0;
+  uint8_t compression = 0;  // of the rowset that holds the rows
 };
 
 TableSchema DescribeTable(SystemCatalog& catalog, const ObjectNames& names, const ObjectRow& object) {
@@ -89,6 +90,7 @@ TableSchema DescribeTable(SystemCatalog& catalog, const ObjectNames& names, cons
         catalog, *legacy, object.objectId, [&names](int32_t id) { return names.Qualified(id); }, descriptors);
   table.hasData = !descriptors.empty() && !catalog.tablePages.empty();
   table.pageCount = catalog.isTable ? catalog.tablePages.size() : 0;
+  table.compression = catalog.isTable && !catalog.IsSql2000() ? catalog.currentRowset.compression : 0;
   for (ColumnDescriptor& d : descriptors) {
     // Dropped columns still in the records, and columns without a name,
     // are not columns of the table.
@@ -134,10 +136,13 @@ void PrintText(Output& out, const OpenedDatabase& db, const SystemCatalog& catal
         continue;
       }
       const TableSchema& table = tables[next++];
+      const std::string compression =
+          table.compression ? "  " + CompressionName(table.compression) + " compressed" : std::string();
       if (table.hasData)
-        out.Printf("  %s  (%zu data page%s)\n", table.name.c_str(), table.pageCount, table.pageCount == 1 ? "" : "s");
+        out.Printf("  %s  (%zu data page%s)%s\n", table.name.c_str(), table.pageCount, table.pageCount == 1 ? "" : "s",
+                   compression.c_str());
       else
-        out.Printf("  %s  (no data pages)\n", table.name.c_str());
+        out.Printf("  %s  (no data pages)%s\n", table.name.c_str(), compression.c_str());
       for (const ColumnDescriptor& d : table.columns) out.Printf("    %s\n", ColumnLine(d).c_str());
       for (const KeyConstraint& key : table.constraints)
         out.Printf("    constraint %s  %s\n", key.typeCode.c_str(), key.name.c_str());
@@ -158,6 +163,7 @@ void PrintJson(Output& out, const SystemCatalog& catalog, const ObjectNames& nam
   for (const TableSchema& t : tables) {
     j.BeginObject().Key("name").String(t.name).Key("typeCode").String(t.object->typeCode);
     j.Key("objectId").Int(t.object->objectId).Key("hasData").Bool(t.hasData).Key("pageCount").UInt(t.pageCount);
+    j.Key("compression").String(CompressionName(t.compression));
     j.Key("columns").BeginArray();
     for (const ColumnDescriptor& d : t.columns) {
       j.BeginObject().Key("name").String(d.name).Key("typeText").String(d.typeText);

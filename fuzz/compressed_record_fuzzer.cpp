@@ -3,7 +3,9 @@
 // sets and decoded by the column readers, the page-dump lines, and the
 // bytes as SCSU. Any crash, hang, leak or undefined behaviour is a finding.
 //
-// Input: one option byte, then the page (shorter input is zero-filled).
+// Input: one option byte (1: read compression information whatever the
+// header says; 2: the column set without a layout; 4: also build the page
+// as the table reader does), then the page (shorter input is zero-filled).
 // Seeds: fuzz/corpus/compressed_record, pages written by the test
 // compressor.
 
@@ -18,6 +20,7 @@
 #include "rows/value_render.h"
 #include "storage/compressed_page.h"
 #include "storage/compressed_record.h"
+#include "storage/page.h"
 #include "storage/page_types.h"
 #include "storage/record.h"
 #include "storage/scsu.h"
@@ -138,6 +141,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const CdRecord record = ParseCdRecord(bytes.subspan(offset, recordSpaceEnd - offset));
     DescribeCdRecord(record, ci);
     RebuildAndDecode(record, ci, (options & 2) ? kWithoutLayout : kWithLayout);
+    // The road the table reader takes: values resolved and copied by the
+    // page's records, then rebuilt without the page.
+    const ResolvedCdRecord resolved = ResolveCdRecord(record, ci);
+    RebuildAndDecode(resolved.AsRowCompressed(), nullptr, (options & 2) ? kWithoutLayout : kWithLayout);
+  }
+  // The page as the readers build it: its compression information and a
+  // record object for every slot.
+  if (options & 4) {
+    const PrimaryRecordPage built(page, nullptr);
   }
   // The bytes after the header as one record, for inputs that are no page.
   const CdRecord whole = ParseCdRecord(bytes.subspan(96, recordSpaceEnd - 96));

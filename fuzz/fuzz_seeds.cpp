@@ -344,6 +344,14 @@ std::vector<std::pair<std::string, Bytes>> SyntheticDatabases() {
                                      TableSpec{203, "PagePacked", AssortedColumns(), rows, Compression::kPage, 48, 4}},
                                     64)
                         .Build());
+  // The same with a record of each compressed table's first page no longer
+  // listed by its slot array, for the deleted-record hunt.
+  Bytes unlisted = images.back().second;
+  for (size_t first : {44u, 48u}) {
+    const size_t at = first * kPageSize + 22;
+    StoreLE16(&unlisted[at], static_cast<uint16_t>(LoadLE<uint16_t>(ByteSpan(unlisted), at) - 1));
+  }
+  images.emplace_back("compressed-unlisted", std::move(unlisted));
 
   DatabaseImage lob = ImageWithTables({LobTable()}, 64);
   AddLobPages(lob);

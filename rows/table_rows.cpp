@@ -5,6 +5,7 @@
 
 #include "catalog/opened_database.h"
 #include "catalog/system_catalog.h"
+#include "rows/compressed_values.h"
 #include "rows/record_fit.h"
 #include "storage/allocation_map.h"
 #include "storage/database_file.h"
@@ -385,14 +386,22 @@ std::vector<TableRow> TableRowReader::ReadRows(const PrimaryRecordPage& page, Pa
     if (!record) continue;
     const RecordLocation here{where, static_cast<int32_t>(i)};
     if (!TakeRecord(*record, here)) continue;
+    // A compressed record is read as the ordinary record it rebuilds into.
+    const RebuiltRow rebuilt = RebuildRow(*record);
+    const CRecord& readable = rebuilt.record ? *rebuilt.record : *record;
     // A stub whose record is lost is a row whose values are unreadable.
     const bool resolved = !(record->recordType == kRecordForwardingStub && !record->forwardTarget);
-    const bool fits = !noColumns && (!checkFit || !resolved || CheckRecordFit(*record, shape_) == RecordFit::kFits);
+    const bool fits = !noColumns && (!checkFit || !resolved || Fits(readable, rebuilt));
     if (!fits) {
       ++misfits;
       if (!listSuspects || noColumns) continue;
     }
-    TableRow row = DecodeRecord(*record, here, context);
+    TableRow row = DecodeRecord(readable, here, context, rebuilt.positional ? ColumnReader::kPositional : reader_);
+    for (size_t c = 0; c < rebuilt.unreadable.size() && c < row.values.size(); ++c) {
+      if (!rebuilt.unreadable[c] || columns_[c].hobtColumnId == kDroppedColumnId) continue;
+      row.values[c].clear();
+      if (c < row.data.size()) row.data[c] = DataValue::Unreadable();
+    }
     if (!fits)
       row.status = RowStatus::kSuspect;
     else if (onFreePage)
@@ -442,7 +451,48 @@ bool TableRowReader::TakeRecord(const CRecord& record, const RecordLocation& her
   return true;
 }
 
-TableRow TableRowReader::DecodeRecord(const CRecord& record, const RecordLocation& here, const DecodeContext& context) {
+bool TableRowReader::Fits(const CRecord& record, const RebuiltRow& rebuilt) const {
+  if (!rebuilt.record || rebuilt.storedColumns >= record.columnCount)
+    return CheckRecordFit(record, shape_) == RecordFit::kFits;
+  // A compressed record written before columns were added holds fewer
+  // columns than its rebuilt form, which gives those NULL, as a record of
+  // the uncompressed layout that ends before them reads.
+  RecordShape shape = shape_;
+  std::erase_if(shape.notNullColumns,
+                [&](const RecordShape::NotNullColumn& c) { return c.position > rebuilt.storedColumns; });
+  return CheckRecordFit(record, shape) == RecordFit::kFits;
+}
+
+TableRowReader::RebuiltRow TableRowReader::RebuildRow(const CRecord& record) const {
+  RebuiltRow out;
+  if (!record.isCompressed || !record.compressed) return out;
+  const ResolvedCdRecord& stored = *record.compressed;
+  if (legacyLayout_ || !stored.readable) {
+    // No column of it can be read (the 2000 layout has no compressed
+    // tables: such bytes are damage).
+    out.unreadable.assign(columns_.size(), true);
+    return out;
+  }
+  RebuiltRecord rebuilt = RebuildCompressedRecord(stored.AsRowCompressed(), nullptr, columns_);
+  out.unreadable.assign(columns_.size(), false);
+  for (size_t c = 0; c < rebuilt.columns.size() && c < columns_.size(); ++c)
+    out.unreadable[c] = rebuilt.columns[c] == RebuiltColumn::kUnreadable;
+  if (rebuilt.bytes.empty() || rebuilt.bytes.size() > 0xFFFF) {
+    out.unreadable.assign(columns_.size(), true);
+    return out;
+  }
+  out.positional = !rebuilt.catalogLayout;
+  out.storedColumns = stored.columnCount;
+  out.bytes = std::move(rebuilt.bytes);
+  auto plain = std::make_unique<CPrimaryRecord>(ByteSpan(out.bytes), record.page,
+                                                static_cast<uint16_t>(out.bytes.size()), false);
+  plain->forwardTarget = record.forwardTarget;
+  out.record = std::move(plain);
+  return out;
+}
+
+TableRow TableRowReader::DecodeRecord(const CRecord& record, const RecordLocation& here, const DecodeContext& context,
+                                      ColumnReader reader) {
   TableRow row;
   row.location = here;
   row.values.reserve(columns_.size());
@@ -455,7 +505,6 @@ TableRow TableRowReader::DecodeRecord(const CRecord& record, const RecordLocatio
     return row;
   }
   if (dataValues_) row.data.assign(columns_.size(), DataValue::Null());
-  const ColumnReader reader = reader_;
   DecodeCounters counters = DecodeCounters::ForRecord(record, columns_.size());
   const size_t decoded = static_cast<size_t>(counters.columnsDecoded);
   for (size_t c = 0; c < columns_.size(); ++c) {

@@ -10,6 +10,7 @@
 #define RAVELIN_ROWS_TABLE_ROWS_H_
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <set>
 #include <vector>
@@ -191,7 +192,21 @@ class TableRowReader {
   std::vector<TableRow> ReadRows(const PrimaryRecordPage& page, PageRef where, bool systemVariant);
   // Whether the record in `slot` is a row of this listing.
   bool TakeRecord(const CRecord& record, const RecordLocation& here);
-  TableRow DecodeRecord(const CRecord& record, const RecordLocation& here, const DecodeContext& context);
+  TableRow DecodeRecord(const CRecord& record, const RecordLocation& here, const DecodeContext& context,
+                        ColumnReader reader);
+  // A compressed record rebuilt as an ordinary record with the listing's
+  // columns, and which of its columns could not be rebuilt.
+  struct RebuiltRow {
+    Bytes bytes;
+    std::unique_ptr<CRecord> record;  // null: the record as it is
+    std::vector<bool> unreadable;     // by column of the column set
+    bool positional = false;          // laid out in column-set order
+    int32_t storedColumns = 0;        // columns the compressed record holds
+  };
+  RebuiltRow RebuildRow(const CRecord& record) const;
+  // Whether `record` (the rebuilt form of a compressed one, if any) fits
+  // the table's record shape.
+  bool Fits(const CRecord& record, const RebuiltRow& rebuilt) const;
 
   const CDatabaseFile& file_;
   const CollationContext& collation_;

@@ -194,6 +194,63 @@ ResolvedValue ResolveCdValue(const CdRecord& record, size_t column, const Compre
   return out;
 }
 
+ResolvedCdRecord ResolveCdRecord(const CdRecord& record, const CompressionInfo* info) {
+  ResolvedCdRecord out;
+  out.type = record.type;
+  out.readable = record.readable;
+  out.damaged = record.damaged;
+  out.columnCount = record.columnCount;
+  out.columns.reserve(record.columns.size());
+  Bytes scratch;
+  for (size_t i = 0; i < record.columns.size(); ++i) {
+    const ResolvedValue value = ResolveCdValue(record, i, info, scratch);
+    ResolvedCdRecord::Column column;
+    column.state = value.state;
+    column.complex = value.complex;
+    if (value.state == ResolvedState::kBytes) {
+      column.offset = out.storage.size();
+      column.length = value.bytes.size();
+      out.storage.insert(out.storage.end(), value.bytes.begin(), value.bytes.end());
+    }
+    out.columns.push_back(column);
+  }
+  return out;
+}
+
+CdRecord ResolvedCdRecord::AsRowCompressed() const {
+  CdRecord r;
+  r.readable = readable;
+  r.damaged = damaged;
+  r.type = type;
+  r.columnCount = columnCount;
+  r.columns.reserve(columns.size());
+  for (const Column& c : columns) {
+    CdValue v;
+    switch (c.state) {
+      case ResolvedState::kNull:
+        v.state = CdValueState::kNull;
+        break;
+      case ResolvedState::kBitOne:
+        v.state = CdValueState::kBitOne;
+        v.code = kCdBitOne;
+        break;
+      case ResolvedState::kUnreadable:
+        v.state = CdValueState::kUnreadable;
+        break;
+      case ResolvedState::kBytes:
+        // Row-compressed bytes of any length: a long value reads them as
+        // they are, whatever their size.
+        v.state = c.length == 0 && !c.complex ? CdValueState::kEmpty : CdValueState::kLong;
+        v.code = v.state == CdValueState::kEmpty ? kCdEmpty : kCdLong;
+        v.bytes = ByteSpan(storage).subspan(c.offset, c.length);
+        v.complex = c.complex;
+        break;
+    }
+    r.columns.push_back(v);
+  }
+  return r;
+}
+
 std::vector<std::string> DescribeCompressionInfo(const CompressionInfo& info) {
   std::vector<std::string> lines;
   std::string flags;

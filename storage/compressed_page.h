@@ -106,6 +106,32 @@ struct ResolvedValue {
 // next call with the same scratch.
 ResolvedValue ResolveCdValue(const CdRecord& record, size_t column, const CompressionInfo* info, Bytes& scratch);
 
+// A CD record with its page's abbreviations resolved, holding copies of
+// its values: what a record keeps once its page buffer is gone (a
+// forwarded record read from another page, a record kept by a listing).
+struct ResolvedCdRecord {
+  CdRecordType type = CdRecordType::kPrimary;
+  bool readable = false;
+  bool damaged = false;
+  uint16_t columnCount = 0;
+  struct Column {
+    ResolvedState state = ResolvedState::kUnreadable;
+    size_t offset = 0;  // into `storage`
+    size_t length = 0;
+    bool complex = false;
+  };
+  std::vector<Column> columns;
+  Bytes storage;
+
+  // The same values as a row-compressed CD record (no anchor, no
+  // dictionary) whose values are views into `storage`.
+  CdRecord AsRowCompressed() const;
+};
+
+// Resolves every column of `record` with `info` (null on a page without
+// compression information).
+ResolvedCdRecord ResolveCdRecord(const CdRecord& record, const CompressionInfo* info);
+
 // Lines for a page dump: the CI header, the anchor values and the
 // dictionary entries (hex).
 std::vector<std::string> DescribeCompressionInfo(const CompressionInfo& info);

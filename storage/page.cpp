@@ -1,6 +1,7 @@
 #include "storage/page.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "storage/database_file.h"
 
@@ -15,6 +16,53 @@ constexpr uint16_t kMaxOneSlotOffset = 8096;
 // data record, with a null bitmap, with or without variable columns.
 bool LooksLikeRecordStatus(uint8_t statusA) {
   return statusA == 0x10 || statusA == 0x30 || statusA == 0x1C || statusA == 0x3C;
+}
+
+// The column count the records in the compressed layout listed at
+// `offsets` share; nothing when none is listed or they disagree.
+std::optional<uint16_t> CompressedColumnCount(ByteSpan page, const std::vector<uint16_t>& offsets, size_t end) {
+  std::optional<uint16_t> count;
+  for (uint16_t offset : offsets) {
+    if (offset < kPageHeaderSize || offset >= end || !IsCdRecord(page.subspan(offset))) continue;
+    size_t used = 0;
+    const uint16_t n = ReadCdCount(page.first(end), offset + 1u, used);
+    if (used == 0) continue;
+    if (count && *count != n) return std::nullopt;
+    count = n;
+  }
+  return count;
+}
+
+// Records in the compressed layout standing on the page from `start` on,
+// each recognised by a data record header and the column count the
+// page's listed records have, and measured by parsing it.
+std::vector<uint16_t> WalkCompressedRecords(ByteSpan page, size_t start, size_t end, uint16_t columnCount,
+                                            const StopToken& stop) {
+  std::vector<uint16_t> found;
+  end = std::min(end, page.size());
+  auto lengthAt = [&](size_t at) -> size_t {
+    const uint8_t h = page[at];
+    if (!(h & kCdHeaderFormat) || (h & 0xC0)) return 0;
+    const CdRecordType type = CdTypeOf(h);
+    if (type != CdRecordType::kPrimary && type != CdRecordType::kGhostData && type != CdRecordType::kForwarded)
+      return 0;
+    size_t used = 0;
+    if (ReadCdCount(page.first(end), at + 1, used) != columnCount || used == 0) return 0;
+    const CdRecord record = ParseCdRecord(page.subspan(at, end - at));
+    if (!record.readable || record.damaged || record.length == 0 || record.length > end - at) return 0;
+    return record.length;
+  };
+  size_t pos = start;
+  while (pos < end && found.size() < static_cast<size_t>(kMaxSlots)) {
+    if (stop.requested()) break;
+    if (const size_t length = lengthAt(pos)) {
+      found.push_back(static_cast<uint16_t>(pos));
+      pos += length;
+    } else {
+      ++pos;
+    }
+  }
+  return found;
 }
 
 }  // namespace
@@ -49,6 +97,7 @@ void RecordPage::CopySlotArray() {
 
 PrimaryRecordPage::PrimaryRecordPage(Bytes buffer, const CDatabaseFile* databaseFile, const ReadOptions* readOptions)
     : RecordPage(std::move(buffer), databaseFile, readOptions) {
+  ReadCompression();
   if (HeaderAllowsRecords() && SlotArrayLooksDamaged()) {
     // Slots that point where no record stands: the records are where a walk
     // of the page finds them.
@@ -113,6 +162,7 @@ bool PrimaryRecordPage::SlotArrayLooksDamaged() const {
 
 PrimaryRecordPage::PrimaryRecordPage(Bytes buffer, const CDatabaseFile* databaseFile, int slotIndex)
     : RecordPage(std::move(buffer), databaseFile) {
+  ReadCompression();
   // Only used to follow a forwarding stub: the record found is not followed
   // any further, so two stubs pointing at each other cannot loop.
   std::unique_ptr<CRecord> record;
@@ -121,6 +171,18 @@ PrimaryRecordPage::PrimaryRecordPage(Bytes buffer, const CDatabaseFile* database
     if (offset != 0 && offset <= kMaxOneSlotOffset) record = BuildRecord(offset, false);
   }
   records.push_back(std::move(record));
+}
+
+size_t PrimaryRecordPage::RecordSpaceEnd() const {
+  const int slots = header ? header->slotCount : 0;
+  if (slots <= 0 || slots >= kMaxSlots) return kPageSize;
+  return static_cast<size_t>(kSlotArrayEnd + 2 - 2 * slots);
+}
+
+void PrimaryRecordPage::ReadCompression() {
+  if (!header || !(header->typeFlagBits & kTypeFlagCompressed) || data.size() < static_cast<size_t>(kPageSize)) return;
+  if (header->pageType != kPageTypeData && header->pageType != kPageTypeIndex) return;
+  compression = ReadCompressionInfo(bytes().first(kPageSize), RecordSpaceEnd());
 }
 
 bool PrimaryRecordPage::HeaderAllowsRecords() const {
@@ -207,7 +269,18 @@ std::vector<uint16_t> PrimaryRecordPage::WalkRecords(int end, uint16_t fixedEnd,
 // longer lists.
 void PrimaryRecordPage::HuntDeletedRecords() {
   std::vector<uint16_t> candidateOffsets = slotOffsets;
-  for (uint16_t offset : WalkRecords(kSlotArrayEnd, header->minLen, options().showDeleted))
+  const ByteSpan page = bytes().first(std::min<size_t>(data.size(), kPageSize));
+  const size_t end = RecordSpaceEnd();
+  std::vector<uint16_t> walked;
+  if (const auto columns = CompressedColumnCount(page, slotOffsets, end)) {
+    // A compressed table's page: its records start after the compression
+    // information.
+    const size_t start = kPageHeaderSize + (compression && !compression->damaged ? compression->size : 0);
+    walked = WalkCompressedRecords(page, start, end, *columns, stop());
+  } else {
+    walked = WalkRecords(kSlotArrayEnd, header->minLen, options().showDeleted);
+  }
+  for (uint16_t offset : walked)
     if (std::find(slotOffsets.begin(), slotOffsets.end(), offset) == slotOffsets.end())
       candidateOffsets.push_back(offset);
   // The header's slot count stays what the page says; the records found

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "storage/bytes.h"
+#include "storage/compressed_page.h"
 #include "storage/page_header.h"
 #include "storage/read_options.h"
 #include "storage/record.h"
@@ -37,6 +38,9 @@ class CPage {
   const ReadOptions& options() const;
   StopToken stop() const;
   ByteSpan bytes() const { return ByteSpan(data); }
+  // The compression information of a page-compressed page; null when the
+  // page carries none.
+  virtual const CompressionInfo* compressionInfo() const { return nullptr; }
 
  private:
   std::optional<ReadOptions> ownOptions_;
@@ -86,17 +90,20 @@ class PrimaryRecordPage : public RecordPage {
   // Record offsets collected by the deleted-record hunt.
   std::vector<uint16_t> candidateOffsets;
 
-  // Compression information, when the page carries it.
-  uint8_t compressionFlags = 0;
-  uint16_t dictionaryOffset = 0;
-  uint16_t compressionBound = 0;
-  bool hasAnchor = false;
-  bool hasDictionary = false;
+  // Compression information, when the header says the page carries it;
+  // its anchor and dictionary are views into `data`.
+  std::optional<CompressionInfo> compression;
+  const CompressionInfo* compressionInfo() const override { return compression ? &*compression : nullptr; }
+
+  // Where the record space ends: the start of the slot array the header
+  // describes (the page end when the slot count cannot be right).
+  size_t RecordSpaceEnd() const;
 
   // Whether the header is sound enough for its records to be read.
   bool HeaderAllowsRecords() const;
 
  private:
+  void ReadCompression();
   void HuntDeletedRecords();
   // Whether some slot of a data page points where no record stands.
   bool SlotArrayLooksDamaged() const;

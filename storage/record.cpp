@@ -68,19 +68,16 @@ void CPrimaryRecord::Parse(ByteSpan bytes, bool followForwarding) {
     return;
   }
   uint8_t statusA = work[0];
+  if (statusA & kStatusCompressed) {
+    ParseCompressed(work, followForwarding);
+    return;
+  }
   recordType = (statusA >> 1) & 7;
   const bool showDeleted = page && page->options().showDeleted;
   isHiddenGhost =
       (recordType == kRecordGhostIndex || recordType == kRecordGhostData || recordType == kRecordGhostVersion) &&
       !showDeleted;
   if (!IsAcceptedType(recordType, showDeleted)) {
-    hasError = true;
-    return;
-  }
-  if (statusA & kStatusCompressed) {
-    // The compressed layout has no fixed part or column offsets of this
-    // kind; such records are reported as unreadable rather than misread.
-    isCompressed = true;
     hasError = true;
     return;
   }
@@ -93,6 +90,7 @@ void CPrimaryRecord::Parse(ByteSpan bytes, bool followForwarding) {
     }
     // The forwarded record stands in for the stub; it is bounded by its own
     // length, not by the stub's place on its page.
+    if (isCompressed) return;  // the forwarded record is a compressed one
     work = ByteSpan(forwarded);
     maxLength = static_cast<uint16_t>(std::min<size_t>(forwarded.size(), 0xFFFF));
     statusA = work[0];
@@ -128,16 +126,74 @@ void CPrimaryRecord::Parse(ByteSpan bytes, bool followForwarding) {
   }
 }
 
+void CPrimaryRecord::ParseCompressed(ByteSpan work, bool followForwarding) {
+  isCompressed = true;
+  // A compressed record ends where the page's record space does; the
+  // parser reads nothing beyond what it is given.
+  if (const auto* owner = dynamic_cast<const PrimaryRecordPage*>(page)) {
+    const size_t offset = static_cast<size_t>(work.data() - owner->bytes().data());
+    if (work.data() >= owner->bytes().data() && offset < owner->RecordSpaceEnd())
+      work = work.first(std::min(work.size(), owner->RecordSpaceEnd() - offset));
+  }
+  const CdRecord cd = ParseCdRecord(work);
+  static constexpr int kOrdinaryType[] = {kRecordPrimary,   kRecordGhostData, kRecordForwardingStub, kRecordGhostData,
+                                          kRecordForwarded, kRecordGhostData, kRecordIndex,          kRecordGhostIndex};
+  recordType = kOrdinaryType[static_cast<size_t>(cd.type) & 7];
+  const bool showDeleted = page && page->options().showDeleted;
+  isHiddenGhost = cd.IsGhost() && !showDeleted;
+  if (!IsAcceptedType(recordType, showDeleted)) {
+    hasError = true;
+    return;
+  }
+  if (cd.type == CdRecordType::kForwardingStub) {
+    Bytes forwarded;
+    if (!followForwarding || !cd.forwardPage || !FollowStubTo(*cd.forwardPage, cd.forwardSlot, forwarded) ||
+        !isCompressed || !compressed) {
+      // Only a compressed record is kept for a compressed stub.
+      compressed.reset();
+      fixedLength = kUnreadableForward;
+    }
+    return;
+  }
+  compressed = std::make_shared<const ResolvedCdRecord>(ResolveCdRecord(cd, page ? page->compressionInfo() : nullptr));
+  // Without a readable column count the record has no columns: it fits no
+  // table and its values cannot be read.
+  columnCount = cd.readable ? static_cast<int16_t>(cd.columnCount) : 0;
+  recordLength = static_cast<int32_t>(cd.length);
+  if (cd.length > 0 && cd.length <= work.size()) recordBytes = CopyBytes(work, 0, cd.length);
+}
+
+void CPrimaryRecord::AdoptCompressed(const CRecord& record) {
+  isCompressed = true;
+  // The record stays a stub (that is how a listing knows to pass it over
+  // when it lists the forwarded record where it stands).
+  compressed = record.compressed;
+  columnCount = record.columnCount;
+  recordLength = record.recordLength;
+  recordBytes = record.recordBytes;
+}
+
 bool CPrimaryRecord::FollowForwardingStub(ByteSpan stub, Bytes& forwarded) {
-  if (!page || !page->file) return false;
-  const PageRef target = ReadDiskPageRef(stub, 1);
   const int16_t slot = LoadLE<int16_t>(stub, 7, -1);
+  return FollowStubTo(ReadDiskPageRef(stub, 1), slot, forwarded);
+}
+
+bool CPrimaryRecord::FollowStubTo(PageRef target, int16_t slot, Bytes& forwarded) {
+  if (!page || !page->file) return false;
   if (slot < 0) return false;
   auto buffer = page->file->ReadRawPage(target);
   if (!buffer) return false;
   PrimaryRecordPage holder(std::move(*buffer), page->file, slot);
   if (holder.records.empty() || !holder.records[0]) return false;
   const CRecord& record = *holder.records[0];
+  if (record.isCompressed) {
+    // Resolved with the target page's own compression information; the
+    // values are copies, so they outlive that page.
+    if (!record.compressed || record.hasError) return false;
+    AdoptCompressed(record);
+    forwardTarget = RecordLocation{target, slot};
+    return true;
+  }
   if (!record.recordBytes || record.recordLength <= 0) return false;
   forwarded = *record.recordBytes;
   if (forwarded.empty()) return false;

@@ -20,6 +20,7 @@
 namespace ravelin {
 
 class CPage;
+struct ResolvedCdRecord;
 
 // Record types: bits 1-3 of status byte A.
 constexpr int kRecordPrimary = 0;
@@ -64,7 +65,12 @@ class CRecord {
   std::vector<uint16_t> varColumnEnds;  // bit 15 cleared
   int32_t recordType = 0;
   bool hasNullBitmap = false;
-  bool isCompressed = false;  // a compressed record, not read
+  // A record in the compressed (CD) layout: it has no fixed part or
+  // column offsets of its own; its values, with the page's abbreviations
+  // resolved, are in `compressed` (absent for a stub whose record is lost).
+  // The table reader rebuilds it with the table's columns.
+  bool isCompressed = false;
+  std::shared_ptr<const ResolvedCdRecord> compressed;
   bool hasError = false;
   bool hasVarColumns = false;
   bool isHiddenGhost = false;
@@ -102,7 +108,11 @@ class CPrimaryRecord : public CRecord {
 
  private:
   void Parse(ByteSpan bytes, bool followForwarding);
+  void ParseCompressed(ByteSpan bytes, bool followForwarding);
+  // Takes the values of the compressed record a stub points at.
+  void AdoptCompressed(const CRecord& record);
   bool FollowForwardingStub(ByteSpan stub, Bytes& forwarded);
+  bool FollowStubTo(PageRef target, int16_t slot, Bytes& forwarded);
   void ParseVarColumns(ByteSpan bytes, int& position);
 };
 

@@ -52,7 +52,8 @@ TEST(SchemaCommand, JsonOfASmallDatabase) {
   EXPECT_TRUE(std::regex_search(j, order)) << j;
   EXPECT_NE(
       j.find("{\"name\":\"dbo.Customers\",\"typeCode\":\"U \",\"objectId\":101,\"hasData\":true,\"pageCount\":1,"
-             "\"columns\":[{\"name\":\"Id\",\"typeText\":\"int(4)\",\"declaredType\":\"int\",\"typeCode\":9,"
+             "\"compression\":\"NONE\",\"columns\":[{\"name\":\"Id\",\"typeText\":\"int(4)\",\"declaredType\":\"int\","
+             "\"typeCode\":9,"
              "\"nullable\":false,"
              "\"identity\":\"identity(1,1)\",\"primaryKey\":true,\"unique\":true,\"foreignKey\":null},"
              "{\"name\":\"Name\",\"typeText\":\"nvarchar(100)\",\"declaredType\":\"nvarchar(50)\",\"typeCode\":11,"

@@ -102,6 +102,7 @@ Bytes SysRowsetsRow::Fixed() const {
       .I32(21, status)
       .I16(25, fileGroupId)
       .I64(27, rowCount)
+      .U8(35, compression)
       .bytes();
 }
 Bytes SysRowsetsRow::Build() const { return RecordBuilder().Fixed(Fixed()).Build(); }

@@ -89,6 +89,7 @@ struct SysRowsetsRow {
   int32_t status = 0;
   int16_t fileGroupId = 1;
   int64_t rowCount = 0;
+  uint8_t compression = 0;  // 1 ROW, 2 PAGE
   Bytes Fixed() const;
   Bytes Build() const;
 };

@@ -267,7 +267,12 @@ DatabaseImage ImageWithTables(const std::vector<TableSpec>& tables, uint32_t pag
     const auto key = static_cast<uint32_t>(300 + k);
     const int64_t rowsetId = kRowsetBase + table.objectId;
     rows[34].push_back(SysSchObjsRow{.id = table.objectId, .name = table.name}.Build());
-    rows[5].push_back(SysRowsetsRow{.rowsetId = rowsetId, .objectId = table.objectId, .indexId = 0}.Build());
+    const uint8_t compression = !table.compression                        ? 0
+                                : *table.compression == Compression::kRow ? uint8_t{1}
+                                                                          : uint8_t{2};
+    rows[5].push_back(
+        SysRowsetsRow{.rowsetId = rowsetId, .objectId = table.objectId, .indexId = 0, .compression = compression}
+            .Build());
     const auto pointer = [](uint32_t pageNo) {
       return pageNo == 0 ? PageRef{0, 0} : PageRef{1, static_cast<int32_t>(pageNo)};
     };
