@@ -254,7 +254,7 @@ bool SqliteWriter::DoWriteRow(std::span<const ExportValue> values, RowStatus sta
     }
   }
   if (run().withStatus)
-    sqlite3_bind_text(s, static_cast<int>(values.size() + 1), RowStatusName(status), -1, SQLITE_STATIC);
+    sqlite3_bind_text(s, static_cast<int>(values.size() + 1), RowStatusText(status), -1, SQLITE_STATIC);
   if (!Step(s, error)) return false;
   if (!unreadable) return true;
   for (size_t i = 0; i < values.size(); ++i) {

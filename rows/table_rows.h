@@ -18,6 +18,7 @@
 #include "catalog/record_shape.h"
 #include "catalog/system_rows.h"
 #include "rows/data_value.h"
+#include "rows/row_status.h"
 #include "rows/value_decoder.h"
 #include "storage/page_types.h"
 #include "storage/progress_sink.h"
@@ -111,15 +112,6 @@ ColumnReader ChooseColumnReader(const SystemCatalog& catalog);
 
 // A listing's copy of the table's column descriptors.
 using RowColumnSet = std::vector<ColumnDescriptor>;
-
-// What a listed row is: a live record, a deleted one (a ghost record, a
-// record only the byte-level hunt found, or a record on a page the
-// allocation maps mark as free), or a record that does not fit the table,
-// listed only on request.
-enum class RowStatus { kLive, kGhost, kHunted, kFreePage, kSuspect };
-
-// "live", "ghost", "hunted", "free page", "suspect".
-const char* RowStatusText(RowStatus status);
 
 // A large value of a row that did not come out whole.
 struct ValueIssue {
