@@ -209,9 +209,14 @@ void AddExportCommand(CLI::App& app, int& exitCode) {
   cmd->add_option("--sqlite", o->sqlite, "Write a SQLite database OUT.db, with provenance tables ravelin_*");
   cmd->add_option("--sql", o->sql, "Write a T-SQL script OUT.sql (UTF-8, GO batches) that rebuilds the database");
   cmd->add_option("--csv", o->csv, "Write one CSV file per table, schema.table.csv, into the folder DIR");
-  cmd->add_option("--table", o->tables,
+  // One name per --table, taken as typed: brackets are part of a name
+  // ("[dbo].[Order Details]"), not a list.
+  auto table = std::make_shared<std::string>();
+  cmd->add_option("--table", *table,
                   "A table to write (repeatable), named as for rows: dbo.Orders, \"Order Details\"; default: every "
-                  "user table");
+                  "user table")
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+      ->each([o, table](const std::string& name) { o->tables.push_back(name); });
   cmd->add_option("--mode", o->mode, "standard: follow the allocation structures; advanced: every page the scan found")
       ->check(CLI::IsMember({"standard", "advanced"}));
   cmd->add_flag("--deleted", o->deleted,

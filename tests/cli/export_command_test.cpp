@@ -227,12 +227,13 @@ TEST(ExportCommand, ScriptsOfThe2000FilesInsertEveryRowExactly) {
             ASSERT_NE(at, listed[0].end()) << insert->columns[c];
             const std::string& field = listed[row][static_cast<size_t>(at - listed[0].begin())];
             const testing::TsqlLiteral& l = literals[c];
-            if (l.kind == testing::TsqlLiteral::kNull)
+            if (l.kind == testing::TsqlLiteral::kNull) {
               EXPECT_EQ(field, "\\N") << table << " row " << row << " " << insert->columns[c];
-            else if (l.kind == testing::TsqlLiteral::kBinary)
+            } else if (l.kind == testing::TsqlLiteral::kBinary) {
               EXPECT_EQ("0x" + l.text, field) << table << " row " << row;
-            else if (l.kind == testing::TsqlLiteral::kString && l.castType.empty())
+            } else if (l.kind == testing::TsqlLiteral::kString && l.castType.empty()) {
               EXPECT_EQ(l.text, TsvField(field)) << table << " row " << row << " " << insert->columns[c];
+            }
             ++compared;
           }
           ++row;

@@ -37,7 +37,8 @@ DatabaseImage ExportEdgeImage() {
                         .userTypeId = 61,
                         .length = 8,
                         .precision = 23,
-                        .scale = 3}
+                        .scale = 3,
+                        .maxInRowLength = 8}
               .Build(),
           SysColParsRow{
               .objectId = 101, .columnId = 3, .name = "Name", .systemTypeId = 231, .userTypeId = 231, .length = 100}
@@ -72,33 +73,37 @@ DatabaseImage ExportEdgeImage() {
                       SysAllocUnitsRow{.allocUnitId = Unit(202), .ownerId = Rowset(3)}.Build(),
                       SysAllocUnitsRow{.allocUnitId = Unit(203), .ownerId = Rowset(4), .firstPage = {1, 32}}.Build(),
                   });
-  SystemTablePage(
-      image, 23, 3,
-      {
-          SysRsColsRow{.rowsetId = Rowset(1), .rowsetColumnId = 1, .hobtColumnId = 1}.Build(),
-          SysRsColsRow{.rowsetId = Rowset(1), .rowsetColumnId = 2, .hobtColumnId = 2, .offset = 8, .nullBit = 2}
-              .Build(),
-          SysRsColsRow{.rowsetId = Rowset(1),
-                       .rowsetColumnId = 3,
-                       .hobtColumnId = 3,
-                       .offset = static_cast<int32_t>(0xFFFF),
-                       .nullBit = 3}
-              .Build(),
-          SysRsColsRow{.rowsetId = Rowset(2), .rowsetColumnId = 1, .hobtColumnId = 1}.Build(),
-          SysRsColsRow{.rowsetId = Rowset(2),
-                       .rowsetColumnId = 2,
-                       .hobtColumnId = 2,
-                       .offset = static_cast<int32_t>(0xFFFF),
-                       .nullBit = 2}
-              .Build(),
-          SysRsColsRow{.rowsetId = Rowset(3),
-                       .rowsetColumnId = 1,
-                       .hobtColumnId = 1,
-                       .offset = static_cast<int32_t>(0xFFFF),
-                       .nullBit = 1}
-              .Build(),
-          SysRsColsRow{.rowsetId = Rowset(4), .rowsetColumnId = 1, .hobtColumnId = 1}.Build(),
-      });
+  SystemTablePage(image, 23, 3,
+                  {
+                      SysRsColsRow{.rowsetId = Rowset(1), .rowsetColumnId = 1, .hobtColumnId = 1}.Build(),
+                      SysRsColsRow{.rowsetId = Rowset(1),
+                                   .rowsetColumnId = 2,
+                                   .hobtColumnId = 2,
+                                   .maxInRowLength = 8,
+                                   .offset = 8,
+                                   .nullBit = 2}
+                          .Build(),
+                      SysRsColsRow{.rowsetId = Rowset(1),
+                                   .rowsetColumnId = 3,
+                                   .hobtColumnId = 3,
+                                   .offset = static_cast<int32_t>(0xFFFF),
+                                   .nullBit = 3}
+                          .Build(),
+                      SysRsColsRow{.rowsetId = Rowset(2), .rowsetColumnId = 1, .hobtColumnId = 1}.Build(),
+                      SysRsColsRow{.rowsetId = Rowset(2),
+                                   .rowsetColumnId = 2,
+                                   .hobtColumnId = 2,
+                                   .offset = static_cast<int32_t>(0xFFFF),
+                                   .nullBit = 2}
+                          .Build(),
+                      SysRsColsRow{.rowsetId = Rowset(3),
+                                   .rowsetColumnId = 1,
+                                   .hobtColumnId = 1,
+                                   .offset = static_cast<int32_t>(0xFFFF),
+                                   .nullBit = 1}
+                          .Build(),
+                      SysRsColsRow{.rowsetId = Rowset(4), .rowsetColumnId = 1, .hobtColumnId = 1}.Build(),
+                  });
   SystemTablePage(image, 24, 54,
                   {SysIdxStatsRow{.objectId = 101, .indexId = 1, .name = "PK_Odd", .status = 0x29}.Build()});
   SystemTablePage(image, 25, 55, {SysIsColsRow{.objectId = 101, .indexId = 1, .columnId = 1}.Build()});
