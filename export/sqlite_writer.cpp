@@ -133,7 +133,8 @@ void SqliteWriter::CloseDatabase() {
 bool SqliteWriter::DoBegin(std::string& error) {
   if (!CheckOutputFile(output().path, output().force, run().inputFiles, error)) return false;
   if (!file_.Create(output().path, error) || !file_.Close(error)) return false;
-  if (sqlite3_open_v2(file_.path().c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(file_.path().c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                      nullptr) != SQLITE_OK) {
     error = SqliteError("cannot create");
     return false;
   }
