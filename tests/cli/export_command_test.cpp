@@ -108,8 +108,9 @@ TEST(ExportCommand, MissingValuesGiveExitCodeThreeAndWarnings) {
   EXPECT_TRUE(std::filesystem::exists(dir.path() + "/edge.db"));
 }
 
-// Every real test file, in both modes: the SQLite database and the CSV
-// files against rows, schema --json and definition (export_check.py).
+// Every real test file, in both modes (and with the deleted-record options
+// where there are deleted rows): the SQLite database and the CSV files
+// against rows, schema --json and definition (export_check.py).
 TEST(ExportCommand, RealFilesExportAsRowsListsThem) {
   const std::string data = testing::TestDataDir();
   if (data.empty()) GTEST_SKIP() << "no test data";
@@ -120,17 +121,26 @@ TEST(ExportCommand, RealFilesExportAsRowsListsThem) {
     if (entry.path().extension() == ".mdf") files.push_back(entry.path().string());
   std::sort(files.begin(), files.end());
   ASSERT_FALSE(files.empty());
+  auto check = [&](const std::string& file, const std::string& options) {
+    SCOPED_TRACE(file + " " + options);
+    TempDir work;
+    const std::string log = work.path() + "/check.log";
+    const std::string command =
+        python + " " RAVELIN_SOURCE_DIR "/tests/export/export_check.py '" + testing::RavelinPath() + "' '" + file +
+        "' " + options.substr(0, options.find(' ')) + " '" + work.path() + "'" +
+        (options.find(' ') == std::string::npos ? "" : options.substr(options.find(' '))) + " > '" + log + "' 2>&1";
+    const int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadAll(log);
+  };
   for (const std::string& file : files) {
-    for (const char* mode : {"standard", "advanced"}) {
-      SCOPED_TRACE(file + " " + mode);
-      TempDir work;
-      const std::string log = work.path() + "/check.log";
-      const std::string command = python + " " RAVELIN_SOURCE_DIR "/tests/export/export_check.py '" +
-                                  testing::RavelinPath() + "' '" + file + "' " + mode + " '" + work.path() + "'" +
-                                  (std::string(mode) == "standard" ? " --modules" : "") + " > '" + log + "' 2>&1";
-      const int status = std::system(command.c_str());
-      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadAll(log);
-    }
+    check(file, "standard --modules");
+    check(file, "advanced");
+  }
+  // Deleted rows, each with its status, in the files that hold some.
+  for (const char* file :
+       {"myshop-heap-sql2016-kancheng.mdf", "phonebook-sql2012-unn.mdf", "pubs-sql2005-anhnbt.mdf"}) {
+    check(data + "/" + file, "standard --deleted");
+    check(data + "/" + file, "advanced --deleted-advanced");
   }
 }
 

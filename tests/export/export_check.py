@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks `ravelin export` of one data file against the other commands.
 
-  export_check.py RAVELIN DATAFILE MODE WORKDIR [--modules]
+  export_check.py RAVELIN DATAFILE MODE WORKDIR [--modules] [--deleted | --deleted-advanced]
 
 Exports DATAFILE in MODE (standard or advanced) to a SQLite database and to
 a CSV folder, then for every table the export wrote:
@@ -14,7 +14,9 @@ a CSV folder, then for every table the export wrote:
   - compares the CSV file with `ravelin rows --format csv` byte for byte and
     reads it with Python's csv module (RFC 4180);
   - compares ravelin_columns with the table's columns in `schema --json`.
-With --modules, every view, procedure, function, trigger, default and
+With --deleted or --deleted-advanced both commands list deleted rows too,
+each with its ravelin_status (the last column of the export, the first of
+rows --format csv). With --modules, every view, procedure, function, trigger, default and
 constraint whose text `ravelin definition` gives must be in ravelin_modules
 with that text.
 Prints a line per problem on stderr and exits 1 when there is one.
@@ -30,6 +32,7 @@ import sys
 
 ravelin, datafile, mode, work = sys.argv[1:5]
 check_modules = "--modules" in sys.argv[5:]
+deleted = [a for a in sys.argv[5:] if a in ("--deleted", "--deleted-advanced")]
 problems = []
 
 
@@ -49,7 +52,7 @@ def f32(x):
 db_path = os.path.join(work, "export.db")
 csv_dir = os.path.join(work, "csv")
 for args in (["--sqlite", db_path], ["--csv", csv_dir]):
-    code, _, err = run(["export", datafile, "--mode", mode, "--quiet"] + args)
+    code, _, err = run(["export", datafile, "--mode", mode, "--quiet"] + deleted + args)
     if code not in (0, 3):
         problem(f"export {args[0]} exited {code}: {err}")
 if problems:
@@ -95,7 +98,7 @@ def same_value(expected, got, sql_type, where):
 checked_rows = 0
 for table_name, schema_name, source_name, row_count in tables:
     name = f"{schema_name}.{source_name}"
-    code, out, err = run(["rows", datafile, name, "--mode", mode, "--format", "json", "--quiet"])
+    code, out, err = run(["rows", datafile, name, "--mode", mode, "--format", "json", "--quiet"] + deleted)
     if code not in (0, 3):
         problem(f"{name}: rows exited {code}: {err}")
         continue
@@ -103,7 +106,8 @@ for table_name, schema_name, source_name, row_count in tables:
     columns = db.execute("SELECT column_name, source_name, sql_type, nullable, identity, primary_key, foreign_key "
                          "FROM ravelin_columns WHERE table_name = ? ORDER BY position", (table_name,)).fetchall()
     names = [c["name"] for c in listing["columns"]]
-    if names != [c[1] for c in columns]:
+    stored_names = [c[1] for c in columns]
+    if names != stored_names:
         problem(f"{name}: columns {names} != {[c[1] for c in columns]}")
         continue
     quoted = '"' + table_name.replace('"', '""') + '"'
@@ -111,8 +115,14 @@ for table_name, schema_name, source_name, row_count in tables:
     if len(got) != len(listing["rows"]) or row_count != len(got):
         problem(f"{name}: {len(got)} rows in SQLite ({row_count} recorded), {len(listing['rows'])} listed")
         continue
+    status_key = next((k for k in (listing["rows"][0] if listing["rows"] else {}) if k.startswith("ravelin_status")),
+                      None)
+    if deleted and listing["rows"] and status_key is None:
+        problem(f"{name}: rows lists no status")
     for expected_row, got_row in zip(listing["rows"], got):
         rowid = got_row[0]
+        if deleted and status_key and expected_row[status_key] != got_row[-1]:
+            problem(f"{name}: row {rowid} is {got_row[-1]!r} in SQLite, {expected_row[status_key]!r} listed")
         for k, column in enumerate(columns):
             expected = expected_row[names[k]]
             if not same_value(expected, got_row[k + 1], column[2], (table_name, rowid, column[0])):
@@ -136,16 +146,23 @@ for table_name, schema_name, source_name, row_count in tables:
                 problem(f"{name}.{c['name']}: foreign key {row[6]!r}, schema says {fk}")
 
     # The CSV file against rows --format csv.
-    code, out, err = run(["rows", datafile, name, "--mode", mode, "--format", "csv", "--quiet"])
+    code, out, err = run(["rows", datafile, name, "--mode", mode, "--format", "csv", "--quiet"] + deleted)
     path = os.path.join(csv_dir, f"{schema_name}.{source_name}.csv")
     if not os.path.exists(path):
         problem(f"{name}: no CSV file {path}")
         continue
     data = open(path, "rb").read()
-    if data != out:
-        problem(f"{name}: the CSV file differs from rows --format csv")
     records = list(csv.reader(io.StringIO(data.decode("utf-8", "surrogateescape"), newline="")))
-    if len(records) != len(got) + 1 or records[0] != names:
+    if not deleted:
+        if data != out:
+            problem(f"{name}: the CSV file differs from rows --format csv")
+    else:
+        # The same records, the status column moved from first to last.
+        listed = list(csv.reader(io.StringIO(out.decode("utf-8", "surrogateescape"), newline="")))
+        if records != [r[1:] + r[:1] for r in listed]:
+            problem(f"{name}: the CSV file holds other records than rows --format csv")
+    width = len(names) + (1 if deleted else 0)
+    if len(records) != len(got) + 1 or records[0][:len(names)] != names or any(len(r) != width for r in records):
         problem(f"{name}: the CSV file reads as {len(records)} records")
 
 if check_modules:
