@@ -232,6 +232,32 @@ TEST_F(ExportDriverTest, StopKeepsTheCompletedTablesOfTheSqliteFileOnly) {
   EXPECT_EQ(EntriesOf(dir_.path()), Rows{"stopped.db"});
 }
 
+// A stop in the middle of a table of the sample (Order Details, nine
+// pages): the SQLite file keeps the tables before it, whole, and drops it.
+TEST(ExportDriverStop, AStopInsideATableLeavesItOut) {
+  auto db = testing::OpenDatabaseFile(std::string(RAVELIN_SOURCE_DIR) + "/samples/northwind-sql2000.mdf");
+  ASSERT_TRUE(db);
+  TempDir dir;
+  RecordingSink sink;
+  std::atomic<bool> stop{false};
+  sink.onPosition = [&](int64_t position) {
+    const Rows statuses = sink.Texts('S');
+    if (!statuses.empty() && statuses.back() == "dbo.Order Details" && position == 3) stop = true;
+  };
+  SqliteWriter writer({dir.path() + "/stopped.db"});
+  const ExportResult result = RunExportJob(*db, writer, {}, sink, StopToken(stop));
+  ASSERT_TRUE(result.ok) << result.error;
+  EXPECT_TRUE(result.summary.stopped);
+  EXPECT_EQ(result.summary.stoppedIn, "dbo.Order Details");
+  const std::string path = dir.path() + "/stopped.db";
+  EXPECT_EQ(Query(path, "SELECT table_name, row_count FROM ravelin_tables"),
+            (Rows{"text:Orders|int:830", "text:Products|int:77"}));
+  EXPECT_EQ(Query(path, "SELECT count(*) FROM Orders"), Rows{"int:830"});
+  EXPECT_EQ(Query(path, "SELECT count(*) FROM sqlite_master WHERE name = 'Order Details'"), Rows{"int:0"});
+  EXPECT_EQ(Query(path, "SELECT count(*) FROM ravelin_columns WHERE table_name = 'Order Details'"), Rows{"int:0"});
+  EXPECT_EQ(Query(path, "SELECT completed FROM ravelin_run"), Rows{"int:0"});
+}
+
 TEST(ExportValues, EveryDataKindMapsOntoItsExportKind) {
   ExportValue v;
   v.SetText("left over");
