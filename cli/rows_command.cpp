@@ -102,6 +102,8 @@ int RunRows(const RowsOptions& o) {
   reader.SetListingPages(pages);
   reader.SetRecordShape(catalog.DescribeRecordShape(columns), &sink, tableName);
   if (std::optional<Warning> broken = ListingWarning(pages, tableName)) sink.ReportWarning(*broken);
+  if (std::optional<Warning> lost = LostPagesWarning(db->file(), DescribeTableStorage(catalog), pages, tableName))
+    sink.ReportWarning(*lost);
   reader.SetDataValues(true);
   sink.SetProgressRange(0, static_cast<int64_t>(pages.size()));
 

@@ -14,7 +14,6 @@
 #include "rows/row_warnings.h"
 #include "rows/table_rows.h"
 #include "storage/boot_page.h"
-#include "storage/page_header.h"
 
 namespace ravelin {
 namespace {
@@ -70,20 +69,6 @@ std::string DeletedOptions(const ReadOptions& options) {
   return options.huntDeleted ? "deleted-advanced" : "deleted";
 }
 
-// A table without a page to list whose catalog names a first data page
-// that is no page of its own (zeroed, or another page's bytes): its rows
-// are lost, which an empty table's are not.
-std::optional<Warning> LostFirstPage(const OpenedDatabase& db, const TablePageList& pages, const std::string& table) {
-  if (!pages.empty()) return std::nullopt;
-  const PageRef first = DescribeTableStorage(*db.catalog()).firstPage;
-  if (!IsValidPageRef(db.file(), first)) return std::nullopt;
-  const std::optional<Bytes> bytes = db.file().ReadPageBytes(first, false);
-  if (bytes && ReadDiskPageRef(*bytes, 32) == first) return std::nullopt;
-  return Warning{table, "none of the table's pages can be read",
-                 "its first page " + std::to_string(first.fileId) + ":" + std::to_string(first.pageNo) +
-                     " does not read as a page"};
-}
-
 // Writes the rows of the prepared table; false when the writer failed.
 // `stopped` is set when a stop request ended it.
 bool WriteRows(const OpenedDatabase& db, ExportWriter& writer, const PreparedTable& prepared, TableSink& sink,
@@ -97,7 +82,9 @@ bool WriteRows(const OpenedDatabase& db, ExportWriter& writer, const PreparedTab
   sink.SetStatusText(prepared.qualifiedName);
   sink.SetProgressRange(0, static_cast<int64_t>(pages.size()));
   if (std::optional<Warning> broken = ListingWarning(pages, prepared.qualifiedName)) sink.ReportWarning(*broken);
-  if (std::optional<Warning> lost = LostFirstPage(db, pages, prepared.qualifiedName)) sink.ReportWarning(*lost);
+  if (std::optional<Warning> lost =
+          LostPagesWarning(db.file(), DescribeTableStorage(catalog), pages, prepared.qualifiedName))
+    sink.ReportWarning(*lost);
   if (!writer.BeginTable(prepared.table)) return false;
 
   const size_t width = prepared.descriptorOf.size();

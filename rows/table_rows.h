@@ -106,6 +106,13 @@ TablePageList CollectListingPages(const CDatabaseFile& file, const SystemCatalog
 // when the walk ended as it should.
 std::optional<Warning> ListingWarning(const TablePageList& pages, const std::string& table);
 
+// The warning for a listing that found no page while the table's first
+// data page is named but does not read as a page (zeroed, or holding
+// another page's bytes): the table's rows are lost, which an empty
+// table's are not. Nothing otherwise.
+std::optional<Warning> LostPagesWarning(const CDatabaseFile& file, const TableStorage& storage,
+                                        const TablePageList& pages, const std::string& table);
+
 // The layout reader when the catalog gives the physical position of every
 // column (2005+ with rowset columns), the positional reader otherwise.
 ColumnReader ChooseColumnReader(const SystemCatalog& catalog);

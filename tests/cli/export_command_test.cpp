@@ -106,6 +106,19 @@ TEST(ExportCommand, MissingValuesGiveExitCodeThreeAndWarnings) {
   EXPECT_NE(r.err.find("a value cannot be read, row 2 (page 1:30 slot 1), column Placed"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("1 value cannot be read"), std::string::npos) << r.err;
   EXPECT_TRUE(std::filesystem::exists(dir.path() + "/edge.db"));
+  EXPECT_NE(r.err.find("warning: dbo.Lost: none of the table's pages can be read, its first page 1:32 does not read "
+                       "as a page\n"),
+            std::string::npos)
+      << r.err;
+
+  // rows says the same of the table whose only page is lost, and nothing
+  // of the empty one.
+  const CommandResult lost = RunRavelin({"rows", file, "dbo.Lost", "--quiet"});
+  EXPECT_EQ(lost.exitCode, 3);
+  EXPECT_NE(lost.err.find("dbo.Lost: none of the table's pages can be read"), std::string::npos) << lost.err;
+  const CommandResult empty = RunRavelin({"rows", file, "dbo.Empty", "--quiet"});
+  EXPECT_EQ(empty.exitCode, 0) << empty.err;
+  EXPECT_EQ(empty.out, "Note\n");
 }
 
 // Every real test file, in both modes (and with the deleted-record options
