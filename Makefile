@@ -26,6 +26,8 @@ demo: build
 	mkdir -p $(BUILD)/demo-logs
 	./$(BUILD)/ravelin scan $(SAMPLE) --log-dir $(BUILD)/demo-logs
 	./$(BUILD)/ravelin show $(SAMPLE) "Order Details" --log-dir $(BUILD)/demo-logs
+	./$(BUILD)/ravelin export $(SAMPLE) --sqlite $(BUILD)/demo.db --force
+	sqlite3 $(BUILD)/demo.db "SELECT 'Order Details rows in SQLite: ' || COUNT(*) FROM \"Order Details\""
 
 test-plain: build
 	cd $(BUILD) && ctest -j $(JOBS) --output-on-failure

@@ -36,7 +36,8 @@ constexpr char kExitCodes[] =
     "stderr names each (warning: TABLE: what, where)\n";
 
 constexpr char kConventions[] =
-    "rows writes exact values. TSV: NULL is \\N, a value that cannot be read \\?, and \\\\, \\t, \\n and \\r stand for a backslash, tab, line feed "
+    "rows writes exact values. TSV: NULL is \\N, a value that cannot be read \\?, and \\\\, \\t, \\n and \\r stand for "
+    "a backslash, tab, line feed "
     "and carriage return; other characters are written as stored. CSV (RFC 4180): NULL is an empty field, "
     "an empty text \"\", an unreadable value \\?. JSON: numbers for integer and float columns, true/false for bit, "
     "strings for the rest (exact decimals included), null for NULL, {\"unreadable\": true} for a value that cannot "
@@ -118,6 +119,7 @@ int RunCommandLine(int argc, const char* const* argv, const CliContext& context)
   AddScanCommand(app, exitCode);
   AddDefinitionCommand(app, exitCode);
   AddShowCommand(app, exitCode);
+  AddExportCommand(app, exitCode);
   app.footer(std::string(kExitCodes) + "\n" + kConventions);
   for (CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; }))
     sub->footer(sub->get_name() == "rows" ? std::string(kExitCodes) + "\n" + kConventions : kExitCodes);

@@ -19,6 +19,7 @@
 #include "cli/row_writer.h"
 #include "cli/terminal_sink.h"
 #include "recovery/recovery_settings.h"
+#include "rows/row_warnings.h"
 #include "rows/table_rows.h"
 
 namespace ravelin {
@@ -36,33 +37,6 @@ struct RowsOptions {
   bool quiet = false;
   std::optional<std::string> nullText;
 };
-
-std::string Where(uint64_t rowNumber, const TableRow& row) {
-  const PageRef page = row.location.page;
-  return "row " + std::to_string(rowNumber) + " (page " + std::to_string(page.fileId) + ":" +
-         std::to_string(page.pageNo) + " slot " + std::to_string(row.location.slot) + ")";
-}
-
-// What a row lost: its forwarded record, values that could not be read,
-// large values that did not come out whole.
-void WarnAbout(TerminalSink& sink, const std::string& table, const TableRow& row, const RowColumnSet& columns,
-               const std::vector<size_t>& shown, uint64_t rowNumber) {
-  if (row.forwardUnreadable) {
-    sink.ReportWarning({table, "the row's forwarded record cannot be read", Where(rowNumber, row)});
-    return;
-  }
-  for (size_t c : shown) {
-    if (c < row.data.size() && row.data[c].IsUnreadable())
-      sink.ReportWarning({table, "a value cannot be read", Where(rowNumber, row) + ", column " + columns[c].name});
-  }
-  for (const ValueIssue& issue : row.issues) {
-    // A value that could not be read at all was named above.
-    if (issue.column < row.data.size() && row.data[issue.column].IsUnreadable()) continue;
-    const char* what = issue.truncated ? "a large value is longer than can be assembled and was cut short"
-                                       : "a large value is incomplete: some of its parts cannot be read";
-    sink.ReportWarning({table, what, Where(rowNumber, row) + ", column " + columns[issue.column].name});
-  }
-}
 
 RowFormat FormatOf(const std::string& name) {
   if (name == "csv") return RowFormat::kCsv;
@@ -128,6 +102,8 @@ int RunRows(const RowsOptions& o) {
   reader.SetListingPages(pages);
   reader.SetRecordShape(catalog.DescribeRecordShape(columns), &sink, tableName);
   if (std::optional<Warning> broken = ListingWarning(pages, tableName)) sink.ReportWarning(*broken);
+  if (std::optional<Warning> lost = LostPagesWarning(db->file(), DescribeTableStorage(catalog), pages, tableName))
+    sink.ReportWarning(*lost);
   reader.SetDataValues(true);
   sink.SetProgressRange(0, static_cast<int64_t>(pages.size()));
 
@@ -139,6 +115,7 @@ int RunRows(const RowsOptions& o) {
     if (!computed[k]) stored.push_back(shown[k]);
   std::vector<const DataValue*> values(shown.size());
   uint64_t written = 0;
+  std::vector<Warning> rowWarnings;
   bool full = o.limit == 0;
   for (size_t p = 0; p < pages.size() && !full && !out.failed(); ++p) {
     for (const TableRow& row : reader.ReadPageRows(pages.pages[p])) {
@@ -149,7 +126,9 @@ int RunRows(const RowsOptions& o) {
       for (size_t k = 0; k < shown.size(); ++k) values[k] = computed[k] ? &kNull : &row.data[shown[k]];
       writer.Write(values, RowStatusText(row.status));
       ++written;
-      WarnAbout(sink, tableName, row, reader.columns(), stored, written);
+      rowWarnings.clear();
+      AppendRowWarnings(tableName, row, reader.columns(), stored, written, rowWarnings);
+      for (const Warning& warning : rowWarnings) sink.ReportWarning(warning);
     }
     sink.SetProgressPos(static_cast<int64_t>(p + 1));
   }

@@ -74,7 +74,7 @@ bool CsvWriter::DoWriteRow(std::span<const ExportValue> values, RowStatus status
   }
   if (run().withStatus) {
     o += ',';
-    AppendCsvField(o, RowStatusName(status));
+    AppendCsvField(o, RowStatusText(status));
   }
   o += "\r\n";
   return file_.MaybeFlush(error);

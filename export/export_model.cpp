@@ -76,20 +76,6 @@ bool IsUnreadable(const ExportValue& value) {
   return value.kind == ValueKind::kUnreadable || (value.kind == ValueKind::kReal && !std::isfinite(value.real));
 }
 
-const char* RowStatusName(RowStatus status) {
-  switch (status) {
-    case RowStatus::kLive:
-      return "live";
-    case RowStatus::kGhost:
-      return "ghost";
-    case RowStatus::kHunted:
-      return "hunted";
-    case RowStatus::kFreePage:
-      return "free page";
-  }
-  return "live";
-}
-
 const char* ModuleTypeName(ModuleType type) {
   switch (type) {
     case ModuleType::kView:

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "rows/row_status.h"
+
 namespace ravelin {
 
 // The SQL Server type family of a column: it decides how values are
@@ -162,11 +164,9 @@ struct ExportValue {
 // not a finite number, which no SQL Server float can hold).
 bool IsUnreadable(const ExportValue& value);
 
-// What a row is, with the deleted-record options.
-enum class RowStatus : uint8_t { kLive, kGhost, kHunted, kFreePage };
-
-// "live", "ghost", "hunted", "free page".
-const char* RowStatusName(RowStatus status);
+// Rows carry the listing's RowStatus (rows/row_status.h); with the
+// deleted-record options every status is written, and named by
+// RowStatusText.
 
 enum class ModuleType : uint8_t {
   kView,

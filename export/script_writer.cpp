@@ -223,7 +223,7 @@ void ScriptWriter::AppendRow(std::string& out, std::span<const ExportValue> valu
   if (target.status) {
     if (!first) out += ", ";
     out += "N'";
-    out += RowStatusName(status);
+    out += RowStatusText(status);
     out += '\'';
   }
   out += ')';

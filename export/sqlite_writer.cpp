@@ -133,7 +133,8 @@ void SqliteWriter::CloseDatabase() {
 bool SqliteWriter::DoBegin(std::string& error) {
   if (!CheckOutputFile(output().path, output().force, run().inputFiles, error)) return false;
   if (!file_.Create(output().path, error) || !file_.Close(error)) return false;
-  if (sqlite3_open_v2(file_.path().c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(file_.path().c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                      nullptr) != SQLITE_OK) {
     error = SqliteError("cannot create");
     return false;
   }
@@ -254,7 +255,7 @@ bool SqliteWriter::DoWriteRow(std::span<const ExportValue> values, RowStatus sta
     }
   }
   if (run().withStatus)
-    sqlite3_bind_text(s, static_cast<int>(values.size() + 1), RowStatusName(status), -1, SQLITE_STATIC);
+    sqlite3_bind_text(s, static_cast<int>(values.size() + 1), RowStatusText(status), -1, SQLITE_STATIC);
   if (!Step(s, error)) return false;
   if (!unreadable) return true;
   for (size_t i = 0; i < values.size(); ++i) {

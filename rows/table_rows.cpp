@@ -208,6 +208,16 @@ TableStorage DescribeTableStorage(const SystemCatalog& catalog) {
   return table;
 }
 
+std::optional<Warning> LostPagesWarning(const CDatabaseFile& file, const TableStorage& storage,
+                                        const TablePageList& pages, const std::string& table) {
+  if (!pages.empty() || !IsValidPageRef(file, storage.firstPage)) return std::nullopt;
+  const std::optional<Bytes> bytes = file.ReadPageBytes(storage.firstPage, false);
+  if (bytes && ReadDiskPageRef(*bytes, 32) == storage.firstPage) return std::nullopt;
+  return Warning{table, "none of the table's pages can be read",
+                 "its first page " + std::to_string(storage.firstPage.fileId) + ":" +
+                     std::to_string(storage.firstPage.pageNo) + " does not read as a page"};
+}
+
 ColumnReader ChooseColumnReader(const SystemCatalog& catalog) {
   return !catalog.IsSql2000() && !catalog.tableRowsetColumns.empty() ? ColumnReader::kLayout
                                                                      : ColumnReader::kPositional;

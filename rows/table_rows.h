@@ -19,6 +19,7 @@
 #include "catalog/record_shape.h"
 #include "catalog/system_rows.h"
 #include "rows/data_value.h"
+#include "rows/row_status.h"
 #include "rows/value_decoder.h"
 #include "storage/page_types.h"
 #include "storage/progress_sink.h"
@@ -106,21 +107,19 @@ TablePageList CollectListingPages(const CDatabaseFile& file, const SystemCatalog
 // when the walk ended as it should.
 std::optional<Warning> ListingWarning(const TablePageList& pages, const std::string& table);
 
+// The warning for a listing that found no page while the table's first
+// data page is named but does not read as a page (zeroed, or holding
+// another page's bytes): the table's rows are lost, which an empty
+// table's are not. Nothing otherwise.
+std::optional<Warning> LostPagesWarning(const CDatabaseFile& file, const TableStorage& storage,
+                                        const TablePageList& pages, const std::string& table);
+
 // The layout reader when the catalog gives the physical position of every
 // column (2005+ with rowset columns), the positional reader otherwise.
 ColumnReader ChooseColumnReader(const SystemCatalog& catalog);
 
 // A listing's copy of the table's column descriptors.
 using RowColumnSet = std::vector<ColumnDescriptor>;
-
-// What a listed row is: a live record, a deleted one (a ghost record, a
-// record only the byte-level hunt found, or a record on a page the
-// allocation maps mark as free), or a record that does not fit the table,
-// listed only on request.
-enum class RowStatus { kLive, kGhost, kHunted, kFreePage, kSuspect };
-
-// "live", "ghost", "hunted", "free page", "suspect".
-const char* RowStatusText(RowStatus status);
 
 // A large value of a row that did not come out whole.
 struct ValueIssue {

@@ -28,6 +28,11 @@ Exit status 1 with the statement on stderr when something does not parse.
 import re
 import sys
 
+# sqlglot reads a hex constant as an int: long binary values (a picture)
+# pass Python's default limit on the digits of an int's text.
+if hasattr(sys, "set_int_max_str_digits"):
+    sys.set_int_max_str_digits(0)
+
 import sqlglot
 from sqlglot import exp
 
@@ -66,19 +71,25 @@ def value(node):
 
 
 def text_of(node):
-    if isinstance(node, (exp.Add, exp.DPipe)):
-        return text_of(node.this) + text_of(node.expression)
-    if isinstance(node, exp.National):
-        return node.this.this if isinstance(node.this, exp.Literal) else node.this
-    if isinstance(node, exp.Literal) and node.is_string:
-        return node.this
-    if isinstance(node, exp.Cast):
-        return text_of(node.this)
-    if isinstance(node, exp.Anonymous) and node.name.upper() == "NCHAR":
-        return chr(int(node.expressions[0].this))
-    if isinstance(node, exp.Paren):
-        return text_of(node.this)
-    raise ValueError("unexpected text piece " + repr(node))
+    # Iterative: a text of many lines is a long chain of concatenations.
+    parts = []
+    stack = [node]
+    while stack:
+        node = stack.pop()
+        if isinstance(node, (exp.Add, exp.DPipe)):
+            stack.append(node.expression)
+            stack.append(node.this)
+        elif isinstance(node, exp.National):
+            parts.append(node.this.this if isinstance(node.this, exp.Literal) else node.this)
+        elif isinstance(node, exp.Literal) and node.is_string:
+            parts.append(node.this)
+        elif isinstance(node, (exp.Cast, exp.Paren)):
+            stack.append(node.this)
+        elif isinstance(node, exp.Anonymous) and node.name.upper() == "NCHAR":
+            parts.append(chr(int(node.expressions[0].this)))
+        else:
+            raise ValueError("unexpected text piece " + repr(node))
+    return "".join(parts)
 
 
 def rewrite(statement):

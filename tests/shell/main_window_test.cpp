@@ -7,6 +7,7 @@
 #include "shell/main_window.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <QApplication>
 #include <QClipboard>
@@ -421,6 +422,33 @@ TEST_F(MainWindowTest, ADroppedColumnIsCountedButNotListed) {
   EXPECT_EQ(panel().model().Headers(), (QStringList{"Id", "Name"}));
 }
 
+// Every row of every table of a SQLite file, one line each: "table|values".
+std::string SqliteDump(const std::string& path) {
+  sqlite3* db = nullptr;
+  std::string dump;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) return "cannot open";
+  std::vector<std::string> tables;
+  sqlite3_stmt* s = nullptr;
+  sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name", -1, &s, nullptr);
+  while (sqlite3_step(s) == SQLITE_ROW) tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+  sqlite3_finalize(s);
+  for (const std::string& table : tables) {
+    const std::string sql = "SELECT * FROM \"" + table + "\" ORDER BY rowid";
+    sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr);
+    while (sqlite3_step(s) == SQLITE_ROW) {
+      dump += table;
+      for (int i = 0; i < sqlite3_column_count(s); ++i) {
+        const unsigned char* v = sqlite3_column_text(s, i);
+        dump += "|" + (v ? std::string(reinterpret_cast<const char*>(v)) : std::string("NULL"));
+      }
+      dump += "\n";
+    }
+    sqlite3_finalize(s);
+  }
+  sqlite3_close(db);
+  return dump;
+}
+
 TEST_F(MainWindowTest, ExportsAskWhereAndRunAsJobs) {
   const std::vector<int> exports = {kCommandSaveSqlData, kCommandSaveSqlite, kCommandSaveRecordsData,
                                     kCommandSaveTable};
@@ -446,18 +474,48 @@ TEST_F(MainWindowTest, ExportsAskWhereAndRunAsJobs) {
   EXPECT_EQ(desktop.fileRequests[0].defaultSuffix, "csv");
   EXPECT_FALSE(window->runner().Active());
 
-  const QStringList expected = {
-      "Save SQL Data is not available in this build.", "Save as SQLite database is not available in this build.",
-      "Save Records Data is not available in this build.", "Save Table is not available in this build."};
+  // Each command writes what `ravelin export` writes for the same choices
+  // (the same run time for both through SOURCE_DATE_EPOCH).
+  const std::string file = dir.path() + "/small.mdf";
+  ::setenv("SOURCE_DATE_EPOCH", "1767225600", 1);
+  const std::vector<std::string> outputs = {dir.path() + "/gui.sql", dir.path() + "/gui.db", dir.path() + "/gui-csv",
+                                            dir.path() + "/gui-table.csv"};
+  const QStringList expected = {Q("Save SQL Data: 3 tables and 0 rows written to " + outputs[0] + "."),
+                                Q("Save as SQLite database: 3 tables and 0 rows written to " + outputs[1] + "."),
+                                Q("Save Records Data: 3 tables and 0 rows written to " + outputs[2] + "."),
+                                Q("Save Table: 1 table and 0 rows written to " + outputs[3] + ".")};
   for (size_t i = 0; i < exports.size(); ++i) {
-    desktop.files = {Q(dir.path() + "/out")};
+    desktop.files = {Q(outputs[i])};
     const int lines = window->output().LineCount();
     Press(exports[i]);
     ASSERT_TRUE(WaitForJobs(*window));
     EXPECT_EQ(desktop.Take(), QStringList{expected[static_cast<int>(i)]});
-    EXPECT_EQ(window->output().Lines().mid(lines), QStringList{expected[static_cast<int>(i)]});
+    EXPECT_EQ(window->output().Lines().mid(lines).back(), expected[static_cast<int>(i)]);
     EXPECT_TRUE(window->progressBar().isHidden());
   }
+  auto cli = [&](const std::vector<std::string>& args) {
+    std::vector<std::string> all = {"export", file, "--quiet"};
+    all.insert(all.end(), args.begin(), args.end());
+    const CommandResult r = RunRavelin(all);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+  };
+  cli({"--sql", dir.path() + "/cli.sql"});
+  cli({"--sqlite", dir.path() + "/cli.db"});
+  cli({"--csv", dir.path() + "/cli-csv"});
+  cli({"--csv", dir.path() + "/cli-table", "--table", "dbo.Customers"});
+  ::unsetenv("SOURCE_DATE_EPOCH");
+  auto text = [](const std::string& path) {
+    const Bytes bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+  };
+  EXPECT_EQ(text(outputs[0]), text(dir.path() + "/cli.sql"));
+  EXPECT_NE(text(outputs[0]).find("CREATE TABLE [dbo].[Customers]"), std::string::npos);
+  EXPECT_EQ(SqliteDump(outputs[1]), SqliteDump(dir.path() + "/cli.db"));
+  EXPECT_NE(SqliteDump(outputs[1]).find("ravelin_tables|Customers|dbo|Customers"), std::string::npos);
+  for (const char* name : {"dbo.Customers.csv", "dbo.Orders.csv", "dbo.Empty.csv"})
+    EXPECT_EQ(text(outputs[2] + "/" + name), text(dir.path() + "/cli-csv/" + name)) << name;
+  EXPECT_EQ(text(outputs[3]), text(dir.path() + "/cli-table/dbo.Customers.csv"));
+  EXPECT_EQ(text(outputs[3]), "Id,Name\r\n");
 }
 
 TEST_F(MainWindowTest, HelpAboutAndTheCommandBar) {

@@ -1,0 +1,33 @@
+// The warnings a listed row gives.
+
+#include "rows/row_warnings.h"
+
+namespace ravelin {
+
+std::string RowWhere(uint64_t rowNumber, const TableRow& row) {
+  const PageRef page = row.location.page;
+  return "row " + std::to_string(rowNumber) + " (page " + std::to_string(page.fileId) + ":" +
+         std::to_string(page.pageNo) + " slot " + std::to_string(row.location.slot) + ")";
+}
+
+void AppendRowWarnings(const std::string& table, const TableRow& row, const RowColumnSet& columns,
+                       const std::vector<size_t>& shown, uint64_t rowNumber, std::vector<Warning>& out) {
+  if (row.forwardUnreadable) {
+    out.push_back({table, "the row's forwarded record cannot be read", RowWhere(rowNumber, row)});
+    return;
+  }
+  for (size_t c : shown) {
+    if (c < row.data.size() && row.data[c].IsUnreadable())
+      out.push_back({table, kTextValueUnreadable, RowWhere(rowNumber, row) + ", column " + columns[c].name});
+  }
+  for (const ValueIssue& issue : row.issues) {
+    // A value that could not be read at all was named above.
+    if (issue.column < row.data.size() && row.data[issue.column].IsUnreadable()) continue;
+    if (issue.column >= columns.size()) continue;
+    const char* what = issue.truncated ? "a large value is longer than can be assembled and was cut short"
+                                       : "a large value is incomplete: some of its parts cannot be read";
+    out.push_back({table, what, RowWhere(rowNumber, row) + ", column " + columns[issue.column].name});
+  }
+}
+
+}  // namespace ravelin
