@@ -15,8 +15,17 @@ RecordFit CheckRecordFit(const CRecord& record, const RecordShape& shape) {
   if (record.fixedLength < 0 || (record.fixedLength > 0 && !record.fixedData)) return RecordFit::kFixedPart;
   if (shape.fullFixedEnd > 0) {
     if (fixedEnd > shape.fullFixedEnd) return RecordFit::kFixedPart;
-    for (const RecordShape::FixedColumn& column : shape.fixedColumns)
+    int32_t coveredEnd = 4;
+    int32_t knownEnd = 4;
+    for (const RecordShape::FixedColumn& column : shape.fixedColumns) {
       if (column.position <= columns && column.end > fixedEnd) return RecordFit::kFixedPart;
+      if (column.position <= columns) coveredEnd = std::max(coveredEnd, column.end);
+      knownEnd = std::max(knownEnd, column.end);
+    }
+    // A fixed part that holds columns past the record's column count: the
+    // count is damaged (a record written before columns were added has the
+    // shorter fixed part too).
+    if (knownEnd == shape.fullFixedEnd && fixedEnd > coveredEnd) return RecordFit::kColumnCount;
   }
   if (record.hasNullBitmap && !record.nullBitmap) return RecordFit::kFixedPart;
   if (record.recordLength < fixedEnd + 2) return RecordFit::kColumnCount;
