@@ -15,6 +15,7 @@
 #include "cli/json_writer.h"
 #include "cli/output.h"
 #include "cli/terminal_sink.h"
+#include "cli/xml_token_preview.h"
 #include "storage/database_file.h"
 #include "storage/page.h"
 #include "storage/text_codec.h"
@@ -135,7 +136,10 @@ void WriteJson(Output& out, const CPage_Header& h, const PrimaryRecordPage& page
       for (size_t k = 0; k < r.varColumnEnds.size(); ++k) {
         bool complex = k < r.varValues.size() && r.varValues[k].complex;
         j.BeginObject().Key("end").Int(r.varColumnEnds[k]).Key("complex").Bool(complex);
-        if (k < r.varValues.size()) j.Key("preview").String(Preview(r.varValues[k]));
+        if (k < r.varValues.size()) {
+          j.Key("preview").String(Preview(r.varValues[k]));
+          AddXmlTokensJson(j, r.varValues[k]);
+        }
         j.EndObject();
       }
       j.EndArray();
@@ -198,6 +202,7 @@ void WriteText(Output& out, const CPage_Header& h, const PrimaryRecordPage& page
       if (!preview.empty()) out.Printf("\n    [%zu] %s", k, preview.c_str());
     }
     out.Printf("\n");
+    for (size_t k = 0; k < r.varValues.size(); ++k) out.Write(XmlTokenLines(k, r.varValues[k]));
   }
 }
 

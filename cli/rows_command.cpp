@@ -43,8 +43,9 @@ std::string Where(uint64_t rowNumber, const TableRow& row) {
          std::to_string(page.pageNo) + " slot " + std::to_string(row.location.slot) + ")";
 }
 
-// What a row lost: its forwarded record, values that could not be read,
-// large values that did not come out whole.
+// What a row lost: its forwarded record, values that could not be read
+// (wholly, or past a damage marker), large values that did not come out
+// whole.
 void WarnAbout(TerminalSink& sink, const std::string& table, const TableRow& row, const RowColumnSet& columns,
                const std::vector<size_t>& shown, uint64_t rowNumber) {
   if (row.forwardUnreadable) {
@@ -58,8 +59,11 @@ void WarnAbout(TerminalSink& sink, const std::string& table, const TableRow& row
   for (const ValueIssue& issue : row.issues) {
     // A value that could not be read at all was named above.
     if (issue.column < row.data.size() && row.data[issue.column].IsUnreadable()) continue;
-    const char* what = issue.truncated ? "a large value is longer than can be assembled and was cut short"
-                                       : "a large value is incomplete: some of its parts cannot be read";
+    // A large value that lost parts says so; a value damaged otherwise is
+    // unreadable past its marker.
+    const char* what = issue.truncated    ? "a large value is longer than can be assembled and was cut short"
+                       : issue.incomplete ? "a large value is incomplete: some of its parts cannot be read"
+                                          : "a value cannot be read";
     sink.ReportWarning({table, what, Where(rowNumber, row) + ", column " + columns[issue.column].name});
   }
 }
