@@ -121,7 +121,7 @@ TEST(XmlColumn, ShowAndPageShowTheValues) {
   EXPECT_NE(show.out.find("\n1\t" + t.smallText + "\n2\tNULL\n3\t" + t.largeText + "\n4\t" + t.damagedText + "\n"),
             std::string::npos)
       << show.out.substr(0, 300);
-  EXPECT_NE(show.err.find("warning: Docs: a value cannot be read, page 1:40 slot 3, column Doc\n"), std::string::npos)
+  EXPECT_NE(show.err.find("warning: dbo.Docs: a value cannot be read, page 1:40 slot 3, column Doc\n"), std::string::npos)
       << show.err;
 
   // The page dump lists the first tokens of the values kept in the row.
