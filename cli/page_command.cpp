@@ -16,6 +16,7 @@
 #include "cli/json_writer.h"
 #include "cli/output.h"
 #include "cli/terminal_sink.h"
+#include "cli/xml_token_preview.h"
 #include "storage/compressed_page.h"
 #include "storage/compressed_record.h"
 #include "storage/database_file.h"
@@ -224,7 +225,10 @@ void WriteJson(Output& out, const CPage_Header& h, const PrimaryRecordPage& page
       for (size_t k = 0; k < r.varColumnEnds.size(); ++k) {
         bool complex = k < r.varValues.size() && r.varValues[k].complex;
         j.BeginObject().Key("end").Int(r.varColumnEnds[k]).Key("complex").Bool(complex);
-        if (k < r.varValues.size()) j.Key("preview").String(Preview(r.varValues[k]));
+        if (k < r.varValues.size()) {
+          j.Key("preview").String(Preview(r.varValues[k]));
+          AddXmlTokensJson(j, r.varValues[k]);
+        }
         j.EndObject();
       }
       j.EndArray();
@@ -297,6 +301,7 @@ void WriteText(Output& out, const CPage_Header& h, const PrimaryRecordPage& page
       if (!preview.empty()) out.Printf("\n    [%zu] %s", k, preview.c_str());
     }
     out.Printf("\n");
+    for (size_t k = 0; k < r.varValues.size(); ++k) out.Write(XmlTokenLines(k, r.varValues[k]));
   }
 }
 

@@ -132,7 +132,12 @@ void ToExportValue(const DataValue& value, ExportValue& out) {
       out.SetExact(value.text);
       break;
     case DataKind::kText:
-      out.SetText(value.text);
+      // An export holds exact values only: an xml value read up to damage is
+      // not the value, so it goes out as unreadable (its row warns).
+      if (value.partial)
+        out.SetUnreadable();
+      else
+        out.SetText(value.text);
       break;
     case DataKind::kBinary:
       out.SetBinary(value.text);

@@ -2,6 +2,8 @@
 // with small ones the fuzzer can reach, whole and in pieces. Any crash, hang,
 // leak or undefined behaviour is a finding, and so is a result whose marker
 // and fault offset disagree, or text that depends on how the value was split.
+// The token listing `ravelin page` shows reads the same bytes and must stop
+// where it says and never list more than asked.
 //
 // Seeds: `binary_xml_seeds DIR` writes values of every construct there
 // (`make fuzz` does).
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "rows/binary_xml.h"
+#include "rows/binary_xml_tokens.h"
 #include "rows/value_render.h"
 
 namespace {
@@ -35,6 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   small.outputFloor = 256;
   small.outputPerInputByte = 4;
   Check(DecodeBinaryXml(value, small), size);
+
+  const XmlTokenListing tokens = ListXmlTokens(value, 32);
+  if (tokens.tokens.size() > 33 || (tokens.faultOffset && *tokens.faultOffset > size)) std::abort();
+  for (const XmlToken& token : tokens.tokens)
+    if (token.offset >= size) std::abort();
 
   if (size > 0) {
     std::vector<Bytes> pieces;

@@ -38,6 +38,27 @@ void RecordsPager::ShowPageLabel() {
   state_.view().SetRecordsLabel(PagerLabel(p.pageNumber, p.rangeEnd - p.rangeStart, p.rangeStart + 1, p.rangeEnd));
 }
 
+void RecordsPager::MarkCell(int index, int cell, const TableRow& row, size_t column) {
+  if (column >= row.data.size()) return;
+  const DataValue& value = row.data[column];
+  if (value.IsUnreadable())
+    state_.view().MarkRecordCell(index, cell, CellMark::kUnreadable);
+  else if (value.IsPartlyUnreadable())
+    state_.view().MarkRecordCell(index, cell, CellMark::kPartlyUnreadable);
+}
+
+// A value read only in part shows its text up to the damage and a marker;
+// the warning says which row and column lost the rest.
+void RecordsPager::WarnAboutDamage(const TableRow& row, const RowColumnSet& columns) {
+  for (const ValueIssue& issue : row.issues) {
+    if (!issue.damaged || issue.column >= columns.size()) continue;
+    const PageRef page = row.location.page;
+    sink_.ReportWarning({state_.paging.table, "a value cannot be read",
+                         "page " + std::to_string(page.fileId) + ":" + std::to_string(page.pageNo) + " slot " +
+                             std::to_string(row.location.slot) + ", column " + columns[issue.column].name});
+  }
+}
+
 void RecordsPager::InsertRow(const TableRow& row, const RowColumnSet& columns, bool nullIsBlank, bool logRow) {
   RecordsPagingState& p = state_.paging;
   RecoveryView& view = state_.view();
@@ -47,6 +68,10 @@ void RecordsPager::InsertRow(const TableRow& row, const RowColumnSet& columns, b
     const int index = listRows_;
     const std::string& first = row.values[f];
     view.InsertRecordRow(index, first);
+    const RecoverySettings& settings = state_.settings();
+    if (settings.showDeleted || settings.listSuspects || row.status != RowStatus::kLive)
+      view.SetRecordRowStatus(index, RowStatusText(row.status));
+    MarkCell(index, 0, row, f);
     // A row is blank when every column says nothing: such a row is noise
     // of a damaged page, not a record.
     size_t blank = first.empty() || first == kNullText ? 1 : 0;
@@ -54,6 +79,7 @@ void RecordsPager::InsertRow(const TableRow& row, const RowColumnSet& columns, b
     for (size_t k = f + 1; k < n; ++k) {
       if (columns[k].hobtColumnId == kDroppedColumnId) continue;
       const std::string& value = row.values[k];
+      MarkCell(index, cell, row, k);
       view.SetRecordCell(index, cell++, value);
       if (nullIsBlank ? value == kNullText : value.empty()) ++blank;
     }
@@ -63,6 +89,7 @@ void RecordsPager::InsertRow(const TableRow& row, const RowColumnSet& columns, b
     else
       ++listRows_;
   }
+  WarnAboutDamage(row, columns);
   ++p.insertedCount;
   char text[48];
   std::snprintf(text, sizeof text, " row %d inserted", p.insertedCount);
@@ -82,6 +109,9 @@ std::optional<PageStart> RecordsPager::ListFrom(PageStart start, bool firstPage)
   TableRowReader reader(*db, p.columns, p.reader, firstPage);
   reader.SetListingPages(p.pages);
   reader.SetRecordShape(p.shape, &sink_, p.table);
+  // Which values are unreadable takes their data values; only a list that
+  // marks them pays for that.
+  reader.SetDataValues(state_.view().MarksRecordCells());
   // The first page of a page-chain listing counts NULL columns as blank.
   const bool nullIsBlank = firstPage && p.pages.source == PageSource::kPageChain;
   const auto pageCount = static_cast<int64_t>(p.pages.size());

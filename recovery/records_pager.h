@@ -51,6 +51,10 @@ class RecordsPager {
   std::optional<PageStart> ListFrom(PageStart start, bool firstPage);
   // Inserts one row (and removes it again when it is blank).
   void InsertRow(const TableRow& row, const RowColumnSet& columns, bool nullIsBlank, bool logRow);
+  void WarnAboutDamage(const TableRow& row, const RowColumnSet& columns);
+  // Marks cell `cell` of list row `index` when the value of column
+  // `column` did not come out whole (only rows read with data values).
+  void MarkCell(int index, int cell, const TableRow& row, size_t column);
   void BeginListing();
   void ShowPageLabel();
   void EndPageListing();

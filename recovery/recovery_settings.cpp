@@ -123,12 +123,14 @@ void ApplyOpenChoice(const OpenChoice& choice, RecoverySettings& settings) {
   settings.isSql2000 = choice.isSql2000;
   settings.showDeleted = choice.showDeleted;
   settings.showAdvancedDeleted = choice.showAdvancedDeleted;
+  settings.listSuspects = choice.listSuspects;
 }
 
 ReadOptions RecoverySettings::readOptions() const {
   ReadOptions options;
   options.showDeleted = showDeleted;
   options.huntDeleted = showAdvancedDeleted;
+  options.suspect = listSuspects;
   options.mode = recoveryMode == RecoveryMode::kAdvanced ? RecoveryMode::kAdvanced : RecoveryMode::kStandard;
   return options;
 }

@@ -35,6 +35,8 @@ struct RecoverySettings {
   std::atomic<bool> isSql2000{false};
   bool showDeleted = false;
   bool showAdvancedDeleted = false;
+  // Records that do not fit their table are listed too, marked suspect.
+  bool listSuspects = false;
   RecoveryMode recoveryMode = RecoveryMode::kUnset;
 
   std::string dataFilePath;
@@ -101,6 +103,9 @@ struct OpenChoice {
   bool isSql2000 = false;
   bool showDeleted = false;
   bool showAdvancedDeleted = false;
+  // Beyond the dialog's three check boxes: list records that do not fit
+  // their table, marked suspect.
+  bool listSuspects = false;
   // The run keeps no log file (a command line without a usable home):
   // logFolder is not used, and its lines reach the front end only.
   bool withoutLogFile = false;

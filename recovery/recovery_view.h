@@ -11,6 +11,7 @@
 #ifndef RAVELIN_RECOVERY_RECOVERY_VIEW_H_
 #define RAVELIN_RECOVERY_RECOVERY_VIEW_H_
 
+#include <cstdint>
 #include <string>
 
 namespace ravelin {
@@ -18,6 +19,10 @@ namespace ravelin {
 enum class MessageIcon { kInformation, kStop, kQuestion };
 enum class MessageButtons { kOk, kYesNo };
 enum class MessageAnswer { kOk, kYes, kNo };
+// A value of the records list that did not come out whole: one that exists
+// but cannot be read (its text is empty, which is neither NULL nor an
+// empty value), or one read only in part (its text ends with a marker).
+enum class CellMark : uint8_t { kUnreadable, kPartlyUnreadable };
 
 class RecoveryView {
  public:
@@ -60,6 +65,14 @@ class RecoveryView {
   // pixels wide.
   virtual void InsertRecordColumn(int /*position*/, const std::string& /*header*/, int /*width*/) {}
   virtual void DeleteRecordColumn(int /*position*/) {}
+  // What row `row` is ("live", "ghost", "hunted", "free page", "suspect"):
+  // given for every row when the run lists deleted or suspect records, and
+  // for any row that is not live.
+  virtual void SetRecordRowStatus(int /*row*/, const std::string& /*status*/) {}
+  // Whether the list marks values that did not come out whole; only then
+  // does the listing work out which did and call MarkRecordCell.
+  virtual bool MarksRecordCells() { return false; }
+  virtual void MarkRecordCell(int /*row*/, int /*column*/, CellMark /*mark*/) {}
   virtual void SetRecordsLabel(const std::string& /*text*/) {}
   virtual void EnablePreviousRecords(bool /*enabled*/) {}
   virtual void EnableNextRecords(bool /*enabled*/) {}

@@ -308,6 +308,9 @@ bool LoadSnapshotSettings(const std::string& path, RecoverySettings& settings, E
   settings.isSql2000 = header->isSql2000;
   settings.showDeleted = header->showDeleted;
   settings.showAdvancedDeleted = header->showAdvancedDeleted;
+  // A snapshot does not record the suspect choice: a loaded run lists
+  // only records that fit.
+  settings.listSuspects = false;
   return true;
 }
 

@@ -50,6 +50,12 @@ DataValue DataValue::Text(std::string utf8) {
   return v;
 }
 
+DataValue DataValue::PartlyUnreadable(std::string utf8WithMarker) {
+  DataValue v = Text(std::move(utf8WithMarker));
+  v.partial = true;
+  return v;
+}
+
 DataValue DataValue::Binary(std::string_view bytes) {
   DataValue v;
   v.kind = DataKind::kBinary;

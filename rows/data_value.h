@@ -39,6 +39,10 @@ struct DataValue {
   // and 0 for every other column.
   std::string variantType;
   uint8_t variantTypeId = 0;
+  // kText only: the value was read only in part (an xml value damaged
+  // part-way). `text` holds what was read followed by a marker saying
+  // where reading stopped; the value counts as unreadable for warnings.
+  bool partial = false;
 
   static DataValue Null() { return {}; }
   static DataValue Unreadable();
@@ -47,10 +51,12 @@ struct DataValue {
   static DataValue Real(double v, bool single = false);
   static DataValue Exact(std::string digits);
   static DataValue Text(std::string utf8);
+  static DataValue PartlyUnreadable(std::string utf8WithMarker);
   static DataValue Binary(std::string_view bytes);
 
   bool IsNull() const { return kind == DataKind::kNull; }
   bool IsUnreadable() const { return kind == DataKind::kUnreadable; }
+  bool IsPartlyUnreadable() const { return kind == DataKind::kText && partial; }
   bool IsNumber() const { return kind == DataKind::kInteger || kind == DataKind::kReal; }
 
   friend bool operator==(const DataValue&, const DataValue&) = default;

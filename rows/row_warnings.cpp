@@ -24,8 +24,11 @@ void AppendRowWarnings(const std::string& table, const TableRow& row, const RowC
     // A value that could not be read at all was named above.
     if (issue.column < row.data.size() && row.data[issue.column].IsUnreadable()) continue;
     if (issue.column >= columns.size()) continue;
-    const char* what = issue.truncated ? "a large value is longer than can be assembled and was cut short"
-                                       : "a large value is incomplete: some of its parts cannot be read";
+    // A large value that lost parts says so; a value damaged otherwise is
+    // unreadable past its marker.
+    const char* what = issue.truncated    ? "a large value is longer than can be assembled and was cut short"
+                       : issue.incomplete ? "a large value is incomplete: some of its parts cannot be read"
+                                          : kTextValueUnreadable;
     out.push_back({table, what, RowWhere(rowNumber, row) + ", column " + columns[issue.column].name});
   }
 }

@@ -531,8 +531,8 @@ TableRow TableRowReader::DecodeRecord(const CRecord& record, const RecordLocatio
       continue;
     }
     DecodeColumnValue(record, columns_[c], counters, reader, context, dataValues_ ? &row.data[c] : nullptr);
-    if (counters.valueTruncated || counters.valueIncomplete)
-      row.issues.push_back(ValueIssue{c, counters.valueTruncated, counters.valueIncomplete});
+    if (counters.valueTruncated || counters.valueIncomplete || counters.valueDamaged)
+      row.issues.push_back(ValueIssue{c, counters.valueTruncated, counters.valueIncomplete, counters.valueDamaged});
   }
   for (const ColumnDescriptor& d : columns_) row.values.push_back(d.definitionText);
   return row;

@@ -121,11 +121,13 @@ ColumnReader ChooseColumnReader(const SystemCatalog& catalog);
 // A listing's copy of the table's column descriptors.
 using RowColumnSet = std::vector<ColumnDescriptor>;
 
-// A large value of a row that did not come out whole.
+// A value of a row that did not come out whole: a large value cut short or
+// missing parts, or a value damaged part-way.
 struct ValueIssue {
   size_t column = 0;        // index into the row's values
   bool truncated = false;   // longer than the reader assembles
   bool incomplete = false;  // parts of it could not be read
+  bool damaged = false;     // read only in part: its text ends with a damage marker
 };
 
 // One decoded record: the value text of every column of the listing's

@@ -51,6 +51,20 @@ DataValue ReadLargeDataValue(ByteSpan bytes, bool textPointer, const ColumnDescr
   return LargeDataValue(outcome.pieces, d, context);
 }
 
+// An xml value from its whole stored bytes: the text the list shows (one
+// blank for an empty value), its data value, and whether it is damaged.
+std::string ReadXmlValue(ByteSpan bytes, DecodeCounters& counters, DataValue* data) {
+  if (bytes.empty()) {
+    if (data) *data = DataValue::Text("");
+    return " ";
+  }
+  XmlDecodeResult xml = DecodeBinaryXml(bytes);
+  counters.valueDamaged = xml.damaged();
+  std::string text = xml.text.empty() ? std::string(" ") : xml.text;
+  if (data) *data = XmlDataValue(std::move(xml));
+  return text;
+}
+
 // A complex variable entry: a text pointer or an in-row root, followed to
 // the value's bytes.
 std::string ReadComplexEntry(const ColumnValue& entry, const ColumnDescriptor& d, DecodeCounters& counters,
@@ -90,9 +104,12 @@ std::string ReadComplexEntry(const ColumnValue& entry, const ColumnDescriptor& d
   if (xml) {
     if (outcome.pieces.empty() && outcome.incomplete) {
       text.clear();
+    } else if (outcome.pieces.size() == 1) {
+      text = ReadXmlValue(outcome.pieces.front(), counters, data);
     } else {
-      text = RenderXmlValue(outcome.pieces);
-      if (data) *data = LargeDataValue(outcome.pieces, d, context);
+      Bytes joined;
+      for (const Bytes& piece : outcome.pieces) joined.insert(joined.end(), piece.begin(), piece.end());
+      text = ReadXmlValue(joined, counters, data);
     }
   }
   if (text.empty()) {
@@ -112,6 +129,11 @@ std::string ReadVariableEntry(const ColumnValue& entry, ValueLayout& layout, con
   counters.flags = FlagsFor(layout.kind);
   if (entry.complex) return ReadComplexEntry(entry, d, counters, context, data);
   const ByteSpan bytes = entry.data ? ByteSpan(*entry.data) : ByteSpan();
+  if (layout.kind == kTypeXml && !bytes.empty()) {
+    // Decoded once for the text and the data value alike.
+    layout.bytesAvailable = layout.length = layout.byteLength = static_cast<int32_t>(bytes.size());
+    return ReadXmlValue(bytes, counters, data);
+  }
   layout.bytesAvailable = static_cast<int64_t>(bytes.size());
   layout.length = static_cast<int32_t>(bytes.size());
   return RenderValue(layout, bytes, d, context, data);
@@ -337,6 +359,7 @@ void DecodeColumnValue(const CRecord& record, ColumnDescriptor& descriptor, Deco
   counters.valueTruncated = false;
   counters.valueIncomplete = false;
   counters.valueMissing = false;
+  counters.valueDamaged = false;
   if (reader == ColumnReader::kLayout)
     DecodeWithLayout(record, descriptor, counters, context, data);
   else

@@ -46,6 +46,9 @@ struct DecodeCounters {
   // The column decoded last pointed at a large value that could not be
   // read at all; its text stays empty.
   bool valueMissing = false;
+  // The column decoded last holds a value that was read only in part (an
+  // xml value damaged part-way): its text ends with the damage marker.
+  bool valueDamaged = false;
 
   // Fresh counters for a record decoded against `columnCount` columns.
   static DecodeCounters ForRecord(const CRecord& record, size_t columnCount);

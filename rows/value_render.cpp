@@ -146,10 +146,8 @@ DataValue FixedDataValue(const ValueLayout& layout, ByteSpan value, const Column
       const std::optional<std::string> digits = DataDecimal(value, d.precision, d.scale);
       return digits ? DataValue::Exact(*digits) : DataValue::Unreadable();
     }
-    case kTypeXml: {
-      const XmlDecodeResult xml = DecodeBinaryXml(value);
-      return xml.damaged() ? DataValue::Unreadable() : DataValue::Text(xml.text);
-    }
+    case kTypeXml:
+      return XmlDataValue(DecodeBinaryXml(value));
     default:
       return DataValue::Unreadable();
   }
@@ -459,10 +457,8 @@ DataValue LargeDataValue(const std::vector<Bytes>& pieces, const ColumnDescripto
   }
   const ByteSpan bytes = pieces.size() == 1 ? ByteSpan(pieces.front()) : ByteSpan(joined);
   switch (d.typeCode) {
-    case kTypeXml: {
-      const XmlDecodeResult xml = DecodeBinaryXml(bytes);
-      return xml.damaged() ? DataValue::Unreadable() : DataValue::Text(xml.text);
-    }
+    case kTypeXml:
+      return bytes.empty() ? DataValue::Text("") : XmlDataValue(DecodeBinaryXml(bytes));
     case kTypeVarBinary:
     case kTypeImage:
     case kTypeBinary:
@@ -554,5 +550,10 @@ XmlDecodeResult DecodeXmlValue(const std::vector<Bytes>& pieces) {
 }
 
 std::string RenderXmlValue(const std::vector<Bytes>& pieces) { return DecodeXmlValue(pieces).text; }
+
+DataValue XmlDataValue(XmlDecodeResult decoded) {
+  return decoded.damaged() ? DataValue::PartlyUnreadable(std::move(decoded.text))
+                           : DataValue::Text(std::move(decoded.text));
+}
 
 }  // namespace ravelin

@@ -119,6 +119,10 @@ std::string RenderXmlValue(const std::vector<Bytes>& pieces);
 XmlDecodeResult DecodeXmlValue(const std::vector<Bytes>& pieces);
 XmlDecodeResult DecodeXmlValue(ByteSpan value);
 
+// The data value of a decoded xml value: its text, or for a damaged value
+// the text up to the fault and the marker, as a partly unreadable value.
+DataValue XmlDataValue(XmlDecodeResult decoded);
+
 }  // namespace ravelin
 
 #endif  // RAVELIN_ROWS_VALUE_RENDER_H_

@@ -109,6 +109,14 @@ void FrontEndBridge::DeleteRecordColumn(int position) {
   Deliver([this, position] { window_.records().model().RemoveColumn(position); });
 }
 
+void FrontEndBridge::SetRecordRowStatus(int row, const std::string& status) {
+  Deliver([this, row, &status] { window_.records().SetRowStatus(row, status); });
+}
+
+void FrontEndBridge::MarkRecordCell(int row, int column, CellMark mark) {
+  Deliver([this, row, column, mark] { window_.records().model().MarkCell(row, column, mark); });
+}
+
 void FrontEndBridge::SetRecordsLabel(const std::string& text) {
   Deliver([this, &text] { window_.records().SetRecordsLabel(Text(text)); });
 }

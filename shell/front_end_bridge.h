@@ -10,8 +10,8 @@
 #include <QObject>
 #include <QThread>
 
-#include "storage/progress_sink.h"
 #include "recovery/recovery_view.h"
+#include "storage/progress_sink.h"
 
 namespace ravelin {
 
@@ -53,6 +53,9 @@ class FrontEndBridge : public QObject, public ProgressSink, public RecoveryView 
   void RepaintRecords() override;
   void InsertRecordColumn(int position, const std::string& header, int width) override;
   void DeleteRecordColumn(int position) override;
+  void SetRecordRowStatus(int row, const std::string& status) override;
+  bool MarksRecordCells() override { return true; }
+  void MarkRecordCell(int row, int column, CellMark mark) override;
   void SetRecordsLabel(const std::string& text) override;
   void EnablePreviousRecords(bool enabled) override;
   void EnableNextRecords(bool enabled) override;

@@ -116,6 +116,12 @@ void ObjectTreeModel::fetchMore(const QModelIndex& parent) {
   endInsertRows();
 }
 
+bool ObjectTreeModel::HasColumnList(TreeItem item) const {
+  for (TreeItem child : tree_.Children(item))
+    if (tree_.Label(child) == kLabelColumns) return true;
+  return false;
+}
+
 ObjectTreeModel::Kind ObjectTreeModel::KindOf(TreeItem item, TreeItem parent) const {
   if (parent == kNoTreeItem) return Kind::kDatabase;
   const Node* parentNode = Find(parent);
@@ -128,6 +134,10 @@ ObjectTreeModel::Kind ObjectTreeModel::KindOf(TreeItem item, TreeItem parent) co
     return Kind::kFolder;
   if (grandNode && grandNode->kind == Kind::kFolder && (parentLabel == "User Tables" || parentLabel == "System Tables"))
     return Kind::kTable;
+  // Any other item with a column list is a table as well: a table the core
+  // recovered without its catalog rows ("Lost table" items), wherever the
+  // core puts it.
+  if (parentLabel != kLabelColumns && HasColumnList(item)) return Kind::kTable;
   if (parentNode->kind == Kind::kTable && IsNodeOfTable(tree_.Label(item))) return Kind::kFolder;
   if (parentLabel == kLabelColumns && grandNode && grandNode->kind == Kind::kTable) return Kind::kColumn;
   return Kind::kObject;

@@ -56,6 +56,7 @@ class ObjectTreeModel : public QAbstractItemModel {
   const Node* Find(TreeItem item) const;
   QModelIndex IndexOfKnown(TreeItem item) const;
   Kind KindOf(TreeItem item, TreeItem parent) const;
+  bool HasColumnList(TreeItem item) const;
   void AddNode(TreeItem item, TreeItem parent, int row);
   void Renumber(Node& node);
   // Brings one opened node's children up to date; false when the node

@@ -74,6 +74,15 @@ OpenDialog::OpenDialog(RecoverySettings& settings, Desktop& desktop, QWidget* pa
   fileLayout->addWidget(advancedDeleted_, 2, 1, 1, 3);
   fileLayout->setColumnStretch(1, 1);
 
+  auto* furtherGroup = new QGroupBox(QString::fromUtf8(kTextFurtherOptions), this);
+  suspect_ = new QCheckBox(QString::fromUtf8(kTextListSuspects), furtherGroup);
+  suspect_->setObjectName(QStringLiteral("listSuspects"));
+  suspect_->setToolTip(
+      QStringLiteral("Records on the table's pages whose layout does not fit its columns are listed as rows too, "
+                     "marked suspect; their values may be garbage."));
+  auto* furtherLayout = new QHBoxLayout(furtherGroup);
+  furtherLayout->addWidget(suspect_);
+
   auto* collationGroup = new QGroupBox(QStringLiteral("Collation Option:"), this);
   autoDetect_ = new QRadioButton(QStringLiteral("Auto detect"), collationGroup);
   autoDetect_->setObjectName(QStringLiteral("autoDetectCollation"));
@@ -110,6 +119,7 @@ OpenDialog::OpenDialog(RecoverySettings& settings, Desktop& desktop, QWidget* pa
   layout->addWidget(fileGroup);
   layout->addWidget(collationGroup);
   layout->addWidget(logGroup);
+  layout->addWidget(furtherGroup);
   layout->addLayout(buttons);
 
   // The collation list, sorted by name; each entry carries the low half of
@@ -185,6 +195,7 @@ OpenChoice OpenDialog::choice() const {
   choice.isSql2000 = sql2000_->isChecked();
   choice.showDeleted = deleted_->isChecked();
   choice.showAdvancedDeleted = advancedDeleted_->isChecked();
+  choice.listSuspects = suspect_->isChecked();
   return choice;
 }
 

@@ -28,6 +28,8 @@ inline constexpr char kTextOpenDialogTitle[] = "Select Corrupted MDF file";
 inline constexpr char kTextInvalidBrowsedFile[] = "Please select valid mdf file.";
 inline constexpr char kTextLogFolderTitle[] = "Select location to save Log file(s).";
 inline constexpr char kMdfFileFilter[] = "MDF files (*.mdf);;All files (*)";
+inline constexpr char kTextFurtherOptions[] = "Further options:";
+inline constexpr char kTextListSuspects[] = "Also list records that do not fit their table (suspect)";
 
 class OpenDialog : public QDialog {
   Q_OBJECT
@@ -49,6 +51,7 @@ class OpenDialog : public QDialog {
   QCheckBox& sql2000Box() const { return *sql2000_; }
   QCheckBox& deletedBox() const { return *deleted_; }
   QCheckBox& advancedDeletedBox() const { return *advancedDeleted_; }
+  QCheckBox& suspectBox() const { return *suspect_; }
   QRadioButton& autoDetectButton() const { return *autoDetect_; }
   QRadioButton& manualButton() const { return *manual_; }
   QComboBox& collationList() const { return *collations_; }
@@ -72,6 +75,8 @@ class OpenDialog : public QDialog {
   QCheckBox* sql2000_;
   QCheckBox* deleted_;
   QCheckBox* advancedDeleted_;
+  // Our own option, in a group apart from the three check boxes above.
+  QCheckBox* suspect_;
   QRadioButton* autoDetect_;
   QRadioButton* manual_;
   QComboBox* collations_;

@@ -3,15 +3,37 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QColor>
+#include <QPalette>
 #include <QScrollBar>
 #include <QStringListModel>
+#include <QStyledItemDelegate>
 #include <algorithm>
 
 namespace ravelin {
+namespace {
+
+// Warnings ("warning: TABLE: what was lost, where") stand out from the
+// lines around them.
+class WarningLineDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (IsWarningLine(option->text)) option->palette.setColor(QPalette::Text, QColor(0xb0, 0x00, 0x20));
+  }
+};
+
+}  // namespace
+
+bool IsWarningLine(const QString& line) { return line.startsWith(QLatin1String(kWarningLinePrefix)); }
 
 OutputPane::OutputPane(QWidget* parent) : QListView(parent), model_(new QStringListModel(this)) {
   setObjectName(QStringLiteral("outputList"));
   setModel(model_);
+  setItemDelegate(new WarningLineDelegate(this));
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setUniformItemSizes(true);

@@ -15,6 +15,11 @@ class QStringListModel;
 
 namespace ravelin {
 
+// The start of the lines the core's warnings give; the pane shows them in
+// a colour of their own.
+inline constexpr char kWarningLinePrefix[] = "warning: ";
+bool IsWarningLine(const QString& line);
+
 class OutputPane : public QListView {
   Q_OBJECT
 

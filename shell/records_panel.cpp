@@ -24,6 +24,8 @@ namespace {
 // The geometry of the controls for a panel of `cx` by `cy` pixels.
 constexpr int kPagerBand = 35;
 constexpr int kFillerColumnWidth = 1500;
+// Wide enough for "free page".
+constexpr int kStatusColumnWidth = 100;
 
 QFont PanelFont() {
   QFont font(QStringLiteral("Arial"));
@@ -140,8 +142,14 @@ void RecordsPanel::EnableNext(bool enabled) { next_->setEnabled(enabled); }
 
 void RecordsPanel::InsertColumn(int position, const QString& header, int width) {
   model_->InsertColumn(position, header);
-  const int at = std::clamp(position, 0, model_->columnCount() - 1);
+  const int at = std::clamp(model_->ModelColumn(position), 0, model_->columnCount() - 1);
   list_->horizontalHeader()->resizeSection(at, width);
+}
+
+void RecordsPanel::SetRowStatus(int row, const std::string& status) {
+  const bool shown = model_->StatusShown();
+  model_->SetRowStatus(row, status);
+  if (!shown && model_->StatusShown()) list_->horizontalHeader()->resizeSection(0, kStatusColumnWidth);
 }
 
 void RecordsPanel::SelectRow(int row) {

@@ -45,6 +45,8 @@ class RecordsPanel : public QWidget {
 
   // A column named `header`, `width` pixels wide, at `position`.
   void InsertColumn(int position, const QString& header, int width);
+  // The state of row `row`; the first one shows the status column.
+  void SetRowStatus(int row, const std::string& status);
   void SelectRow(int row);
   void DeleteSelectedRows();
 

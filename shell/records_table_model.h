@@ -18,15 +18,25 @@
 
 #include <QAbstractTableModel>
 #include <QModelIndexList>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "recovery/recovery_view.h"
 
 namespace ravelin {
 
 // A column of this name tells each row's state; rows that are not "live"
 // (deleted, found by the byte search, on free pages, suspect) are tinted.
+// The model adds it at the left when the listing first gives a row's
+// state, and drops it when the table's columns go; the core's column
+// positions never count it.
 inline constexpr char kRowStatusHeader[] = "ravelin_status";
 inline constexpr char kRowStatusLive[] = "live";
+// What a value that exists but cannot be read shows: never NULL, never
+// blank like an empty value.
+inline constexpr char kUnreadableCellText[] = "<unreadable>";
 
 class RecordsTableModel : public QAbstractTableModel {
   Q_OBJECT
@@ -45,20 +55,32 @@ class RecordsTableModel : public QAbstractTableModel {
   // Shows the staged rows.
   void Commit();
 
+  // Columns are counted as the core counts them (the status column left
+  // out); ModelColumn gives a column's place among the model's columns.
   // A column at `position` (clamped to the end).
   void InsertColumn(int position, const QString& header);
   void RemoveColumn(int position);
+  int ModelColumn(int column) const { return column + (statusShown_ ? 1 : 0); }
   // A row at `index` (past the end: appended) whose first cell is `text`;
   // at the end it is staged.
   void InsertRow(int index, const std::string& text);
   void SetCell(int row, int column, const std::string& text);
   void RemoveRow(int row);
   void RemoveAllRows();
+  // The state of row `row`, in the status column (shown from then on).
+  void SetRowStatus(int row, const std::string& status);
+  bool StatusShown() const { return statusShown_; }
+  // Cell `column` of row `row` did not come out whole: an unreadable one
+  // shows kUnreadableCellText, both are set apart in colour.
+  void MarkCell(int row, int column, CellMark mark);
+  // The mark of a shown cell (model column), if it has one.
+  std::optional<CellMark> CellMarkAt(int row, int column) const;
 
   // Whether `column` is the filler column the list was created with.
   bool IsFiller(int column) const { return column == fillerColumn_; }
   QStringList Headers() const;
-  // The text of one shown cell; empty when the row never got one.
+  // The text of one shown cell (model column) as the list shows it; empty
+  // when the row never got one.
   QString CellText(int row, int column) const;
 
   // The cells of the rows and columns `selected` touches, as tab-separated
@@ -72,18 +94,28 @@ class RecordsTableModel : public QAbstractTableModel {
   void rowsStaged();
 
  private:
-  using Row = std::vector<std::string>;
+  // Cells by model column; marks beside them (kNoMark when none).
+  struct Row {
+    std::vector<std::string> cells;
+    std::vector<uint8_t> marks;
+  };
+  static constexpr uint8_t kNoMark = 0xFF;
   // The row `row` counts among all rows, staged ones included.
   Row* RowAt(int row);
   // Whether shown row `row` has a status other than live.
   bool IsMarked(int row) const;
   void FindStatusColumn();
+  // Adds or drops the status column at the left, with a cell in each row.
+  void ShowStatusColumn(bool shown);
+  // The core's columns the model holds (the filler and status left out).
+  int ListColumns() const;
 
   std::vector<QString> headers_;
   std::vector<Row> rows_;
   std::vector<Row> staged_;
   int fillerColumn_ = 0;
   int statusColumn_ = -1;
+  bool statusShown_ = false;
 };
 
 }  // namespace ravelin

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "rows/binary_xml_tokens.h"
 #include "rows/value_render.h"
 #include "support/binary_xml_encoder.h"
 #include "support/synthetic.h"
@@ -572,6 +573,74 @@ TEST(BinaryXmlLimits, TextGrowth) {
   ASSERT_TRUE(result.damaged());
   const XmlDecodeLimits limits;
   EXPECT_LE(result.text.size(), limits.outputFloor + limits.outputPerInputByte * many.size() + 4100);
+}
+
+// --- Token listing ------------------------------------------------------------------
+
+std::vector<std::string> TokenTexts(const XmlTokenListing& listing) {
+  std::vector<std::string> texts;
+  for (const XmlToken& token : listing.tokens) texts.push_back("@" + std::to_string(token.offset) + " " + token.text);
+  return texts;
+}
+
+TEST(BinaryXmlTokens, ListsTheFirstTokensWithTheirNames) {
+  const XmlTokenListing x4 = ListXmlTokens(Hex(kServerBlobs[1].hex), 9);
+  EXPECT_EQ(TokenTexts(x4), (std::vector<std::string>{
+                                "@0 header version 1", "@5 NAMEDEF 1 \"root\"", "@15 QNAMEDEF 1 = root",
+                                "@19 ELEMENT root", "@21 NAMEDEF 2 \"id\"", "@27 QNAMEDEF 2 = id", "@31 ATTRIBUTE id",
+                                "@33 SQL-NVARCHAR \"7\"", "@37 ENDATTRIBUTES", "@38 NAMEDEF 3 \"x\""}));
+  EXPECT_TRUE(x4.more);
+  EXPECT_FALSE(x4.faultOffset);
+  EXPECT_FALSE(ListXmlTokens(Hex(kServerBlobs[1].hex), 100).more);
+
+  // Typed values in their text, extensions skipped, qualified names with
+  // their namespace.
+  const std::vector<std::string> x10 = TokenTexts(ListXmlTokens(Hex(kX10), 100));
+  auto has = [&x10](const std::string& text) {
+    return std::any_of(x10.begin(), x10.end(), [&](const std::string& t) { return t.ends_with(text); });
+  };
+  EXPECT_TRUE(has(" header version 2"));
+  EXPECT_TRUE(has(" EXTN 5 bytes"));
+  EXPECT_TRUE(has(" QNAMEDEF 1 = root in \"urn:tc\""));
+  EXPECT_TRUE(has(" XSD-DECIMAL \"42\""));
+  EXPECT_TRUE(has(" XSD-DATETIME2 \"2020-01-02T03:04:05\""));
+  EXPECT_TRUE(has(" XSD-BOOLEAN \"true\""));
+
+  // Texts stay on one line and short; a nested document has names of its own.
+  const XmlTokenListing nested =
+      ListXmlTokens(EncodeBinaryXml(Element({"a"}, {Comment("line\none \"quoted\""), Text(std::string(100, 'x')),
+                                                    Nested({Element({"b"})}), Element({"c"})})),
+                    100);
+  const std::vector<std::string> texts = TokenTexts(nested);
+  auto find = [&texts](const std::string& text) {
+    return std::find_if(texts.begin(), texts.end(), [&](const std::string& t) { return t.ends_with(text); }) !=
+           texts.end();
+  };
+  EXPECT_TRUE(find(" COMMENT \"line\\none \\\"quoted\\\"\"")) << ::testing::PrintToString(texts);
+  EXPECT_TRUE(find(" SQL-NVARCHAR \"" + std::string(40, 'x') + "...\""));
+  EXPECT_TRUE(find(" NEST version 1"));
+  EXPECT_TRUE(find(" ELEMENT b"));
+  EXPECT_TRUE(find(" ENDNEST"));
+  EXPECT_TRUE(find(" ELEMENT c"));
+  EXPECT_FALSE(nested.faultOffset);
+}
+
+TEST(BinaryXmlTokens, StopsAtWhatCannotBeRead) {
+  EXPECT_EQ(ListXmlTokens(Hex("DFFF03B004 F7"), 10).faultOffset, 0u);
+  EXPECT_TRUE(ListXmlTokens(Hex("DFFF03B004 F7"), 10).tokens.empty());
+  EXPECT_FALSE(HasBinaryXmlHeader(Hex("DFFF01B0")));
+  // kX3 with an unknown token in place of the text's token, then cut
+  // inside a name definition.
+  Bytes unknown = kX3;
+  unknown[15] = 0x30;
+  const XmlTokenListing bad = ListXmlTokens(unknown, 10);
+  EXPECT_EQ(bad.faultOffset, 15u);
+  EXPECT_EQ(bad.tokens.back().text, "ELEMENT a");
+  const XmlTokenListing cut = ListXmlTokens(ByteSpan(kX3).first(8), 10);
+  EXPECT_EQ(cut.faultOffset, 5u);
+  EXPECT_EQ(cut.tokens.size(), 1u);
+  // A reference to a qualified name never defined is shown by number.
+  EXPECT_EQ(ListXmlTokens(Hex("DFFF01B004 F807"), 10).tokens.back().text, "ELEMENT #7");
 }
 
 }  // namespace

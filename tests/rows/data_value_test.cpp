@@ -295,9 +295,11 @@ TEST_F(DecodedDataTest, DamagedXmlIsUnreadable) {
   const std::vector<ColumnDescriptor> columns = {Column(1, "int(4)", kTypeInt, 4), Column(2, "xml(-1)", kTypeXml, -1)};
   EXPECT_EQ(Decode(RecordBuilder().Fixed(LE32(1)).Var(value).ColumnCount(2).Build(), columns, ColumnReader::kLayout)[1],
             DataValue::Text("<doc>x</doc>"));
-  EXPECT_TRUE(
-      Decode(RecordBuilder().Fixed(LE32(1)).Var(broken).ColumnCount(2).Build(), columns, ColumnReader::kLayout)[1]
-          .IsUnreadable());
+  // A damaged value keeps its text up to the fault, marked as read in part.
+  const DataValue damaged =
+      Decode(RecordBuilder().Fixed(LE32(1)).Var(broken).ColumnCount(2).Build(), columns, ColumnReader::kLayout)[1];
+  EXPECT_TRUE(damaged.IsPartlyUnreadable());
+  EXPECT_FALSE(damaged.IsNull());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDockWidget>
 #include <QElapsedTimer>
@@ -21,6 +22,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -29,12 +31,16 @@
 #include "recovery/run_commands.h"
 #include "shell/command_bar.h"
 #include "shell/object_tree_model.h"
+#include "shell/open_dialog.h"
 #include "shell/output_pane.h"
 #include "shell/records_panel.h"
 #include "shell/records_table_model.h"
 #include "storage/database_file.h"
+#include "support/binary_xml_encoder.h"
 #include "support/catalog_image.h"
 #include "support/catalog_rows.h"
+#include "support/compressed_table_image.h"
+#include "support/compressor.h"
 #include "support/run_command.h"
 #include "support/synthetic.h"
 
@@ -447,6 +453,96 @@ std::string SqliteDump(const std::string& path) {
   }
   sqlite3_close(db);
   return dump;
+}
+
+// dbo.Docs (Id int, Doc xml) on page 40: a live row, a deleted one, one
+// whose xml is damaged part-way, one whose large value is lost, and a
+// record too long for the table.
+std::string DocsFile(const TempDir& dir) {
+  std::vector<ColumnDescriptor> columns = {SqlColumn("Id", "int(4)", kTypeInt), SqlColumn("Doc", "xml(-1)", kTypeXml)};
+  LayOutColumns(columns);
+  Bytes damaged = EncodeBinaryXml(Element({"r"}, {Element({"x"}, {Text("1")})}));
+  damaged.insert(damaged.end() - 1, 0x30);  // no token has this value
+  TableSpec docs;
+  docs.objectId = 500;
+  docs.name = "Docs";
+  docs.columns = columns;
+  docs.rows = {
+      CompressedRow{{Value(SqlIntBytes(1, 4)), Value(EncodeBinaryXml(Element({"a"}, {Text("1 < 2")})))}},
+      CompressedRow{{Value(SqlIntBytes(2, 4)), Value(EncodeBinaryXml(Element({"g"})))}, CdRecordType::kGhostData},
+      CompressedRow{{Value(SqlIntBytes(3, 4)), Value(damaged)}},
+      // Its one fragment would be on page 70, which holds nothing.
+      CompressedRow{{Value(SqlIntBytes(4, 4)), Value(InRowRoot({LobLinkSpec{{1, 70}, 0, 100}}), true)}}};
+  DatabaseImage image = ImageWithTables({docs});
+  image.Page(40).AddRecord(RecordBuilder().Fixed(Bytes(12, 1)).ColumnCount(2).Build());
+  return dir.Write("docs.mdf", image.Build());
+}
+
+TEST_F(MainWindowTest, DeletedSuspectAndUnreadableValuesAreMarked) {
+  TempDir dir;
+  const std::string path = DocsFile(dir);
+  desktop.onDialog = [this, path](QDialog& dialog) {
+    auto* open = dynamic_cast<OpenDialog*>(&dialog);
+    if (open) {
+      open->deletedBox().setChecked(true);
+      open->suspectBox().setChecked(true);
+    }
+    return FillOpenDialog(dialog, desktop, Q(path), Q(logs.path()));
+  };
+  Press(kCommandOpen);
+  ASSERT_TRUE(WaitForJobs(*window));
+  EXPECT_TRUE(settings.listSuspects);
+  desktop.Take();
+  Click("dbo.Docs");
+  RecordsTableModel& model = panel().model();
+  ASSERT_EQ(model.rowCount(), 5);
+  EXPECT_EQ(model.Headers().mid(0, 3), (QStringList{kRowStatusHeader, "Id", "Doc"}));
+  QStringList states, ids;
+  for (int row = 0; row < 5; ++row) {
+    states << model.CellText(row, 0);
+    ids << model.CellText(row, 1);
+  }
+  EXPECT_EQ(states, (QStringList{"live", "ghost", "live", "live", "suspect"}));
+  EXPECT_EQ(ids.mid(0, 4), (QStringList{"1", "2", "3", "4"}));
+  EXPECT_FALSE(model.index(0, 1).data(Qt::BackgroundRole).isValid());
+  EXPECT_TRUE(model.index(1, 1).data(Qt::BackgroundRole).isValid());
+  EXPECT_TRUE(model.index(4, 1).data(Qt::BackgroundRole).isValid());
+
+  // The values: as the core renders them, the damaged one with its
+  // marker, the lost one with the list's own marker, never NULL.
+  EXPECT_EQ(model.CellText(0, 2), "<a>1 &lt; 2</a>");
+  EXPECT_EQ(model.CellText(1, 2), "<g/>");
+  EXPECT_TRUE(model.CellText(2, 2).startsWith("<r><x>1</x><!-- ravelin: xml damaged at byte "))
+      << model.CellText(2, 2).toStdString();
+  EXPECT_EQ(model.CellMarkAt(2, 2), CellMark::kPartlyUnreadable);
+  EXPECT_EQ(model.CellText(3, 2), kUnreadableCellText);
+  EXPECT_EQ(model.CellMarkAt(3, 2), CellMark::kUnreadable);
+  EXPECT_FALSE(model.CellMarkAt(0, 2));
+
+  // The warnings are lines of the output pane and of the log file.
+  const QStringList lines = window->output().Lines();
+  auto warned = [&lines](const QString& part) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const QString& line) { return IsWarningLine(line) && line.contains(part); });
+  };
+  EXPECT_TRUE(warned("a value cannot be read, page 1:40 slot 2, column Doc")) << lines.join('\n').toStdString();
+  EXPECT_TRUE(warned("1 record does not fit the table and is listed as suspect, page 1:40"));
+  // The log is UTF-16; its warning lines are ASCII.
+  std::string log;
+  for (uint8_t b : ReadFileBytes(settings.logFilePath))
+    if (b != 0) log.push_back(static_cast<char>(b));
+  EXPECT_NE(log.find("warning: dbo.Docs: a value cannot be read, page 1:40 slot 2"), std::string::npos);
+
+  // Without the options: the live rows alone, no status column; what
+  // cannot be read is still marked.
+  Open(path);
+  desktop.Take();
+  EXPECT_FALSE(settings.listSuspects);
+  Click("dbo.Docs");
+  ASSERT_EQ(model.rowCount(), 3);
+  EXPECT_FALSE(model.StatusShown());
+  EXPECT_EQ(model.CellText(1, 0), "3");
+  EXPECT_EQ(model.CellText(2, 1), kUnreadableCellText);
 }
 
 TEST_F(MainWindowTest, ExportsAskWhereAndRunAsJobs) {

@@ -7,6 +7,9 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFont>
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QLockFile>
 #include <QPalette>
@@ -22,6 +25,7 @@
 #include "recovery/object_tree.h"
 #include "shell/about_dialog.h"
 #include "shell/application_look.h"
+#include "shell/icons.h"
 #include "shell/instance_lock.h"
 #include "shell/object_tree_model.h"
 #include "shell/records_table_model.h"
@@ -88,6 +92,31 @@ TEST(ObjectTreeModel, FollowsTheTreeAsItGrowsIsSortedAndIsReplaced) {
   EXPECT_FALSE(model.IndexOf(b).isValid());
 }
 
+// A table the core recovered without its catalog rows may sit in a folder
+// of its own: it shows as a table with its columns all the same.
+TEST(ObjectTreeModel, ATableOutsideTheCatalogFoldersShowsAsATable) {
+  ObjectTree tree;
+  ObjectTreeModel model(tree);
+  const TreeItem root = tree.Insert("C:/db/x.mdf", kNoTreeItem, InsertAt::kLast);
+  const TreeItem tables = tree.Insert("Tables", root, InsertAt::kFirst);
+  const TreeItem user = tree.Insert("User Tables", tables, InsertAt::kFirst);
+  tree.Insert("Columns", tree.Insert("dbo.Known", user, InsertAt::kFirst, 1), InsertAt::kFirst);
+  const TreeItem lostFolder = tree.Insert("Lost Tables", tables, InsertAt::kLast);
+  const TreeItem lost = tree.Insert("Lost table 1", lostFolder, InsertAt::kFirst, 1);
+  tree.Insert("c1  int(4)", tree.Insert("Columns", lost, InsertAt::kFirst), InsertAt::kFirst);
+  model.Refresh();
+  EXPECT_EQ(DumpTreePane(model), DumpTree(tree));
+  auto image = [&model](const QString& path) {
+    return model.data(FindTreeItem(model, path), Qt::DecorationRole).value<QIcon>().pixmap(16).toImage();
+  };
+  const QImage table = ShellIcon(IconId::kTable).pixmap(16).toImage();
+  EXPECT_EQ(image("dbo.Known"), table);
+  EXPECT_EQ(image("Lost table 1"), table);
+  EXPECT_EQ(image("Lost table 1/Columns"), ShellIcon(IconId::kFolder).pixmap(16).toImage());
+  EXPECT_EQ(image("Lost table 1/Columns/c1  int(4)"), ShellIcon(IconId::kColumn).pixmap(16).toImage());
+  EXPECT_NE(image("Lost Tables"), table);
+}
+
 TEST(RecordsTableModel, ColumnsRowsAndCopiedText) {
   RecordsTableModel model;
   QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
@@ -148,6 +177,58 @@ TEST(RecordsTableModel, RowsThatAreNotLiveAreTinted) {
   // Without a status column nothing is tinted.
   model.RemoveColumn(1);
   EXPECT_FALSE(model.index(1, 0).data(Qt::BackgroundRole).isValid());
+}
+
+// Row states and marked values as the listing gives them when the run
+// lists deleted or suspect records.
+TEST(RecordsTableModel, RowStatesAndValuesThatDidNotComeOutWhole) {
+  RecordsTableModel model;
+  QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+  model.InsertColumn(0, "Id");
+  model.InsertColumn(1, "Doc");
+  model.InsertRow(0, "1");
+  model.SetCell(0, 1, "<a/>");
+  // The first state given shows the status column at the left; the core
+  // goes on counting its own columns from 0.
+  model.SetRowStatus(0, "live");
+  EXPECT_TRUE(model.StatusShown());
+  model.InsertRow(1, "2");
+  model.SetRowStatus(1, "ghost");
+  model.MarkCell(1, 1, CellMark::kUnreadable);
+  model.InsertRow(2, "3");
+  model.SetRowStatus(2, "suspect");
+  model.MarkCell(2, 1, CellMark::kPartlyUnreadable);
+  model.SetCell(2, 1, "<r><!-- ravelin: xml damaged at byte 9 -->");
+  model.InsertColumn(2, "Late");
+  model.SetCell(2, 2, "x");
+  model.Commit();
+  EXPECT_EQ(model.Headers(), (QStringList{kRowStatusHeader, "Id", "Doc", "Late", QString()}));
+  EXPECT_TRUE(model.IsFiller(4));
+  EXPECT_EQ(model.CellText(1, 0), "ghost");
+  EXPECT_EQ(model.CellText(2, 3), "x");
+  EXPECT_FALSE(model.index(0, 1).data(Qt::BackgroundRole).isValid());
+  EXPECT_TRUE(model.index(1, 1).data(Qt::BackgroundRole).isValid());
+  EXPECT_TRUE(model.index(2, 1).data(Qt::BackgroundRole).isValid());
+
+  // An unreadable value has its own marker, neither NULL nor blank; a
+  // value read in part keeps its text; both stand out.
+  EXPECT_EQ(model.CellText(1, 2), kUnreadableCellText);
+  EXPECT_EQ(model.CellMarkAt(1, 2), CellMark::kUnreadable);
+  EXPECT_TRUE(model.index(1, 2).data(Qt::FontRole).value<QFont>().italic());
+  EXPECT_EQ(model.CellText(2, 2), "<r><!-- ravelin: xml damaged at byte 9 -->");
+  EXPECT_EQ(model.CellMarkAt(2, 2), CellMark::kPartlyUnreadable);
+  EXPECT_TRUE(model.index(2, 2).data(Qt::ForegroundRole).isValid());
+  EXPECT_FALSE(model.CellMarkAt(0, 2));
+  EXPECT_FALSE(model.CellMarkAt(2, 3));
+  EXPECT_NE(model.index(1, 2).data(Qt::ToolTipRole).toString(), model.CellText(1, 2));
+  EXPECT_EQ(model.SelectionAsTsv({model.index(1, 0), model.index(1, 2)}, true),
+            "ravelin_status\tDoc\nghost\t<unreadable>\n");
+
+  // The table's columns going take the status column with them.
+  model.RemoveAllRows();
+  for (int i = 0; i < 3; ++i) model.RemoveColumn(0);
+  EXPECT_FALSE(model.StatusShown());
+  EXPECT_EQ(model.Headers(), QStringList{QString()});
 }
 
 TEST(ApplicationLook, StoredLookAppliedAndWrittenBack) {
