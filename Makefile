@@ -11,6 +11,9 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 SAMPLE     := samples/northwind-sql2000.mdf
 JOBS       ?= $(shell nproc)
+# A shared test file whose system tables hold ghost records: the screenshots
+# picture its deleted rows when it is there.
+DELETED_SAMPLE := ../shared/testdata/myshop-heap-sql2016-kancheng.mdf
 
 .PHONY: deps build demo test test-plain test-asan fuzz screenshots clean
 
@@ -52,7 +55,8 @@ screenshots: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS) --target ravelin-gui-screenshots
 	mkdir -p $(BUILD)/screenshots
-	QT_QPA_PLATFORM=offscreen ./$(BUILD)/ravelin-gui-screenshots $(BUILD)/screenshots $(SAMPLE)
+	QT_QPA_PLATFORM=offscreen ./$(BUILD)/ravelin-gui-screenshots $(BUILD)/screenshots $(SAMPLE) \
+	  $(if $(wildcard $(DELETED_SAMPLE)),$(DELETED_SAMPLE) sys.syscolpars)
 
 test: test-plain test-asan fuzz
 

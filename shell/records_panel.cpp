@@ -149,7 +149,12 @@ void RecordsPanel::InsertColumn(int position, const QString& header, int width) 
 void RecordsPanel::SetRowStatus(int row, const std::string& status) {
   const bool shown = model_->StatusShown();
   model_->SetRowStatus(row, status);
-  if (!shown && model_->StatusShown()) list_->horizontalHeader()->resizeSection(0, kStatusColumnWidth);
+  if (!shown && model_->StatusShown()) {
+    // Wide enough for its header in the list's font, and for "free page".
+    QHeaderView* header = list_->horizontalHeader();
+    const int text = header->fontMetrics().horizontalAdvance(QString::fromLatin1(kRowStatusHeader));
+    header->resizeSection(0, std::max(kStatusColumnWidth, text + 2 * header->fontMetrics().averageCharWidth()));
+  }
 }
 
 void RecordsPanel::SelectRow(int row) {

@@ -1,14 +1,18 @@
-// ravelin-gui-screenshots OUT_FOLDER SAMPLE.mdf: pictures of the desktop
-// program at 1280x800, taken under Qt's offscreen platform. Opens SAMPLE
-// through the Open dialog (pictured filled in), shows "Order Details" page
-// 2, then a view's definition, and writes one PNG of each.
+// ravelin-gui-screenshots OUT_FOLDER SAMPLE.mdf [DELETED.mdf TABLE]:
+// pictures of the desktop program at 1280x800, taken under Qt's offscreen
+// platform. Opens SAMPLE through the Open dialog (pictured filled in), shows
+// "Order Details" page 2, then a view's definition, and writes one PNG of
+// each. Given a second file, opens it with deleted records shown and
+// pictures TABLE with its status column and tinted rows.
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QTreeView>
 #include <cstdio>
 
@@ -21,6 +25,7 @@
 #include "shell/object_tree_model.h"
 #include "shell/open_dialog.h"
 #include "shell/records_panel.h"
+#include "shell/records_table_model.h"
 
 namespace ravelin {
 namespace {
@@ -45,11 +50,12 @@ class PicturingDesktop : public Desktop {
     auto* open = qobject_cast<OpenDialog*>(&dialog);
     if (!open) return QDialog::Rejected;
     open->pathEdit().setText(sample_);
+    open->deletedBox().setChecked(showDeleted_);
     open->logFolderEdit().setText(folder_ + "/logs");
     open->adjustSize();
     open->show();
     QApplication::processEvents();
-    Save(open->grab(), "open-dialog.png");
+    if (!showDeleted_) Save(open->grab(), "open-dialog.png");
     open->okButton().click();
     return open->result();
   }
@@ -64,11 +70,17 @@ class PicturingDesktop : public Desktop {
     return saved;
   }
   bool failed() const { return failed_; }
+  // The next Open confirms `sample` with deleted records shown.
+  void OpenDeleted(QString sample) {
+    sample_ = std::move(sample);
+    showDeleted_ = true;
+  }
 
  private:
   QString folder_;
   QString sample_;
   bool failed_ = false;
+  bool showDeleted_ = false;
 };
 
 // Serves the window until the job that runs has ended and the window
@@ -109,8 +121,8 @@ bool ClickItem(MainWindow& window, const QString& label) {
 
 int TakePictures(int argc, char** argv) {
   QApplication application(argc, argv);
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: ravelin-gui-screenshots OUT_FOLDER SAMPLE.mdf\n");
+  if (argc != 3 && argc != 5) {
+    std::fprintf(stderr, "usage: ravelin-gui-screenshots OUT_FOLDER SAMPLE.mdf [DELETED.mdf TABLE]\n");
     return 2;
   }
   const QString folder = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
@@ -140,6 +152,22 @@ int TakePictures(int argc, char** argv) {
 
   if (!ClickItem(window, QStringLiteral("Alphabetical list of products"))) return 1;
   desktop.Save(window.grab(), "main-window-definition.png");
+
+  if (argc == 5) {
+    desktop.OpenDeleted(QDir(QString::fromLocal8Bit(argv[3])).absolutePath());
+    window.RunCommand(kCommandOpen);
+    if (!WaitForJob(window)) return 1;
+    if (!ClickItem(window, QString::fromLocal8Bit(argv[4]))) return 1;
+    // Bring the first deleted row to the top.
+    RecordsTableModel& model = window.records().model();
+    for (int row = 0; row < model.rowCount(); ++row) {
+      if (model.CellText(row, 0) == QLatin1String("live")) continue;
+      window.records().list().scrollTo(model.index(std::max(row - 2, 0), 0), QAbstractItemView::PositionAtTop);
+      break;
+    }
+    QApplication::processEvents();
+    desktop.Save(window.grab(), "main-window-deleted.png");
+  }
   return desktop.failed() ? 1 : 0;
 }
 
