@@ -36,8 +36,29 @@ std::unique_ptr<OpenedDatabase> OpenedDatabase::Open(const OpenRequest& request,
   std::optional<uint16_t> version;
   // A version the boot page can have: from SQL Server 7.0 on.
   if (db->boot_ && db->boot_->version >= 515 && db->boot_->version < 2000) version = db->boot_->version;
-  if (request.loadCatalog) db->catalog_ = std::make_unique<SystemCatalog>(file, std::move(located), version);
+  if (request.loadCatalog) {
+    db->catalog_ = std::make_unique<SystemCatalog>(file, std::move(located), version);
+    db->WarnAboutLostTables(sink);
+  }
   return db;
+}
+
+void OpenedDatabase::WarnAboutLostTables(ProgressSink& sink) const {
+  for (const LostTable& table : catalog_->lostTables) {
+    Warning warning;
+    warning.subject = table.name;
+    const std::string pages = std::to_string(table.pages.size()) + (table.pages.size() == 1 ? " page" : " pages");
+    const std::string records = std::to_string(table.recordsRead) + (table.recordsRead == 1 ? " record" : " records");
+    warning.what =
+        table.namedByCatalog
+            ? "the table's column rows are lost; its columns are inferred from " + records + " of its " + pages
+            : std::string(table.pages.size() == 1 ? "no catalog rows describe this page; it is"
+                                                  : "no catalog rows describe these " + pages + "; they are") +
+                  " listed as a table of their own, its columns inferred from " + records;
+    warning.where = "page " + std::to_string(table.pages.front().fileId) + ":" +
+                    std::to_string(table.pages.front().pageNo) + (table.pages.size() > 1 ? " on" : "");
+    sink.ReportWarning(warning);
+  }
 }
 
 // A file cut short (a copy that stopped, a full disk) still reads up to the

@@ -65,6 +65,8 @@ class OpenedDatabase {
  private:
   OpenedDatabase() = default;
   void WarnWhenCut(ProgressSink& sink) const;
+  // Names each table rebuilt from pages whose catalog rows are lost.
+  void WarnAboutLostTables(ProgressSink& sink) const;
 
   std::unique_ptr<CDatabaseFile> file_;
   std::unique_ptr<SystemCatalog> catalog_;

@@ -170,6 +170,7 @@ void SystemCatalog::Load() {
     JoinChildObjects();
   }
   BuildIndexes();
+  AddLostTables(*this, FindLostTables(*file, *this));
 }
 
 // sysindexes names the tables (one clustered index root each), syscolumns
@@ -220,6 +221,8 @@ void SystemCatalog::Clear() {
   tableColumns.clear();
   tableLegacyColumns.clear();
   objects.clear();
+  lostTables.clear();
+  inferredShapes.clear();
   classObjects.clear();
   tableHobtColumns.clear();
   tableRowsetColumnMap.clear();

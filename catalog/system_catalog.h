@@ -33,6 +33,7 @@
 #include "catalog/catalog_types.h"
 #include "catalog/column_descriptor.h"
 #include "catalog/data_page.h"
+#include "catalog/lost_tables.h"
 #include "catalog/record_shape.h"
 #include "catalog/system_rows.h"
 #include "storage/page_types.h"
@@ -244,6 +245,11 @@ class SystemCatalog {
   ObjectRow currentObject{};
   bool derivedStorage = false;
   std::set<PageRef> seenPages;
+  // Tables whose catalog rows were lost, rebuilt from their pages (see
+  // lost_tables.h), and the record shapes their columns were inferred
+  // from, by object id.
+  std::vector<LostTable> lostTables;
+  std::map<int32_t, RecordShape> inferredShapes;
 
  private:
   void Load();

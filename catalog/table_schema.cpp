@@ -511,6 +511,8 @@ std::vector<ColumnRow> SystemCatalog::ColumnsFromRowsetColumns() const {
 RecordShape SystemCatalog::DescribeRecordShape(const std::vector<ColumnDescriptor>& descriptors) const {
   RecordShape shape;
   if (!isTable || descriptors.empty()) return shape;
+  if (auto inferred = inferredShapes.find(currentObject.objectId); inferred != inferredShapes.end())
+    return inferred->second;
   std::unordered_map<int32_t, const ColumnDescriptor*> byColumnId;
   for (const ColumnDescriptor& d : descriptors) byColumnId.emplace(d.columnId, &d);
   auto fixedLength = [](const ColumnDescriptor& d) {

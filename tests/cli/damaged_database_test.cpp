@@ -6,6 +6,8 @@
 #include <algorithm>
 
 #include "storage/memory_env.h"
+#include "support/compressed_table_image.h"
+#include "support/compressor.h"
 #include "support/refilled_table_image.h"
 #include "support/run_command.h"
 #include "support/synthetic.h"
@@ -82,6 +84,84 @@ TEST(DamagedDatabase, ABrokenChainIsFinishedFromTheMaps) {
   const size_t intactLines = static_cast<size_t>(std::count(intact.out.begin(), intact.out.end(), '\n'));
   EXPECT_GT(listed, intactLines / 2);
   EXPECT_LT(listed, intactLines);
+}
+
+// Two tables whose data pages survive; the catalog rows of one of them are
+// lost. Its pages become a table of their own, named by its allocation
+// unit, with columns inferred from its records; the other stays as it was.
+TEST(DamagedDatabase, PagesWithoutCatalogRowsBecomeALostTable) {
+  using namespace testing;
+  std::vector<ColumnDescriptor> columns = {SqlColumn("Id", "int(4)", kTypeInt), SqlColumn("Qty", "int(4)", kTypeInt),
+                                           SqlColumn("Name", "nvarchar(40)", kTypeNVarChar),
+                                           SqlColumn("Code", "varchar(10)", kTypeVarChar),
+                                           SqlColumn("Blob", "varbinary(10)", kTypeVarBinary)};
+  LayOutColumns(columns);
+  const auto row = [](int id, int qty, const std::string& name, const std::string& code, Bytes blob) {
+    return CompressedRow{{Value(SqlIntBytes(id, 4)), Value(SqlIntBytes(qty, 4)), Value(Utf16(name)),
+                          Value(Bytes(code.begin(), code.end())), Value(std::move(blob))}};
+  };
+  TableSpec kept;
+  kept.objectId = 500;
+  kept.name = "Kept";
+  kept.columns = columns;
+  kept.rows = {row(1, 5, "one", "A1", {0x01})};
+  TableSpec lost = kept;
+  lost.objectId = 501;
+  lost.name = "Gone";
+  lost.firstPage = 50;
+  lost.catalogRows = false;
+  lost.rows = {row(7, 70, "Grüße", "X-7", {0x00, 0xFF}), row(8, -80, "日本", "Y8", {0x10, 0x02, 0x00})};
+  MemoryEnv env;
+  env.AddFile("/db/lost.mdf", ImageWithTables({kept, lost}).Build());
+
+  // Its unit: the page key of the second table, with the in-row index part.
+  const std::string name = "Lost table " + std::to_string((int64_t{256} << 48) | (int64_t{301} << 16));
+  auto rows = RunInProcess({"rows", "/db/lost.mdf", name, "--quiet"}, &env);
+  EXPECT_EQ(rows.exitCode, 3) << rows.err;
+  EXPECT_EQ(rows.out, "c1\tc2\tc3\tc4\tc5\n7\t70\tGrüße\tX-7\t0x00FF\n8\t-80\t日本\tY8\t0x100200\n");
+  EXPECT_NE(rows.err.find("warning: " + name +
+                          ": no catalog rows describe this page; it is listed as a "
+                          "table of their own, its columns inferred from 2 records, page 1:50\n"),
+            std::string::npos)
+      << rows.err;
+
+  auto schema = RunInProcess({"schema", "/db/lost.mdf", "--quiet"}, &env);
+  EXPECT_NE(
+      schema.out.find("  " + name +
+                      "  (1 data page)\n    c1  int  NULL\n    c2  int  NULL\n"
+                      "    c3  nvarchar(4000)  NULL\n    c4  varchar(8000)  NULL\n    c5  varbinary(8000)  NULL\n"),
+      std::string::npos)
+      << schema.out;
+  auto intact = RunInProcess({"rows", "/db/lost.mdf", "dbo.Kept", "--quiet"}, &env);
+  EXPECT_EQ(intact.out, "Id\tQty\tName\tCode\tBlob\n1\t5\tone\tA1\t0x01\n");
+}
+
+// The sample with every page of its column table zeroed: each table keeps
+// its name and gets columns inferred from its records, and every row comes
+// out, with the values of its variable columns whole.
+TEST(DamagedDatabase, LostColumnRowsAreInferredFromTheRecords) {
+  Bytes bytes = testing::ReadFileBytes(kSample);
+  auto db = testing::OpenDatabaseFile(kSample);
+  ASSERT_TRUE(db);
+  size_t zeroed = 0;
+  for (const PageMapEntry& entry : db->file().systemPageMap[3]) {
+    std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(entry.pageIndex) * kPageSize, kPageSize, 0);
+    ++zeroed;
+  }
+  ASSERT_GT(zeroed, 0u);
+  MemoryEnv env;
+  env.AddFile("/db/nocolumns.mdf", bytes);
+
+  auto intact = RunInProcess({"rows", kSample, "Shippers", "--quiet"});
+  auto rows = RunInProcess({"rows", "/db/nocolumns.mdf", "Shippers", "--quiet"}, &env);
+  EXPECT_EQ(rows.exitCode, 3) << rows.err;
+  EXPECT_NE(rows.err.find("Shippers: the table's column rows are lost; its columns are inferred from 3 records"),
+            std::string::npos)
+      << rows.err;
+  // ShipperID int, CompanyName and Phone: the same values under new names.
+  EXPECT_EQ(rows.out.substr(rows.out.find('\n')), intact.out.substr(intact.out.find('\n'))) << rows.out;
+  auto orders = RunInProcess({"rows", "/db/nocolumns.mdf", "Orders", "--quiet"}, &env);
+  EXPECT_EQ(std::count(orders.out.begin(), orders.out.end(), '\n'), 831);
 }
 
 }  // namespace

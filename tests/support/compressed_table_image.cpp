@@ -266,6 +266,10 @@ DatabaseImage ImageWithTables(const std::vector<TableSpec>& tables, uint32_t pag
     const TableSpec& table = tables[k];
     const auto key = static_cast<uint32_t>(300 + k);
     const int64_t rowsetId = kRowsetBase + table.objectId;
+    if (!table.catalogRows) {
+      AddDataPages(image, table, key);
+      continue;
+    }
     rows[34].push_back(SysSchObjsRow{.id = table.objectId, .name = table.name}.Build());
     const uint8_t compression = !table.compression                        ? 0
                                 : *table.compression == Compression::kRow ? uint8_t{1}

@@ -27,6 +27,9 @@ struct TableSpec {
   uint32_t firstPage = 40;                 // data pages from here on, chained; 0: none
   size_t rowsPerPage = 20;
   uint32_t iamPage = 0;  // the allocation unit's first IAM page; 0: none (the caller writes the page)
+  // false: only the data pages are written, as when the catalog rows that
+  // describe the table are lost.
+  bool catalogRows = true;
 };
 
 // Forty columns of every type the compressed forms treat apart (integers,

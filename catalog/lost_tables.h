@@ -1,0 +1,64 @@
+// Tables whose data pages outlive their catalog rows. Data pages that no
+// allocation unit of the catalog claims (in the 2000 layout: no object) are
+// grouped by the key their headers carry; each group whose pages the
+// allocation maps do not mark free becomes a table of its own, "Lost table
+// N" (N the allocation unit id, or the object id in the 2000 layout), with
+// columns inferred from the records its pages hold: the fixed part cut
+// into integers where its length says so unambiguously, binary otherwise;
+// variable columns as text where every value reads as text, binary
+// otherwise. The catalog gets rows for it like any table's, so every
+// listing, export and tree shows it.
+
+#ifndef RAVELIN_CATALOG_LOST_TABLES_H_
+#define RAVELIN_CATALOG_LOST_TABLES_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "catalog/record_shape.h"
+#include "storage/page_types.h"
+
+namespace ravelin {
+
+class CDatabaseFile;
+class SystemCatalog;
+
+// One inferred column: its SQL Server type, where it lies in the record
+// (fixed: its offset, header included; variable: -1 for the first variable
+// column, -2 for the second, ...) and its place in the null bitmap
+// (1-based).
+struct InferredColumn {
+  std::string name;
+  uint8_t systemTypeId = 0;
+  int16_t length = 0;  // bytes; -1 for a max type
+  int16_t offset = 0;
+  int32_t position = 0;
+};
+
+struct LostTable {
+  std::string name;
+  // The 2000 layout: the table's object row stands and names it; only its
+  // column rows were lost.
+  bool namedByCatalog = false;
+  int32_t objectId = 0;  // the id the catalog's rows give it
+  int64_t unitId = 0;    // its allocation unit (2000 layout: its object id)
+  uint32_t pageKey = 0;  // the object id its page headers carry
+  std::vector<PageRef> pages;
+  size_t recordsRead = 0;  // records the columns were inferred from
+  std::vector<InferredColumn> columns;
+  RecordShape shape;
+};
+
+// The lost tables of `catalog`, loaded from `file`. Reads a bounded sample
+// of each group's pages.
+std::vector<LostTable> FindLostTables(const CDatabaseFile& file, const SystemCatalog& catalog);
+
+// Adds the rows that describe `tables` to the catalog's lists (object,
+// rowset, allocation unit and column rows, or the 2000 layout's object and
+// column rows) and keeps their shapes and names.
+void AddLostTables(SystemCatalog& catalog, std::vector<LostTable> tables);
+
+}  // namespace ravelin
+
+#endif  // RAVELIN_CATALOG_LOST_TABLES_H_
