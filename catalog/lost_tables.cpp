@@ -1,6 +1,7 @@
 #include "catalog/lost_tables.h"
 
 #include <algorithm>
+#include <limits>
 #include <map>
 #include <memory>
 #include <set>
@@ -41,6 +42,7 @@ struct Sample {
     int16_t fixedLength = 0;
     int16_t columnCount = 0;
     Bytes fixed;
+    Bytes nullBitmap;
     std::vector<const ColumnValue*> variable;
   };
   std::vector<Record> records;
@@ -117,6 +119,7 @@ void ReadSample(const CDatabaseFile& file, const std::vector<PageRef>& pages, Sa
       r.fixedLength = record->fixedLength;
       r.columnCount = record->columnCount;
       r.fixed = *record->fixedData;
+      if (record->nullBitmap) r.nullBitmap = *record->nullBitmap;
       for (const ColumnValue& value : record->varValues) r.variable.push_back(&value);
       ++sample.shapes[{r.fixedLength, r.columnCount}];
       sample.records.push_back(std::move(r));
@@ -200,24 +203,44 @@ RecordShape ShapeOf(const std::vector<InferredColumn>& columns, int16_t fixedLen
   return shape;
 }
 
-// The page keys the catalog's tables claim.
-std::set<uint32_t> ClaimedKeys(const SystemCatalog& catalog) {
-  std::set<uint32_t> keys{0};  // zeroed pages
+// The page keys the catalog's tables claim: `any` by some unit, `user`
+// by a unit of a user table (index part 256 and up), which alone claims
+// the pages of a small key that are not a system table's.
+struct Claims {
+  std::set<uint32_t> any{0};  // zeroed pages
+  std::set<uint32_t> user{0};
+  void Add(uint32_t key, int64_t unitId) {
+    any.insert(key);
+    if ((static_cast<uint64_t>(unitId) >> 48) >= 256) user.insert(key);
+  }
+  // Whether the pages of `key` that are not a system table's are claimed.
+  bool Claimed(uint32_t key) const { return IsSystemObjectId(key) ? user.count(key) != 0 : any.count(key) != 0; }
+};
+
+Claims ClaimedKeys(const SystemCatalog& catalog) {
+  Claims claims;
   if (catalog.IsSql2000()) {
     // The key is the table's object id; a table whose object row stands
     // but whose column rows are lost gets its columns inferred.
-    for (const LegacyColumnRow& column : catalog.legacyColumns) keys.insert(static_cast<uint32_t>(column.objectId));
-    return keys;
+    for (const LegacyColumnRow& column : catalog.legacyColumns) {
+      claims.any.insert(static_cast<uint32_t>(column.objectId));
+      claims.user.insert(static_cast<uint32_t>(column.objectId));
+    }
+    return claims;
   }
-  for (const AllocUnitRow& unit : catalog.allocUnits) keys.insert(AllocUnitPageKey(unit.allocUnitId));
+  for (const AllocUnitRow& unit : catalog.allocUnits) claims.Add(AllocUnitPageKey(unit.allocUnitId), unit.allocUnitId);
   for (const RowsetRow& rowset : catalog.rowsets) {
-    keys.insert(AllocUnitPageKey(rowset.rowsetId));
-    keys.insert(static_cast<uint32_t>(rowset.objectId));
+    // A rowset without unit rows claims the pages its id names only where
+    // the catalog reads them as its pages.
+    if (catalog.RowsetIdNamesUnit(rowset.rowsetId)) claims.Add(AllocUnitPageKey(rowset.rowsetId), rowset.rowsetId);
   }
   // Tables upgraded from SQL Server 2000 keep their object id in their
   // pages' headers.
-  for (const ObjectRow& object : catalog.objects) keys.insert(static_cast<uint32_t>(object.objectId));
-  return keys;
+  for (const ObjectRow& object : catalog.objects) {
+    const auto key = static_cast<uint32_t>(object.objectId);
+    claims.Add(key, static_cast<int64_t>(key) << 16);
+  }
+  return claims;
 }
 
 void AddLegacyColumnRows(SystemCatalog& catalog, const LostTable& table) {
@@ -243,8 +266,7 @@ void AddLegacyColumnRows(SystemCatalog& catalog, const LostTable& table) {
 
 // A heap rowset with one in-row unit, and the column rows with their
 // physical places.
-void AddStorageAndColumnRows(SystemCatalog& catalog, const LostTable& table) {
-  const int64_t rowsetId = table.unitId;
+void AddStorageAndColumnRows(SystemCatalog& catalog, const LostTable& table, int64_t rowsetId) {
   RowsetRow rowset;
   rowset.rowsetId = rowsetId;
   rowset.ownerType = 1;
@@ -292,12 +314,12 @@ void AddStorageAndColumnRows(SystemCatalog& catalog, const LostTable& table) {
 
 std::vector<LostTable> FindLostTables(const CDatabaseFile& file, const SystemCatalog& catalog) {
   std::vector<LostTable> lost;
-  const std::set<uint32_t> claimed = ClaimedKeys(catalog);
+  const Claims claims = ClaimedKeys(catalog);
   const bool legacy = catalog.IsSql2000();
   const AllocationMap& maps = file.allocation();
   for (const auto& [key, entries] : file.dataPageMap) {
     if (lost.size() >= kMaxLostTables || file.stop().requested()) break;
-    if (claimed.count(key)) continue;
+    if (claims.Claimed(key)) continue;
     // In the 2000 layout the small ids are the system tables'.
     if (legacy && IsSystemObjectId(key)) continue;
     std::set<PageRef> systemPages;
@@ -329,6 +351,9 @@ std::vector<LostTable> FindLostTables(const CDatabaseFile& file, const SystemCat
         variableCount = std::max(variableCount, static_cast<int>(r.variable.size()));
     variableCount = std::min<int>(variableCount, columnCount);
     table.recordsRead = best->second;
+    table.wholeGroupRead = sample.pages.size() == table.pages.size() && sample.records.size() < kRecordsSampled;
+    for (const Sample::Record& r : sample.records)
+      if (r.fixedLength == fixedLength && r.columnCount == columnCount) table.nullBitmaps.push_back(r.nullBitmap);
     table.columns = InferColumns(sample, fixedLength, columnCount, variableCount);
     if (table.columns.empty()) continue;
     table.shape = ShapeOf(table.columns, fixedLength, columnCount, variableCount);
@@ -351,12 +376,165 @@ std::vector<LostTable> FindLostTables(const CDatabaseFile& file, const SystemCat
   return lost;
 }
 
+namespace {
+
+// Whether records of `group`'s layout can be a table's of `table`'s: the
+// same fixed part, as many columns (or one fewer: a clustered table's
+// hidden uniquifier), no more variable columns.
+bool LayoutFits(const LostTable& group, const RecordShape& table) {
+  const RecordShape& shape = group.shape;
+  if (!table.known || table.fullFixedEnd <= 4 || shape.fullFixedEnd != table.fullFixedEnd) return false;
+  if (shape.maxColumns != table.maxColumns && shape.maxColumns + 1 != table.maxColumns) return false;
+  if (table.variableColumns >= 0 && shape.variableColumns > table.variableColumns) return false;
+  // No record leaves a NOT NULL column NULL.
+  for (const Bytes& bitmap : group.nullBitmaps) {
+    for (const RecordShape::NotNullColumn& column : table.notNullColumns) {
+      if (column.position > shape.maxColumns || column.nullBit < 0) continue;
+      const auto byte = static_cast<size_t>(column.nullBit) / 8;
+      if (byte < bitmap.size() && ((bitmap[byte] >> (column.nullBit % 8)) & 1)) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<LostTable> MatchLostTables(SystemCatalog& catalog, std::vector<LostTable>& lost) {
+  std::vector<LostTable> matched;
+  if (catalog.IsSql2000() || lost.empty()) return matched;
+  // A group whose unit id (read from its pages' headers) is a rowset's id
+  // is that rowset's: SQL Server numbers a partition's in-row unit so.
+  std::map<int64_t, const RowsetRow*> rowsetsById;
+  for (const RowsetRow& rowset : catalog.rowsets) rowsetsById.emplace(rowset.rowsetId, &rowset);
+  std::map<int32_t, const ObjectRow*> objectsById;
+  for (const ObjectRow& object : catalog.objects) objectsById.emplace(object.objectId, &object);
+  std::vector<AllocUnitRow> units;
+  std::vector<LostTable> unnamed;
+  for (LostTable& group : lost) {
+    auto rowset = rowsetsById.find(group.unitId);
+    if (rowset != rowsetsById.end() && !catalog.RowsetIdNamesUnit(group.unitId)) rowset = rowsetsById.end();
+    auto object = rowset == rowsetsById.end() ? objectsById.end() : objectsById.find(rowset->second->objectId);
+    if (object == objectsById.end() || object->second->name.empty()) {
+      unnamed.push_back(std::move(group));
+      continue;
+    }
+    AllocUnitRow unit;
+    unit.allocUnitId = group.unitId;
+    unit.type = 1;
+    unit.ownerId = group.unitId;
+    unit.status = 0;
+    unit.firstPage = group.pages.front();
+    units.push_back(unit);
+    group.name = object->second->name;
+    group.objectId = object->second->objectId;
+    group.namedByCatalog = true;
+    group.matchedByLayout = true;
+    group.columns.clear();
+    matched.push_back(std::move(group));
+  }
+  lost = std::move(unnamed);
+  for (const AllocUnitRow& unit : units) catalog.allocUnits.push_back(unit);
+  if (!units.empty()) catalog.BuildIndexes();
+  if (lost.empty()) return matched;
+  struct Candidate {
+    ObjectRow object;
+    RecordShape shape;
+    int64_t rowsetId = 0;
+    int64_t rowCount = -1;  // as its rowset row recorded it
+  };
+  std::vector<Candidate> candidates;
+  const std::vector<ObjectRow> objects = catalog.objects;
+  for (const ObjectRow& object : objects) {
+    if (object.typeCode != "U " || object.name.empty()) continue;
+    const std::vector<ColumnDescriptor> descriptors = catalog.PrepareObject(object.name, "U ", {});
+    if (!catalog.isTable || descriptors.empty() || !catalog.tablePages.empty()) continue;
+    if (catalog.currentObject.objectId != object.objectId) continue;  // a name held twice
+    Candidate candidate{object, catalog.DescribeRecordShape(descriptors), catalog.currentRowset.rowsetId,
+                        catalog.currentRowset.rowCount};
+    if (candidate.shape.known) candidates.push_back(std::move(candidate));
+  }
+  catalog.PrepareObject("", "U ", {});  // nothing of the last table prepared passes for another
+  if (candidates.empty()) return matched;
+
+  // How well a group fits a candidate: 0 not at all, 1 by its layout, 2
+  // also by its row count (every page read, as many records as the
+  // rowset row counted). A pair counts when each is the other's only best.
+  const auto score = [&](const LostTable& group, const Candidate& candidate) {
+    if (!LayoutFits(group, candidate.shape)) return 0;
+    const bool counted = group.wholeGroupRead && candidate.rowCount >= 0 &&
+                         static_cast<int64_t>(group.recordsRead) == candidate.rowCount;
+    return counted ? 2 : 1;
+  };
+  std::vector<std::vector<int>> scores(lost.size(), std::vector<int>(candidates.size(), 0));
+  std::vector<int> groupBest(lost.size(), 0), candidateBest(candidates.size(), 0);
+  for (size_t g = 0; g < lost.size(); ++g) {
+    for (size_t c = 0; c < candidates.size(); ++c) {
+      scores[g][c] = score(lost[g], candidates[c]);
+      groupBest[g] = std::max(groupBest[g], scores[g][c]);
+      candidateBest[c] = std::max(candidateBest[c], scores[g][c]);
+    }
+  }
+  const auto onlyBest = [&](size_t g, size_t c) {
+    if (scores[g][c] == 0 || scores[g][c] != groupBest[g] || scores[g][c] != candidateBest[c]) return false;
+    for (size_t other = 0; other < candidates.size(); ++other)
+      if (other != c && scores[g][other] == groupBest[g]) return false;
+    for (size_t other = 0; other < lost.size(); ++other)
+      if (other != g && scores[other][c] == candidateBest[c]) return false;
+    return true;
+  };
+
+  std::vector<LostTable> rest;
+  for (size_t g = 0; g < lost.size(); ++g) {
+    LostTable& group = lost[g];
+    size_t found = candidates.size();
+    for (size_t c = 0; c < candidates.size() && found == candidates.size(); ++c)
+      if (onlyBest(g, c)) found = c;
+    if (found == candidates.size()) {
+      rest.push_back(std::move(group));
+      continue;
+    }
+    const Candidate& table = candidates[found];
+    int64_t rowsetId = table.rowsetId;
+    if (rowsetId == 0) {
+      RowsetRow rowset;
+      rowset.rowsetId = group.unitId;
+      rowset.ownerType = 1;
+      rowset.objectId = table.object.objectId;
+      rowset.indexId = 0;
+      rowset.partitionNumber = 1;
+      rowset.status = 0;
+      catalog.rowsets.push_back(rowset);
+      rowsetId = rowset.rowsetId;
+    }
+    AllocUnitRow unit;
+    unit.allocUnitId = group.unitId;
+    unit.type = 1;
+    unit.ownerId = rowsetId;
+    unit.status = 0;
+    unit.firstPage = group.pages.front();
+    catalog.allocUnits.push_back(unit);
+    group.name = table.object.name;
+    group.objectId = table.object.objectId;
+    group.namedByCatalog = true;
+    group.matchedByLayout = true;
+    group.columns.clear();
+    matched.push_back(std::move(group));
+  }
+  lost = std::move(rest);
+  catalog.BuildIndexes();
+  return matched;
+}
+
 void AddLostTables(SystemCatalog& catalog, std::vector<LostTable> tables) {
   if (tables.empty()) return;
   std::set<int32_t> usedIds;
   for (const ObjectRow& object : catalog.objects) usedIds.insert(object.objectId & kObjectIdMask);
   int32_t nextId = kFirstLostObjectId;
   const bool legacy = catalog.IsSql2000();
+  std::set<int64_t> usedRowsets;
+  for (const RowsetRow& rowset : catalog.rowsets) usedRowsets.insert(rowset.rowsetId);
+  for (const RowsetColumnRow& column : catalog.rowsetColumns) usedRowsets.insert(column.rowsetId);
+  int64_t nextRowsetId = std::numeric_limits<int64_t>::max();
   for (LostTable& table : tables) {
     if (!legacy) {
       while (usedIds.count(nextId & kObjectIdMask)) ++nextId;
@@ -375,10 +553,16 @@ void AddLostTables(SystemCatalog& catalog, std::vector<LostTable> tables) {
       object.parentId = 0;
       catalog.objects.push_back(object);
     }
-    if (legacy)
+    if (legacy) {
       AddLegacyColumnRows(catalog, table);
-    else
-      AddStorageAndColumnRows(catalog, table);
+    } else {
+      // The unit's own id names its rowset, unless a rowset of the catalog
+      // has that id already (units and rowsets are numbered apart).
+      int64_t rowsetId = table.unitId;
+      while (usedRowsets.count(rowsetId)) rowsetId = nextRowsetId--;
+      usedRowsets.insert(rowsetId);
+      AddStorageAndColumnRows(catalog, table, rowsetId);
+    }
     catalog.inferredShapes[table.objectId] = table.shape;
   }
   for (LostTable& table : tables) catalog.lostTables.push_back(std::move(table));

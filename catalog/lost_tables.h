@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "catalog/record_shape.h"
+#include "storage/bytes.h"
 #include "storage/page_types.h"
 
 namespace ravelin {
@@ -41,6 +42,9 @@ struct LostTable {
   // The 2000 layout: the table's object row stands and names it; only its
   // column rows were lost.
   bool namedByCatalog = false;
+  // The 2005+ layout: the pages are those of a catalog table whose
+  // allocation rows are lost, matched by the layout of their records.
+  bool matchedByLayout = false;
   int32_t objectId = 0;  // the id the catalog's rows give it
   int64_t unitId = 0;    // its allocation unit (2000 layout: its object id)
   uint32_t pageKey = 0;  // the object id its page headers carry
@@ -48,11 +52,22 @@ struct LostTable {
   size_t recordsRead = 0;  // records the columns were inferred from
   std::vector<InferredColumn> columns;
   RecordShape shape;
+  // The null bitmaps of the records of the shape the columns were inferred
+  // from (a bounded sample), and whether every page of the group was read.
+  std::vector<Bytes> nullBitmaps;
+  bool wholeGroupRead = false;
 };
 
 // The lost tables of `catalog`, loaded from `file`. Reads a bounded sample
 // of each group's pages.
 std::vector<LostTable> FindLostTables(const CDatabaseFile& file, const SystemCatalog& catalog);
+
+// Gives the groups of `lost` whose record layout is that of exactly one
+// table of the catalog without pages (and no other group's) to that table,
+// as the in-row allocation unit its allocation rows would have named, and
+// takes them out of `lost`. Returns the groups given, marked
+// matchedByLayout and named after their tables.
+std::vector<LostTable> MatchLostTables(SystemCatalog& catalog, std::vector<LostTable>& lost);
 
 // Adds the rows that describe `tables` to the catalog's lists (object,
 // rowset, allocation unit and column rows, or the 2000 layout's object and

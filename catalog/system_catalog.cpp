@@ -170,7 +170,10 @@ void SystemCatalog::Load() {
     JoinChildObjects();
   }
   BuildIndexes();
-  AddLostTables(*this, FindLostTables(*file, *this));
+  std::vector<LostTable> lost = FindLostTables(*file, *this);
+  std::vector<LostTable> matched = MatchLostTables(*this, lost);
+  AddLostTables(*this, std::move(lost));
+  for (LostTable& table : matched) lostTables.push_back(std::move(table));
 }
 
 // sysindexes names the tables (one clustered index root each), syscolumns

@@ -172,6 +172,11 @@ class SystemCatalog {
 
   // --- Table schema ---------------------------------------------------------
 
+  // Whether the in-row allocation unit of `rowsetId` has the rowset's own
+  // id (see table_schema.cpp), so that a rowset without unit rows still
+  // names its pages.
+  bool RowsetIdNamesUnit(int64_t rowsetId) const;
+
   TypeRow FindType(uint8_t systemTypeId, int32_t userTypeId);
   // The rowset that holds the table's rows (heap or clustered index); also
   // becomes currentRowset.
@@ -263,7 +268,6 @@ class SystemCatalog {
   // Column rows made from the physical column rows of the table prepared
   // last whose syscolpars rows are missing.
   std::vector<ColumnRow> ColumnsFromRowsetColumns() const;
-  bool RowsetIdNamesUnit(int64_t rowsetId) const;
   mutable std::optional<bool> rowsetIdsNameUnits_;
   void ApplyPhysicalLayout(std::vector<ColumnDescriptor>& descriptors);
   void ApplyKeys(std::vector<ColumnDescriptor>& descriptors, const std::vector<IndexColumnRow>& keyColumns,

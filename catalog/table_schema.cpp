@@ -266,6 +266,24 @@ int FixedTypeLength(uint8_t systemTypeId, uint8_t scale) {
   }
 }
 
+// Bytes a fixed-length physical column takes, from the type its row
+// carries (SQL Server leaves its in-row length 0); 0 when not known.
+int PhysicalFixedLength(const RowsetColumnRow& row) {
+  const auto typeInfo = static_cast<uint32_t>(row.typeInfo);
+  const auto systemTypeId = static_cast<uint8_t>(typeInfo & 0xFF);
+  switch (systemTypeId) {
+    case 106:  // decimal
+    case 108:  // numeric
+      return DecimalStorageLength(static_cast<int>((typeInfo >> 8) & 0xFF));
+    case 173:  // binary
+    case 175:  // char
+    case 239:  // nchar
+      return static_cast<int>((typeInfo >> 8) & 0xFFFF);
+    default:
+      return FixedTypeLength(systemTypeId, static_cast<uint8_t>((typeInfo >> 8) & 0xFF));
+  }
+}
+
 // "name(length)"; a catalog without the type's row still names the
 // system types.
 std::string TypeText(const TypeRow& type, uint8_t systemTypeId, int32_t userTypeId, int16_t length) {
@@ -536,8 +554,9 @@ RecordShape SystemCatalog::DescribeRecordShape(const std::vector<ColumnDescripto
       }
       const auto offset = static_cast<int16_t>(row.offset & 0xFFFF);
       if (offset > 0) {
-        if (row.maxInRowLength <= 0) return RecordShape();  // a fixed column needs its length
-        const int32_t end = offset + row.maxInRowLength;
+        const int32_t length = row.maxInRowLength > 0 ? row.maxInRowLength : PhysicalFixedLength(row);
+        if (length <= 0) return RecordShape();  // a fixed column needs its length
+        const int32_t end = offset + length;
         shape.fixedColumns.push_back({position, end});
         shape.fullFixedEnd = std::max(shape.fullFixedEnd, end);
       } else {

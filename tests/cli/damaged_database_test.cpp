@@ -134,6 +134,22 @@ TEST(DamagedDatabase, PagesWithoutCatalogRowsBecomeALostTable) {
       << schema.out;
   auto intact = RunInProcess({"rows", "/db/lost.mdf", "dbo.Kept", "--quiet"}, &env);
   EXPECT_EQ(intact.out, "Id\tQty\tName\tCode\tBlob\n1\t5\tone\tA1\t0x01\n");
+
+  // With only its allocation unit row lost, the table's other rows still
+  // describe it: its pages are the group whose records have its layout
+  // (and no other table's), listed under its own name.
+  lost.catalogRows = true;
+  lost.allocUnitRow = false;
+  env.AddFile("/db/nounit.mdf", ImageWithTables({kept, lost}).Build());
+  auto matched = RunInProcess({"rows", "/db/nounit.mdf", "dbo.Gone", "--quiet"}, &env);
+  EXPECT_EQ(matched.exitCode, 3) << matched.err;
+  EXPECT_EQ(matched.out, "Id\tQty\tName\tCode\tBlob\n7\t70\tGrüße\tX-7\t0x00FF\n8\t-80\t日本\tY8\t0x100200\n");
+  EXPECT_NE(matched.err.find("warning: dbo.Gone: the table's allocation rows are lost; 1 page that no other table "
+                             "claims and whose records have its layout are taken as its pages, page 1:50\n"),
+            std::string::npos)
+      << matched.err;
+  auto none = RunInProcess({"schema", "/db/nounit.mdf", "--quiet"}, &env);
+  EXPECT_EQ(none.out.find("Lost table"), std::string::npos) << none.out;
 }
 
 // The sample with every page of its column table zeroed: each table keeps

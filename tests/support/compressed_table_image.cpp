@@ -280,11 +280,12 @@ DatabaseImage ImageWithTables(const std::vector<TableSpec>& tables, uint32_t pag
     const auto pointer = [](uint32_t pageNo) {
       return pageNo == 0 ? PageRef{0, 0} : PageRef{1, static_cast<int32_t>(pageNo)};
     };
-    rows[7].push_back(SysAllocUnitsRow{.allocUnitId = AllocUnitId(key),
-                                       .ownerId = rowsetId,
-                                       .firstPage = pointer(table.firstPage),
-                                       .firstIamPage = pointer(table.iamPage)}
-                          .Build());
+    if (table.allocUnitRow)
+      rows[7].push_back(SysAllocUnitsRow{.allocUnitId = AllocUnitId(key),
+                                         .ownerId = rowsetId,
+                                         .firstPage = pointer(table.firstPage),
+                                         .firstIamPage = pointer(table.iamPage)}
+                            .Build());
     for (const ColumnDescriptor& d : table.columns) {
       const uint8_t systemType = SystemTypeIdOf(d.typeCode);
       const auto length = static_cast<int16_t>(LengthInParentheses(d.typeText));

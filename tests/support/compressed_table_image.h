@@ -30,6 +30,9 @@ struct TableSpec {
   // false: only the data pages are written, as when the catalog rows that
   // describe the table are lost.
   bool catalogRows = true;
+  // false: the table's allocation unit row is lost (its other catalog rows
+  // stand).
+  bool allocUnitRow = true;
 };
 
 // Forty columns of every type the compressed forms treat apart (integers,
