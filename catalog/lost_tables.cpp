@@ -358,19 +358,16 @@ std::vector<LostTable> FindLostTables(const CDatabaseFile& file, const SystemCat
     if (table.columns.empty()) continue;
     table.shape = ShapeOf(table.columns, fixedLength, columnCount, variableCount);
 
-    table.name.clear();
     if (legacy) {
       table.unitId = key;
-      table.objectId = static_cast<int32_t>(key);
       for (const ObjectRow& object : catalog.objects)
-        if (object.objectId == table.objectId && !object.name.empty()) table.name = object.name;
+        if (object.objectId == static_cast<int32_t>(key) && !object.name.empty()) table.columnsLostOf = object.name;
     } else {
       std::unique_ptr<CPage_Header> header = file.ReadPageHeader(table.pages.front());
       const uint64_t indexPart = header ? header->indexId : 0;
       table.unitId = static_cast<int64_t>((indexPart << 48) | (static_cast<uint64_t>(key) << 16));
     }
-    table.namedByCatalog = !table.name.empty();
-    if (table.name.empty()) table.name = "Lost table " + std::to_string(table.unitId);
+    table.name = "Lost table " + std::to_string(table.unitId);
     lost.push_back(std::move(table));
   }
   return lost;
@@ -427,7 +424,6 @@ std::vector<LostTable> MatchLostTables(SystemCatalog& catalog, std::vector<LostT
     units.push_back(unit);
     group.name = object->second->name;
     group.objectId = object->second->objectId;
-    group.namedByCatalog = true;
     group.matchedByLayout = true;
     group.columns.clear();
     matched.push_back(std::move(group));
@@ -515,7 +511,6 @@ std::vector<LostTable> MatchLostTables(SystemCatalog& catalog, std::vector<LostT
     catalog.allocUnits.push_back(unit);
     group.name = table.object.name;
     group.objectId = table.object.objectId;
-    group.namedByCatalog = true;
     group.matchedByLayout = true;
     group.columns.clear();
     matched.push_back(std::move(group));
@@ -536,24 +531,20 @@ void AddLostTables(SystemCatalog& catalog, std::vector<LostTable> tables) {
   for (const RowsetColumnRow& column : catalog.rowsetColumns) usedRowsets.insert(column.rowsetId);
   int64_t nextRowsetId = std::numeric_limits<int64_t>::max();
   for (LostTable& table : tables) {
-    if (!legacy) {
-      while (usedIds.count(nextId & kObjectIdMask)) ++nextId;
-      table.objectId = nextId++;
-    }
+    while (usedIds.count(nextId & kObjectIdMask)) ++nextId;
+    table.objectId = nextId++;
     usedIds.insert(table.objectId & kObjectIdMask);
-    // In the 2000 layout a table whose object row stands lost only its
-    // column rows.
-    if (!table.namedByCatalog) {
-      ObjectRow object;
-      object.objectId = table.objectId;
-      object.name = table.name;
-      object.baseName = table.name;
-      object.typeCode = "U ";
-      object.status = 0;
-      object.parentId = 0;
-      catalog.objects.push_back(object);
-    }
+    ObjectRow object;
+    object.objectId = table.objectId;
+    object.name = table.name;
+    object.baseName = table.name;
+    object.typeCode = "U ";
+    object.status = 0;
+    object.parentId = 0;
+    catalog.objects.push_back(object);
     if (legacy) {
+      // Its pages carry the key in their headers, not the id it is known by.
+      catalog.lostPageKeys[table.objectId] = table.pageKey;
       AddLegacyColumnRows(catalog, table);
     } else {
       // The unit's own id names its rowset, unless a rowset of the catalog

@@ -39,9 +39,10 @@ struct InferredColumn {
 
 struct LostTable {
   std::string name;
-  // The 2000 layout: the table's object row stands and names it; only its
-  // column rows were lost.
-  bool namedByCatalog = false;
+  // The 2000 layout: the catalog table whose object row stands but whose
+  // column rows are lost; its pages are listed as this table, apart from
+  // it, since their columns are guesses.
+  std::string columnsLostOf;
   // The 2005+ layout: the pages are those of a catalog table whose
   // allocation rows are lost, matched by the layout of their records.
   bool matchedByLayout = false;

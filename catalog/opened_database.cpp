@@ -49,16 +49,17 @@ void OpenedDatabase::WarnAboutLostTables(ProgressSink& sink) const {
     warning.subject = table.name;
     const std::string pages = std::to_string(table.pages.size()) + (table.pages.size() == 1 ? " page" : " pages");
     const std::string records = std::to_string(table.recordsRead) + (table.recordsRead == 1 ? " record" : " records");
+    const bool one = table.pages.size() == 1;
     if (table.matchedByLayout)
       warning.what = "the table's allocation rows are lost; " + pages +
                      " that no other table claims and whose records have its layout are taken as its pages";
+    else if (!table.columnsLostOf.empty())
+      warning.what = "the column rows of " + table.columnsLostOf + " are lost; its " + pages + (one ? " is" : " are") +
+                     " listed as this table, its columns inferred from " + records;
     else
-      warning.what =
-          table.namedByCatalog
-              ? "the table's column rows are lost; its columns are inferred from " + records + " of its " + pages
-              : std::string(table.pages.size() == 1 ? "no catalog rows describe this page; it is"
-                                                    : "no catalog rows describe these " + pages + "; they are") +
-                    " listed as a table of their own, its columns inferred from " + records;
+      warning.what = std::string(one ? "no catalog rows describe this page; it is"
+                                     : "no catalog rows describe these " + pages + "; they are") +
+                     " listed as a table of their own, its columns inferred from " + records;
     warning.where = "page " + std::to_string(table.pages.front().fileId) + ":" +
                     std::to_string(table.pages.front().pageNo) + (table.pages.size() > 1 ? " on" : "");
     sink.ReportWarning(warning);

@@ -226,6 +226,7 @@ void SystemCatalog::Clear() {
   objects.clear();
   lostTables.clear();
   inferredShapes.clear();
+  lostPageKeys.clear();
   classObjects.clear();
   tableHobtColumns.clear();
   tableRowsetColumnMap.clear();

@@ -255,6 +255,9 @@ class SystemCatalog {
   // from, by object id.
   std::vector<LostTable> lostTables;
   std::map<int32_t, RecordShape> inferredShapes;
+  // 2000 layout: the page key of each lost table, by the object id it was
+  // given.
+  std::map<int32_t, uint32_t> lostPageKeys;
 
  private:
   void Load();

@@ -163,7 +163,9 @@ void SystemCatalog::CollectTablePages() {
 
 void SystemCatalog::CollectLegacyPages(int32_t objectId) {
   tablePages.clear();
-  const std::vector<PageMapEntry>* entries = PagesUnder(dataPages_, static_cast<uint32_t>(objectId));
+  auto lost = lostPageKeys.find(objectId);
+  const uint32_t key = lost == lostPageKeys.end() ? static_cast<uint32_t>(objectId) : lost->second;
+  const std::vector<PageMapEntry>* entries = PagesUnder(dataPages_, key);
   if (!entries) return;
   for (const PageMapEntry& entry : *entries)
     if (entry.pageType == kPageTypeData) tablePages.push_back(entry.ToPageRef());
