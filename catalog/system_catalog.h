@@ -271,6 +271,7 @@ class SystemCatalog {
   // Column rows made from the physical column rows of the table prepared
   // last whose syscolpars rows are missing.
   std::vector<ColumnRow> ColumnsFromRowsetColumns() const;
+  void MendRowsetColumns();
   mutable std::optional<bool> rowsetIdsNameUnits_;
   void ApplyPhysicalLayout(std::vector<ColumnDescriptor>& descriptors);
   void ApplyKeys(std::vector<ColumnDescriptor>& descriptors, const std::vector<IndexColumnRow>& keyColumns,

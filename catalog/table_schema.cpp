@@ -8,6 +8,7 @@
 
 #include "catalog/system_catalog.h"
 #include "storage/database_file.h"
+#include "storage/page.h"
 #include "storage/page_header.h"
 
 namespace ravelin {
@@ -445,6 +446,7 @@ std::vector<ColumnDescriptor> SystemCatalog::PrepareTable(const std::string& tab
     SelectRowsetColumns(currentRowset.rowsetId);
   }
   SelectTableColumns(objectId);
+  if (!sql2000) MendRowsetColumns();
   const std::vector<IndexColumnRow> keyColumns = SelectIndexColumns(objectId);
 
   std::vector<ColumnDescriptor> descriptors;
@@ -474,6 +476,108 @@ std::vector<ColumnDescriptor> SystemCatalog::PrepareTable(const std::string& tab
   }
   isTable = true;
   return descriptors;
+}
+
+// The physical column rows of a table are read from pages of their own,
+// apart from the catalog column rows; damage can take some and change the
+// ids of others. Where every intact row shows the plain layout (physical
+// id, rowset id and null bit the same), a row whose rowset id is damaged
+// gets back the id its physical id names, and the catalog columns without
+// a row get one in the places left free, as far as the records on the
+// table's first page have columns: fixed columns after the fixed column
+// before them, variable ones in the order of their ids.
+void SystemCatalog::MendRowsetColumns() {
+  if (tableRowsetColumns.empty() || tableColumns.empty() || !file) return;
+  std::set<int32_t> catalogIds;
+  for (const ColumnRow& row : tableColumns) catalogIds.insert(row.columnId);
+  std::set<int32_t> claimed;
+  for (const RowsetColumnRow& row : tableRowsetColumns) {
+    if ((row.nullBit & 0xFFFF) != row.hobtColumnId) return;  // not the plain layout
+    if (catalogIds.count(row.rowsetColumnId)) claimed.insert(row.rowsetColumnId);
+  }
+  for (RowsetColumnRow& row : tableRowsetColumns) {
+    if (catalogIds.count(row.rowsetColumnId) || row.rowsetColumnId == 0) continue;
+    if (catalogIds.count(row.hobtColumnId) && claimed.insert(row.hobtColumnId).second)
+      row.rowsetColumnId = row.hobtColumnId;
+  }
+  for (const RowsetColumnRow& row : tableRowsetColumns)
+    if (catalogIds.count(row.rowsetColumnId) && row.rowsetColumnId != row.hobtColumnId) return;
+  if (claimed.size() == catalogIds.size() || tablePages.empty()) return;
+
+  // How many columns the records have: the most common count on the first
+  // page that reads.
+  int32_t recordColumns = 0;
+  for (size_t i = 0; i < tablePages.size() && i < 4 && recordColumns == 0; ++i) {
+    std::unique_ptr<PrimaryRecordPage> page = file->ReadTableDataPage(tablePages[i]);
+    if (!page) continue;
+    std::map<int32_t, size_t> counts;
+    for (const auto& record : page->records)
+      if (record && record->recordType == kRecordPrimary && !record->hasError) ++counts[record->columnCount];
+    size_t best = 0;
+    for (const auto& [count, records] : counts)
+      if (records > best) best = records, recordColumns = count;
+  }
+  std::set<int32_t> positions;
+  for (const RowsetColumnRow& row : tableRowsetColumns) positions.insert(row.hobtColumnId);
+
+  // Each catalog column in id order: its place, its fixed offset or its
+  // variable index, from the columns before it.
+  int32_t fixedEnd = 4;
+  int32_t variables = 0;
+  bool previousBit = false;
+  int32_t previousBitOffset = 0;
+  int bitsInByte = 0;
+  std::vector<RowsetColumnRow> added;
+  std::vector<ColumnRow> ordered = tableColumns;
+  std::sort(ordered.begin(), ordered.end(),
+            [](const ColumnRow& a, const ColumnRow& b) { return a.columnId < b.columnId; });
+  std::map<int32_t, const RowsetColumnRow*> byId;
+  for (const RowsetColumnRow& row : tableRowsetColumns) byId.emplace(row.rowsetColumnId, &row);
+  for (const ColumnRow& column : ordered) {
+    const std::optional<ColumnDescriptor> d = DescribeColumn(column);
+    if (!d || d->statusBit24) return;  // sparse columns live elsewhere
+    const bool variable = d->variableLength && d->typeCode != kTypeUniqueIdentifier;
+    const bool bit = d->typeCode == kTypeBit;
+    const int32_t length = d->typeCode == kTypeUniqueIdentifier ? 16 : LengthInParentheses(d->typeText);
+    if (auto it = byId.find(column.columnId); it != byId.end()) {
+      const auto offset = static_cast<int16_t>(it->second->offset & 0xFFFF);
+      if (variable) {
+        variables = std::max<int32_t>(variables, -offset);
+      } else if (offset > 0) {
+        fixedEnd = offset + (bit ? 1 : length);
+        previousBit = bit, previousBitOffset = offset, bitsInByte = bit ? 1 : 0;
+      }
+      continue;
+    }
+    const int32_t position = column.columnId;
+    if (position < 1 || position > recordColumns || positions.count(position)) return;
+    RowsetColumnRow row;
+    row.rowsetId = currentRowset.rowsetId;
+    row.rowsetColumnId = column.columnId;
+    row.hobtColumnId = position;
+    row.nullBit = position;
+    row.typeInfo = column.systemTypeId;
+    if (variable) {
+      row.offset = static_cast<uint16_t>(-(++variables));
+      row.maxInRowLength = static_cast<int16_t>(column.length < 0 ? 8000 : column.length);
+    } else {
+      if (length <= 0) return;
+      int32_t offset = fixedEnd;
+      if (bit && previousBit && bitsInByte < 8) {
+        offset = previousBitOffset;
+        ++bitsInByte;
+      } else {
+        bitsInByte = bit ? 1 : 0;
+      }
+      row.offset = offset;
+      row.maxInRowLength = static_cast<int16_t>(bit ? 1 : length);
+      fixedEnd = offset + row.maxInRowLength;
+      previousBit = bit, previousBitOffset = offset;
+    }
+    positions.insert(position);
+    added.push_back(row);
+  }
+  for (RowsetColumnRow& row : added) tableRowsetColumns.push_back(row);
 }
 
 std::vector<ColumnRow> SystemCatalog::ColumnsFromRowsetColumns() const {

@@ -176,7 +176,8 @@ TEST(DamagedDatabase, LostColumnRowsAreInferredFromTheRecords) {
   auto intact = RunInProcess({"rows", kSample, "Shippers", "--quiet"});
   auto rows = RunInProcess({"rows", "/db/nocolumns.mdf", lost, "--quiet"}, &env);
   EXPECT_EQ(rows.exitCode, 3) << rows.err;
-  EXPECT_NE(rows.err.find("warning: " + lost + ": the column rows of Shippers are lost; its 1 page is listed as this "
+  EXPECT_NE(rows.err.find("warning: " + lost +
+                          ": the column rows of Shippers are lost; its 1 page is listed as this "
                           "table, its columns inferred from 3 records, page 1:"),
             std::string::npos)
       << rows.err;
@@ -187,6 +188,38 @@ TEST(DamagedDatabase, LostColumnRowsAreInferredFromTheRecords) {
   auto lostOrders =
       RunInProcess({"rows", "/db/nocolumns.mdf", "Lost table " + std::to_string(orders), "--quiet"}, &env);
   EXPECT_EQ(std::count(lostOrders.out.begin(), lostOrders.out.end(), '\n'), 831);
+}
+
+// The physical column rows of a table, damaged: two lost (a variable
+// column and a bit), one with its id changed. They are mended from the
+// catalog columns, and every row comes out as from the intact catalog.
+TEST(DamagedDatabase, LostPhysicalColumnRowsAreMended) {
+  using namespace testing;
+  std::vector<ColumnDescriptor> columns = {
+      SqlColumn("Id", "int(4)", kTypeInt), SqlColumn("Name", "nvarchar(40)", kTypeNVarChar),
+      SqlColumn("Code", "char(3)", kTypeChar), SqlColumn("Flag", "bit(1)", kTypeBit),
+      SqlColumn("Note", "varchar(10)", kTypeVarChar)};
+  LayOutColumns(columns);
+  const auto row = [](int id, const std::string& name, const std::string& code, bool flag, const std::string& note) {
+    return CompressedRow{{Value(SqlIntBytes(id, 4)), Value(Utf16(name)), Value(Bytes(code.begin(), code.end())),
+                          Value(Bytes{static_cast<uint8_t>(flag ? 1 : 0)}), Value(Bytes(note.begin(), note.end()))}};
+  };
+  TableSpec table;
+  table.objectId = 500;
+  table.name = "Mended";
+  table.columns = columns;
+  table.rows = {row(1, "Anna", "A01", true, "first"), row(2, "Bo", "B02", false, "second")};
+  MemoryEnv env;
+  env.AddFile("/db/intact.mdf", ImageWithTables({table}).Build());
+  table.physicalRowsLost = {2, 4};
+  table.physicalIdDamaged = 3;
+  env.AddFile("/db/damaged.mdf", ImageWithTables({table}).Build());
+
+  auto intact = RunInProcess({"rows", "/db/intact.mdf", "dbo.Mended", "--quiet"}, &env);
+  ASSERT_EQ(intact.out, "Id\tName\tCode\tFlag\tNote\n1\tAnna\tA01\t1\tfirst\n2\tBo\tB02\t0\tsecond\n");
+  auto mended = RunInProcess({"rows", "/db/damaged.mdf", "dbo.Mended", "--quiet"}, &env);
+  EXPECT_EQ(mended.exitCode, 0) << mended.err;
+  EXPECT_EQ(mended.out, intact.out);
 }
 
 }  // namespace

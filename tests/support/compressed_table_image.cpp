@@ -300,8 +300,11 @@ DatabaseImage ImageWithTables(const std::vector<TableSpec>& tables, uint32_t pag
                                        .status = d.nullable ? 0 : 1,
                                        .maxInRowLength = length}
                              .Build());
+      if (std::find(table.physicalRowsLost.begin(), table.physicalRowsLost.end(), d.columnId) !=
+          table.physicalRowsLost.end())
+        continue;
       rows[3].push_back(SysRsColsRow{.rowsetId = rowsetId,
-                                     .rowsetColumnId = d.columnId,
+                                     .rowsetColumnId = d.columnId == table.physicalIdDamaged ? 248 : d.columnId,
                                      .hobtColumnId = d.hobtColumnId,
                                      .columnId = d.columnId,
                                      .maxInRowLength = length,

@@ -33,6 +33,10 @@ struct TableSpec {
   // false: the table's allocation unit row is lost (its other catalog rows
   // stand).
   bool allocUnitRow = true;
+  // Physical column rows lost (by column id), and one whose rowset column
+  // id is damaged (written as 248).
+  std::vector<int32_t> physicalRowsLost;
+  int32_t physicalIdDamaged = 0;
 };
 
 // Forty columns of every type the compressed forms treat apart (integers,
