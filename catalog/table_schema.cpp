@@ -705,8 +705,13 @@ RecordShape SystemCatalog::DescribeRecordShape(const std::vector<ColumnDescripto
     shape.fixedColumns.push_back({position, end});
     shape.fullFixedEnd = std::max(shape.fullFixedEnd, end);
   }
-  shape.maxColumns = position + 1;
-  shape.variableColumns = variable + 1;
+  // Column rows that damage took leave gaps in the ids: the records still
+  // hold those columns, of a kind not known.
+  int32_t highestId = 0;
+  for (const ColumnDescriptor& d : descriptors) highestId = std::max(highestId, d.columnId);
+  const int32_t missing = std::max<int32_t>(0, highestId - position);
+  shape.maxColumns = position + missing + 1;
+  shape.variableColumns = variable + missing + 1;
   if (!lengthsKnown) {
     shape.fullFixedEnd = 0;
     shape.fixedColumns.clear();

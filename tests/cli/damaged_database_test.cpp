@@ -222,5 +222,49 @@ TEST(DamagedDatabase, LostPhysicalColumnRowsAreMended) {
   EXPECT_EQ(mended.out, intact.out);
 }
 
+// The sample with the column rows of Orders.ShipName and ShipAddress given
+// to another object (as damage to their ids does): the table lists every
+// row with the columns whose rows stand, their values as before.
+TEST(DamagedDatabase, ATableWithAColumnRowLostListsItsOtherColumns) {
+  Bytes bytes = testing::ReadFileBytes(kSample);
+  auto db = testing::OpenDatabaseFile(kSample);
+  ASSERT_TRUE(db);
+  const int32_t orders = db->catalog()->FindObject("Orders", "U ").objectId;
+  bool moved = false;
+  for (const PageMapEntry& entry : db->file().systemPageMap[3]) {
+    auto page = db->file().ReadDataPage(entry.ToPageRef());
+    if (!page) continue;
+    for (size_t i = 0; i < page->records.size() && i < page->slotOffsets.size(); ++i) {
+      const CRecord* record = page->records[i].get();
+      if (!record || !record->fixedData || record->fixedData->size() < 14) continue;
+      const Bytes& fixed = *record->fixedData;
+      const int32_t id = fixed[0] | (fixed[1] << 8) | (fixed[2] << 16) | (fixed[3] << 24);
+      const int colid = fixed[12] | (fixed[13] << 8);
+      if (id != orders || (colid != 9 && colid != 10)) continue;
+      const size_t at = static_cast<size_t>(entry.pageIndex) * kPageSize + page->slotOffsets[i] + 4;
+      bytes[at + 3] ^= 0x40;
+      moved = true;
+    }
+  }
+  ASSERT_TRUE(moved);
+  MemoryEnv env;
+  env.AddFile("/db/nocolumn.mdf", bytes);
+
+  auto intact = RunInProcess({"rows", kSample, "Orders", "--quiet"});
+  auto rows = RunInProcess({"rows", "/db/nocolumn.mdf", "Orders", "--quiet"}, &env);
+  EXPECT_EQ(rows.out.substr(0, rows.out.find('\n')),
+            "OrderID\tCustomerID\tEmployeeID\tOrderDate\tRequiredDate\tShippedDate\tShipVia\tFreight\tShipCity\t"
+            "ShipRegion\tShipPostalCode\tShipCountry");
+  EXPECT_EQ(std::count(rows.out.begin(), rows.out.end(), '\n'), 831) << rows.err;
+  // The first columns, before the lost one, read as before.
+  const auto firstColumns = [](const std::string& line) {
+    size_t at = 0;
+    for (int k = 0; k < 6; ++k) at = line.find('\t', at) + 1;
+    return line.substr(0, at);
+  };
+  const size_t second = intact.out.find('\n') + 1;
+  EXPECT_EQ(firstColumns(rows.out.substr(rows.out.find('\n') + 1)), firstColumns(intact.out.substr(second)));
+}
+
 }  // namespace
 }  // namespace ravelin
