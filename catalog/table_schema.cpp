@@ -706,10 +706,15 @@ RecordShape SystemCatalog::DescribeRecordShape(const std::vector<ColumnDescripto
     shape.fullFixedEnd = std::max(shape.fullFixedEnd, end);
   }
   // Column rows that damage took leave gaps in the ids: the records still
-  // hold those columns, of a kind not known.
+  // hold those columns, of a kind not known. Only where every column's own
+  // offset places it are the others still read right.
   int32_t highestId = 0;
-  for (const ColumnDescriptor& d : descriptors) highestId = std::max(highestId, d.columnId);
-  const int32_t missing = std::max<int32_t>(0, highestId - position);
+  bool placed = true;
+  for (const ColumnDescriptor& d : descriptors) {
+    highestId = std::max(highestId, d.columnId);
+    if ((legacy ? d.legacyFixedOffset : d.leafOffset) == 0) placed = false;
+  }
+  const int32_t missing = placed ? std::max<int32_t>(0, highestId - position) : 0;
   shape.maxColumns = position + missing + 1;
   shape.variableColumns = variable + missing + 1;
   if (!lengthsKnown) {
