@@ -478,6 +478,37 @@ std::string DocsFile(const TempDir& dir) {
   return dir.Write("docs.mdf", image.Build());
 }
 
+// A table whose catalog rows are lost comes back as "Lost table N" among
+// the user tables, with its rows under inferred columns, and the warning
+// that says so in the output pane.
+TEST_F(MainWindowTest, ALostTableIsATreeItemWithItsRows) {
+  TempDir dir;
+  std::vector<ColumnDescriptor> columns = {SqlColumn("Id", "int(4)", kTypeInt),
+                                           SqlColumn("Name", "nvarchar(20)", kTypeNVarChar)};
+  LayOutColumns(columns);
+  TableSpec lost;
+  lost.objectId = 500;
+  lost.name = "Gone";
+  lost.columns = columns;
+  lost.catalogRows = false;
+  lost.rows = {CompressedRow{{Value(SqlIntBytes(1, 4)), Value(Utf16("one"))}},
+               CompressedRow{{Value(SqlIntBytes(2, 4)), Value(Utf16("two"))}}};
+  const std::string path = dir.Write("lost.mdf", ImageWithTables({lost}).Build());
+  Open(path);
+  const QString name =
+      QString::fromStdString("Lost table " + std::to_string((int64_t{256} << 48) | (int64_t{300} << 16)));
+  Click(name);
+  RecordsTableModel& model = panel().model();
+  ASSERT_EQ(model.rowCount(), 2);
+  EXPECT_EQ(model.Headers().mid(0, 2), (QStringList{"c1", "c2"}));
+  EXPECT_EQ(model.CellText(1, 0), "2");
+  EXPECT_EQ(model.CellText(1, 1), "two");
+  const QStringList lines = window->output().Lines();
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const QString& line) {
+    return IsWarningLine(line) && line.contains(name + ": no catalog rows describe this page");
+  })) << lines.join('\n').toStdString();
+}
+
 TEST_F(MainWindowTest, DeletedSuspectAndUnreadableValuesAreMarked) {
   TempDir dir;
   const std::string path = DocsFile(dir);
