@@ -312,6 +312,51 @@ void AddStorageAndColumnRows(SystemCatalog& catalog, const LostTable& table, int
 
 }  // namespace
 
+std::vector<LostTable> AddOrphanObjects(const CDatabaseFile& file, SystemCatalog& catalog) {
+  std::vector<LostTable> added;
+  std::set<int32_t> present;
+  for (const ObjectRow& object : catalog.objects) present.insert(object.objectId);
+  std::set<int32_t> withColumns;
+  if (catalog.IsSql2000()) {
+    for (const LegacyColumnRow& column : catalog.legacyColumns) withColumns.insert(column.objectId);
+  } else {
+    for (const ColumnRow& column : catalog.columns) withColumns.insert(column.objectId);
+  }
+  // Ids that hold rows: the 2000 layout's page keys, the later layouts'
+  // heap and clustered rowsets.
+  std::set<int32_t> candidates;
+  if (catalog.IsSql2000()) {
+    for (const auto& [key, entries] : file.dataPageMap)
+      if (!IsSystemObjectId(key) && key <= static_cast<uint32_t>(std::numeric_limits<int32_t>::max()))
+        candidates.insert(static_cast<int32_t>(key));
+  } else {
+    for (const RowsetRow& rowset : catalog.rowsets)
+      if (rowset.indexId == 0 || rowset.indexId == 1) candidates.insert(rowset.objectId);
+  }
+  for (int32_t id : candidates) {
+    if (id <= 100 || present.count(id) || !withColumns.count(id)) continue;
+    LostTable table;
+    table.objectId = id;
+    table.objectRowLost = true;
+    table.name = "Lost table " + std::to_string(id);
+    if (catalog.IsSql2000())
+      for (const LegacyIndexKey& index : catalog.legacyIndexKeys)
+        if (index.objectId == id && index.indexId == 0 && !index.name.empty()) table.name = index.name;
+    ObjectRow object;
+    object.objectId = id;
+    object.name = table.name;
+    object.baseName = table.name;
+    object.typeCode = "U ";
+    object.status = 0;
+    object.parentId = 0;
+    catalog.objects.push_back(object);
+    present.insert(id);
+    added.push_back(std::move(table));
+  }
+  if (!added.empty()) catalog.BuildIndexes();
+  return added;
+}
+
 std::vector<LostTable> FindLostTables(const CDatabaseFile& file, const SystemCatalog& catalog) {
   std::vector<LostTable> lost;
   const Claims claims = ClaimedKeys(catalog);

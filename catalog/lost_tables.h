@@ -46,6 +46,8 @@ struct LostTable {
   // The 2005+ layout: the pages are those of a catalog table whose
   // allocation rows are lost, matched by the layout of their records.
   bool matchedByLayout = false;
+  // The table's object row is lost; its columns and storage stand.
+  bool objectRowLost = false;
   int32_t objectId = 0;  // the id the catalog's rows give it
   int64_t unitId = 0;    // its allocation unit (2000 layout: its object id)
   uint32_t pageKey = 0;  // the object id its page headers carry
@@ -58,6 +60,13 @@ struct LostTable {
   std::vector<Bytes> nullBitmaps;
   bool wholeGroupRead = false;
 };
+
+// Tables whose object row is lost with every copy of their name, while
+// their column rows and storage stand: each gets an object row named
+// "Lost table <object id>" (in the 2000 layout the name its heap's
+// sysindexes row keeps, when there is one), so that it lists with its own
+// columns. Returns them, marked objectRowLost, for the warnings.
+std::vector<LostTable> AddOrphanObjects(const CDatabaseFile& file, SystemCatalog& catalog);
 
 // The lost tables of `catalog`, loaded from `file`. Reads a bounded sample
 // of each group's pages.

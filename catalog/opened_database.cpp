@@ -50,6 +50,19 @@ void OpenedDatabase::WarnAboutLostTables(ProgressSink& sink) const {
     const std::string pages = std::to_string(table.pages.size()) + (table.pages.size() == 1 ? " page" : " pages");
     const std::string records = std::to_string(table.recordsRead) + (table.recordsRead == 1 ? " record" : " records");
     const bool one = table.pages.size() == 1;
+    if (table.objectRowLost) {
+      warning.what = "the table's object row and its name are lost; its columns and pages are found by its id";
+      // Its constraints keep its id as their parent, and often its name in
+      // theirs.
+      std::string children;
+      for (const ObjectRow& child : catalog_->objects)
+        if (child.parentId == table.objectId && child.objectId != table.objectId && !child.baseName.empty())
+          children += (children.empty() ? "" : ", ") + child.baseName;
+      if (!children.empty()) warning.what += " (its constraints: " + children + ")";
+      warning.where = "object id " + std::to_string(table.objectId);
+      sink.ReportWarning(warning);
+      continue;
+    }
     if (table.matchedByLayout)
       warning.what = "the table's allocation rows are lost; " + pages +
                      " that no other table claims and whose records have its layout are taken as its pages";

@@ -170,10 +170,12 @@ void SystemCatalog::Load() {
     JoinChildObjects();
   }
   BuildIndexes();
+  std::vector<LostTable> orphans = AddOrphanObjects(*file, *this);
   std::vector<LostTable> lost = FindLostTables(*file, *this);
   std::vector<LostTable> matched = MatchLostTables(*this, lost);
   AddLostTables(*this, std::move(lost));
   for (LostTable& table : matched) lostTables.push_back(std::move(table));
+  for (LostTable& table : orphans) lostTables.push_back(std::move(table));
 }
 
 // sysindexes names the tables (one clustered index root each), syscolumns

@@ -150,6 +150,20 @@ TEST(DamagedDatabase, PagesWithoutCatalogRowsBecomeALostTable) {
       << matched.err;
   auto none = RunInProcess({"schema", "/db/nounit.mdf", "--quiet"}, &env);
   EXPECT_EQ(none.out.find("Lost table"), std::string::npos) << none.out;
+
+  // With only its object row lost (and every copy of its name), its column
+  // rows and storage still describe it: it lists under its object id with
+  // its own columns.
+  lost.allocUnitRow = true;
+  lost.objectRow = false;
+  env.AddFile("/db/noobject.mdf", ImageWithTables({kept, lost}).Build());
+  auto orphan = RunInProcess({"rows", "/db/noobject.mdf", "Lost table 501", "--quiet"}, &env);
+  EXPECT_EQ(orphan.exitCode, 3) << orphan.err;
+  EXPECT_EQ(orphan.out, "Id\tQty\tName\tCode\tBlob\n7\t70\tGrüße\tX-7\t0x00FF\n8\t-80\t日本\tY8\t0x100200\n");
+  EXPECT_NE(orphan.err.find("warning: Lost table 501: the table's object row and its name are lost; its columns and "
+                            "pages are found by its id, object id 501\n"),
+            std::string::npos)
+      << orphan.err;
 }
 
 // The sample with every page of its column table zeroed: the pages of

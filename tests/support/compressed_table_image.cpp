@@ -270,7 +270,7 @@ DatabaseImage ImageWithTables(const std::vector<TableSpec>& tables, uint32_t pag
       AddDataPages(image, table, key);
       continue;
     }
-    rows[34].push_back(SysSchObjsRow{.id = table.objectId, .name = table.name}.Build());
+    if (table.objectRow) rows[34].push_back(SysSchObjsRow{.id = table.objectId, .name = table.name}.Build());
     const uint8_t compression = !table.compression                        ? 0
                                 : *table.compression == Compression::kRow ? uint8_t{1}
                                                                           : uint8_t{2};

@@ -33,6 +33,8 @@ struct TableSpec {
   // false: the table's allocation unit row is lost (its other catalog rows
   // stand).
   bool allocUnitRow = true;
+  // false: the table's object row is lost (its other catalog rows stand).
+  bool objectRow = true;
   // Physical column rows lost (by column id), and one whose rowset column
   // id is damaged (written as 248).
   std::vector<int32_t> physicalRowsLost;
