@@ -330,8 +330,31 @@ std::vector<LostTable> AddOrphanObjects(const CDatabaseFile& file, SystemCatalog
       if (!IsSystemObjectId(key) && key <= static_cast<uint32_t>(std::numeric_limits<int32_t>::max()))
         candidates.insert(static_cast<int32_t>(key));
   } else {
-    for (const RowsetRow& rowset : catalog.rowsets)
-      if (rowset.indexId == 0 || rowset.indexId == 1) candidates.insert(rowset.objectId);
+    // Only tables with data pages: internal objects without rows are no
+    // loss worth a table.
+    const auto hasPages = [&](int64_t unitId) {
+      const uint32_t key = AllocUnitPageKey(unitId);
+      auto it = file.dataPageMap.find(key);
+      if (it == file.dataPageMap.end()) return false;
+      // A small key is a system table's too; its pages filed as system
+      // pages are not a user unit's.
+      if (!IsSystemObjectId(key) || (static_cast<uint64_t>(unitId) >> 48) < 256) return !it->second.empty();
+      std::set<PageRef> system;
+      if (auto sys = file.systemPageMap.find(key); sys != file.systemPageMap.end())
+        for (const PageMapEntry& entry : sys->second) system.insert(entry.ToPageRef());
+      for (const PageMapEntry& entry : it->second)
+        if (entry.pageType == kPageTypeData && !system.count(entry.ToPageRef())) return true;
+      return false;
+    };
+    std::map<int64_t, std::vector<int64_t>> unitsOf;
+    for (const AllocUnitRow& unit : catalog.allocUnits)
+      if (unit.type == 1) unitsOf[unit.ownerId].push_back(unit.allocUnitId);
+    for (const RowsetRow& rowset : catalog.rowsets) {
+      if (rowset.indexId != 0 && rowset.indexId != 1) continue;
+      bool pages = catalog.RowsetIdNamesUnit(rowset.rowsetId) && hasPages(rowset.rowsetId);
+      for (int64_t unit : unitsOf[rowset.rowsetId]) pages = pages || hasPages(unit);
+      if (pages) candidates.insert(rowset.objectId);
+    }
   }
   for (int32_t id : candidates) {
     if (id <= 100 || present.count(id) || !withColumns.count(id)) continue;
