@@ -3,6 +3,8 @@
 
 #include "catalog/system_catalog.h"
 
+#include <set>
+
 #include "catalog/catalog_lookups.h"
 #include "catalog/data_page.h"
 #include "storage/allocation_map.h"
@@ -11,6 +13,48 @@
 
 namespace ravelin {
 
+namespace {
+
+// Pages a system table's page chain leads to whose header damage hid them
+// from the scan, at most this many per table.
+constexpr size_t kMaxChainedPages = 64;
+
+// The slots a page's slot array holds, counted from the page end while
+// each entry points where a record can start; 0 when none does.
+uint16_t CountSlots(const Bytes& page) {
+  std::set<uint16_t> seen;
+  uint16_t slots = 0;
+  while (slots < 2048) {
+    const size_t at = static_cast<size_t>(kPageSize) - 2 * (slots + 1u);
+    const auto offset = static_cast<uint16_t>(page[at] | (page[at + 1] << 8));
+    if (offset < kPageHeaderSize || offset >= at || !seen.insert(offset).second) break;
+    ++slots;
+  }
+  return slots;
+}
+
+}  // namespace
+
+// A page whose header is damaged but whose slot array stands: a data page
+// header of `objectId` at `where` with the slots counted, and its records.
+std::unique_ptr<CDataPage> CatalogLoader::RepairedPage(Bytes bytes, PageRef where, uint32_t objectId,
+                                                       const ReadOptions& reading) const {
+  if (bytes.size() < static_cast<size_t>(kPageSize)) return nullptr;
+  const uint16_t slots = CountSlots(bytes);
+  if (slots == 0) return nullptr;
+  std::fill(bytes.begin(), bytes.begin() + kPageHeaderSize, uint8_t{0});
+  bytes[0] = 1;
+  bytes[1] = static_cast<uint8_t>(kPageTypeData);
+  StoreLE16(&bytes[22], slots);
+  StoreLE16(&bytes[24], static_cast<uint16_t>(objectId & 0xFFFF));
+  StoreLE16(&bytes[26], static_cast<uint16_t>(objectId >> 16));
+  StoreLE16(&bytes[30], static_cast<uint16_t>(kPageSize - 2 * slots));
+  StoreLE16(&bytes[32], static_cast<uint16_t>(where.pageNo));
+  StoreLE16(&bytes[34], static_cast<uint16_t>(static_cast<uint32_t>(where.pageNo) >> 16));
+  StoreLE16(&bytes[36], static_cast<uint16_t>(where.fileId));
+  return std::make_unique<CDataPage>(std::move(bytes), &file_, &reading);
+}
+
 std::vector<std::unique_ptr<CDataPage>> CatalogLoader::ReadPages(uint32_t objectId, PageFilter filter) const {
   std::vector<std::unique_ptr<CDataPage>> pages;
   const PageMap& map = file_.systemPageMap;
@@ -18,7 +62,9 @@ std::vector<std::unique_ptr<CDataPage>> CatalogLoader::ReadPages(uint32_t object
   if (it == map.end()) return pages;
   ReadOptions catalogReading;
   catalogReading.showDeleted = true;
+  std::set<PageRef> known;
   for (const PageMapEntry& entry : it->second) {
+    known.insert(entry.ToPageRef());
     if (filter == PageFilter::kDataPagesByEntry && entry.pageType != kPageTypeData) continue;
     std::optional<Bytes> bytes = file_.ReadPageBytes(entry.ToPageRef(), true);
     if (!bytes) continue;
@@ -26,6 +72,24 @@ std::vector<std::unique_ptr<CDataPage>> CatalogLoader::ReadPages(uint32_t object
     if (filter == PageFilter::kDataPagesByHeader && (!page->header || page->header->pageType != kPageTypeData))
       continue;
     pages.push_back(std::move(page));
+  }
+  // The table's data pages link to their neighbours; a neighbour the scan
+  // did not file here and whose header does not even name its own place is
+  // one of the table's pages with a damaged header.
+  size_t chained = 0;
+  for (size_t i = 0; i < pages.size() && chained < kMaxChainedPages; ++i) {
+    if (!pages[i]->header || pages[i]->header->pageType != kPageTypeData || pages[i]->header->level != 0) continue;
+    for (PageRef next : {pages[i]->header->prevPage, pages[i]->header->nextPage}) {
+      if (next.pageNo <= 0 || !known.insert(next).second || chained >= kMaxChainedPages) continue;
+      std::optional<Bytes> bytes = file_.ReadPageBytes(next, false);
+      if (!bytes || bytes->size() < static_cast<size_t>(kPageSize)) continue;
+      const CPage_Header header(std::span<uint8_t>(bytes->data(), bytes->size()));
+      if (header.thisPage == next) continue;  // an intact page of something else
+      std::unique_ptr<CDataPage> page = RepairedPage(std::move(*bytes), next, objectId, catalogReading);
+      if (!page) continue;
+      pages.push_back(std::move(page));
+      ++chained;
+    }
   }
   return pages;
 }

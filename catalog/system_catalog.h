@@ -80,8 +80,11 @@ class CatalogLoader {
   uint64_t repairCounter = 0;
 
  private:
-  // The pages of ReadSystemTable, read and kept.
+  // The pages of ReadSystemTable, read and kept: the pages filed under the
+  // table, and pages of its chain that header damage hid from the scan.
   std::vector<std::unique_ptr<CDataPage>> ReadPages(uint32_t objectId, PageFilter filter) const;
+  std::unique_ptr<CDataPage> RepairedPage(Bytes bytes, PageRef where, uint32_t objectId,
+                                          const ReadOptions& reading) const;
   static void SelectRecords(CDataPage& page, bool live);
 
   const CDatabaseFile& file_;

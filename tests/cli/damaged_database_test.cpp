@@ -280,5 +280,40 @@ TEST(DamagedDatabase, ATableWithAColumnRowLostListsItsOtherColumns) {
   EXPECT_EQ(firstColumns(rows.out.substr(rows.out.find('\n') + 1)), firstColumns(intact.out.substr(second)));
 }
 
+// A page of the sample's column table with its header overwritten: the scan
+// no longer files it there, but its neighbours in the table's page chain
+// lead to it and its slot array still stands, so the catalog is whole.
+TEST(DamagedDatabase, ACatalogPageWithADamagedHeaderIsFoundByItsChain) {
+  Bytes bytes = testing::ReadFileBytes(kSample);
+  auto db = testing::OpenDatabaseFile(kSample);
+  ASSERT_TRUE(db);
+  int32_t hidden = 0;
+  for (const PageMapEntry& entry : db->file().systemPageMap[3]) {
+    auto header = db->file().ReadPageHeader(entry.ToPageRef());
+    if (header && header->pageType == kPageTypeData && header->nextPage.pageNo > 0) {
+      hidden = header->nextPage.pageNo;
+      break;
+    }
+  }
+  ASSERT_GT(hidden, 0);
+  for (int i = 0; i < kPageHeaderSize; ++i)
+    bytes[static_cast<size_t>(hidden) * kPageSize + static_cast<size_t>(i)] = static_cast<uint8_t>(0xA5 ^ (i * 37));
+  MemoryEnv env;
+  env.AddFile("/db/header.mdf", bytes);
+
+  // The column table itself counts the pages the scan filed under it.
+  const auto withoutColumnTable = [](std::string text) {
+    const size_t at = text.find("  dbo.syscolumns  (");
+    if (at != std::string::npos) text.erase(at, text.find('\n', at) - at);
+    return text;
+  };
+  auto intact = RunInProcess({"schema", kSample, "--quiet"});
+  auto damaged = RunInProcess({"schema", "/db/header.mdf", "--quiet"}, &env);
+  EXPECT_EQ(damaged.exitCode, 0) << damaged.err;
+  EXPECT_EQ(withoutColumnTable(damaged.out), withoutColumnTable(intact.out));
+  auto rows = RunInProcess({"rows", "/db/header.mdf", "Orders", "--quiet"}, &env);
+  EXPECT_EQ(rows.out, RunInProcess({"rows", kSample, "Orders", "--quiet"}).out);
+}
+
 }  // namespace
 }  // namespace ravelin
