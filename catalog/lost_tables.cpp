@@ -48,6 +48,9 @@ struct Sample {
   std::vector<Record> records;
   // The pages the records stay in, so that their values can be looked at.
   std::vector<std::unique_ptr<PrimaryRecordPage>> pages;
+  // The header index id of the group's first page: the high part of its
+  // allocation unit id.
+  uint16_t firstIndexId = 0;
 };
 
 bool PrintableByte(uint8_t b) { return b >= 0x20 ? b != 0x7F : (b == '\t' || b == '\n' || b == '\r'); }
@@ -110,6 +113,7 @@ void ReadSample(const CDatabaseFile& file, const std::vector<PageRef>& pages, Sa
   const size_t step = std::max<size_t>(1, pages.size() / kPagesSampled);
   for (size_t i = 0; i < pages.size() && sample.pages.size() < kPagesSampled; i += step) {
     std::unique_ptr<PrimaryRecordPage> page = file.ReadTableDataPage(pages[i]);
+    if (i == 0 && page && page->header) sample.firstIndexId = page->header->indexId;
     if (!page || !page->header || page->header->pageType != kPageTypeData || page->header->level != 0) continue;
     for (const std::unique_ptr<CRecord>& record : page->records) {
       if (sample.records.size() >= kRecordsSampled) break;
@@ -243,6 +247,48 @@ Claims ClaimedKeys(const SystemCatalog& catalog) {
   return claims;
 }
 
+// The catalog rows of a user table named `name`, of a heap rowset of it
+// and of an in-row allocation unit.
+void AddTableObject(SystemCatalog& catalog, int32_t objectId, const std::string& name) {
+  ObjectRow object;
+  object.objectId = objectId;
+  object.name = name;
+  object.baseName = name;
+  object.typeCode = "U ";
+  object.status = 0;
+  object.parentId = 0;
+  catalog.objects.push_back(object);
+}
+
+void AddHeapRowset(SystemCatalog& catalog, int64_t rowsetId, int32_t objectId) {
+  RowsetRow rowset;
+  rowset.rowsetId = rowsetId;
+  rowset.ownerType = 1;
+  rowset.objectId = objectId;
+  rowset.indexId = 0;
+  rowset.partitionNumber = 1;
+  rowset.status = 0;
+  catalog.rowsets.push_back(rowset);
+}
+
+void AddInRowUnit(SystemCatalog& catalog, int64_t unitId, int64_t rowsetId, PageRef firstPage) {
+  AllocUnitRow unit;
+  unit.allocUnitId = unitId;
+  unit.type = 1;
+  unit.ownerId = rowsetId;
+  unit.status = 0;
+  unit.firstPage = firstPage;
+  catalog.allocUnits.push_back(unit);
+}
+
+// `group` given to the catalog table `object`.
+void GiveTo(LostTable& group, const ObjectRow& object) {
+  group.name = object.name;
+  group.objectId = object.objectId;
+  group.matchedByLayout = true;
+  group.columns.clear();
+}
+
 void AddLegacyColumnRows(SystemCatalog& catalog, const LostTable& table) {
   int16_t id = 0;
   for (const InferredColumn& c : table.columns) {
@@ -267,22 +313,8 @@ void AddLegacyColumnRows(SystemCatalog& catalog, const LostTable& table) {
 // A heap rowset with one in-row unit, and the column rows with their
 // physical places.
 void AddStorageAndColumnRows(SystemCatalog& catalog, const LostTable& table, int64_t rowsetId) {
-  RowsetRow rowset;
-  rowset.rowsetId = rowsetId;
-  rowset.ownerType = 1;
-  rowset.objectId = table.objectId;
-  rowset.indexId = 0;
-  rowset.partitionNumber = 1;
-  rowset.status = 0;
-  rowset.rowCount = -1;
-  catalog.rowsets.push_back(rowset);
-  AllocUnitRow unit;
-  unit.allocUnitId = table.unitId;
-  unit.type = 1;
-  unit.ownerId = rowsetId;
-  unit.status = 0;
-  unit.firstPage = table.pages.front();
-  catalog.allocUnits.push_back(unit);
+  AddHeapRowset(catalog, rowsetId, table.objectId);
+  AddInRowUnit(catalog, table.unitId, rowsetId, table.pages.front());
   int32_t id = 0;
   for (const InferredColumn& c : table.columns) {
     ColumnRow row;
@@ -365,14 +397,7 @@ std::vector<LostTable> AddOrphanObjects(const CDatabaseFile& file, SystemCatalog
     if (catalog.IsSql2000())
       for (const LegacyIndexKey& index : catalog.legacyIndexKeys)
         if (index.objectId == id && index.indexId == 0 && !index.name.empty()) table.name = index.name;
-    ObjectRow object;
-    object.objectId = id;
-    object.name = table.name;
-    object.baseName = table.name;
-    object.typeCode = "U ";
-    object.status = 0;
-    object.parentId = 0;
-    catalog.objects.push_back(object);
+    AddTableObject(catalog, id, table.name);
     present.insert(id);
     added.push_back(std::move(table));
   }
@@ -431,8 +456,7 @@ std::vector<LostTable> FindLostTables(const CDatabaseFile& file, const SystemCat
       for (const ObjectRow& object : catalog.objects)
         if (object.objectId == static_cast<int32_t>(key) && !object.name.empty()) table.columnsLostOf = object.name;
     } else {
-      std::unique_ptr<CPage_Header> header = file.ReadPageHeader(table.pages.front());
-      const uint64_t indexPart = header ? header->indexId : 0;
+      const uint64_t indexPart = sample.firstIndexId;
       table.unitId = static_cast<int64_t>((indexPart << 48) | (static_cast<uint64_t>(key) << 16));
     }
     table.name = "Lost table " + std::to_string(table.unitId);
@@ -473,7 +497,7 @@ std::vector<LostTable> MatchLostTables(SystemCatalog& catalog, std::vector<LostT
   for (const RowsetRow& rowset : catalog.rowsets) rowsetsById.emplace(rowset.rowsetId, &rowset);
   std::map<int32_t, const ObjectRow*> objectsById;
   for (const ObjectRow& object : catalog.objects) objectsById.emplace(object.objectId, &object);
-  std::vector<AllocUnitRow> units;
+  bool given = false;
   std::vector<LostTable> unnamed;
   for (LostTable& group : lost) {
     auto rowset = rowsetsById.find(group.unitId);
@@ -483,22 +507,13 @@ std::vector<LostTable> MatchLostTables(SystemCatalog& catalog, std::vector<LostT
       unnamed.push_back(std::move(group));
       continue;
     }
-    AllocUnitRow unit;
-    unit.allocUnitId = group.unitId;
-    unit.type = 1;
-    unit.ownerId = group.unitId;
-    unit.status = 0;
-    unit.firstPage = group.pages.front();
-    units.push_back(unit);
-    group.name = object->second->name;
-    group.objectId = object->second->objectId;
-    group.matchedByLayout = true;
-    group.columns.clear();
+    AddInRowUnit(catalog, group.unitId, group.unitId, group.pages.front());
+    GiveTo(group, *object->second);
     matched.push_back(std::move(group));
+    given = true;
   }
   lost = std::move(unnamed);
-  for (const AllocUnitRow& unit : units) catalog.allocUnits.push_back(unit);
-  if (!units.empty()) catalog.BuildIndexes();
+  if (given) catalog.BuildIndexes();
   if (lost.empty()) return matched;
   struct Candidate {
     ObjectRow object;
@@ -560,27 +575,11 @@ std::vector<LostTable> MatchLostTables(SystemCatalog& catalog, std::vector<LostT
     const Candidate& table = candidates[found];
     int64_t rowsetId = table.rowsetId;
     if (rowsetId == 0) {
-      RowsetRow rowset;
-      rowset.rowsetId = group.unitId;
-      rowset.ownerType = 1;
-      rowset.objectId = table.object.objectId;
-      rowset.indexId = 0;
-      rowset.partitionNumber = 1;
-      rowset.status = 0;
-      catalog.rowsets.push_back(rowset);
-      rowsetId = rowset.rowsetId;
+      rowsetId = group.unitId;
+      AddHeapRowset(catalog, rowsetId, table.object.objectId);
     }
-    AllocUnitRow unit;
-    unit.allocUnitId = group.unitId;
-    unit.type = 1;
-    unit.ownerId = rowsetId;
-    unit.status = 0;
-    unit.firstPage = group.pages.front();
-    catalog.allocUnits.push_back(unit);
-    group.name = table.object.name;
-    group.objectId = table.object.objectId;
-    group.matchedByLayout = true;
-    group.columns.clear();
+    AddInRowUnit(catalog, group.unitId, rowsetId, group.pages.front());
+    GiveTo(group, table.object);
     matched.push_back(std::move(group));
   }
   lost = std::move(rest);
@@ -602,14 +601,7 @@ void AddLostTables(SystemCatalog& catalog, std::vector<LostTable> tables) {
     while (usedIds.count(nextId & kObjectIdMask)) ++nextId;
     table.objectId = nextId++;
     usedIds.insert(table.objectId & kObjectIdMask);
-    ObjectRow object;
-    object.objectId = table.objectId;
-    object.name = table.name;
-    object.baseName = table.name;
-    object.typeCode = "U ";
-    object.status = 0;
-    object.parentId = 0;
-    catalog.objects.push_back(object);
+    AddTableObject(catalog, table.objectId, table.name);
     if (legacy) {
       // Its pages carry the key in their headers, not the id it is known by.
       catalog.lostPageKeys[table.objectId] = table.pageKey;

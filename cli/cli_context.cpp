@@ -9,6 +9,7 @@
 
 #include "cli/commands.h"
 #include "cli/help_format.h"
+#include "cli/name_lookup.h"
 #include "cli/output.h"
 #include "cli/terminal_sink.h"
 #include "storage/env.h"
@@ -49,21 +50,6 @@ size_t HelpWidth() {
   return width > 0 ? static_cast<size_t>(std::clamp(width, 60, 120)) : 80;
 }
 
-size_t Distance(const std::string& a, const std::string& b) {
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      const size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
-
 // Why the first argument is not a command, or empty when it is one (or an
 // option, which the parser judges).
 std::string CommandProblem(const CLI::App& app, int argc, const char* const* argv) {
@@ -78,7 +64,7 @@ std::string CommandProblem(const CLI::App& app, int argc, const char* const* arg
   std::string closest;
   size_t best = 3;
   for (const std::string& n : names) {
-    const size_t d = Distance(first, n);
+    const size_t d = EditDistance(first, n);
     if (d < best) best = d, closest = n;
   }
   if (!closest.empty()) return "unknown command '" + first + "', did you mean '" + closest + "'?";

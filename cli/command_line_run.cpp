@@ -128,7 +128,7 @@ bool CommandLineRun::CheckSnapshot() {
   terminal.SetDataFile(header.dataFilePath, *Cli().env);
   // A snapshot of another file: its maps name pages the data file lacks.
   std::unique_ptr<RandomAccessFile> data = Cli().env->OpenFile(header.dataFilePath);
-  if (!data) return true;  // the run says why, with the spec's words
+  if (!data) return true;  // opening the data file will say why, in the program's own message
   const uint64_t pages = data->Size() / kPageSize;
   uint64_t highest = 0;
   for (const PageMap* map : {&maps.systemPages, &maps.dataPages, &maps.iamPages})

@@ -46,6 +46,9 @@ NameMatch MatchName(const std::vector<NameCandidate>& candidates, const std::str
 // any of: a, b".
 std::string SuggestionText(const NameMatch& match);
 
+// The edits (insert, delete, replace a character) that turn `a` into `b`.
+size_t EditDistance(const std::string& a, const std::string& b);
+
 }  // namespace ravelin
 
 #endif  // RAVELIN_CLI_NAME_LOOKUP_H_

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/json_writer.h"
+#include "cli/tsv.h"
 #include "export/csv_writer.h"
 
 namespace ravelin {
@@ -43,29 +44,6 @@ void AppendJsonValue(std::string& out, const DataValue& value) {
 
 }  // namespace
 
-// Only what would break the line or the field is escaped; every other
-// character, control characters included, is written as it is stored.
-void AppendTsvDataField(std::string& out, std::string_view text) {
-  for (char c : text) {
-    switch (c) {
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      default:
-        out += c;
-    }
-  }
-}
-
 RowWriter::RowWriter(Output& out, RowFormat format, std::string table, std::vector<RowColumn> columns,
                      bool statusColumn, std::optional<std::string> nullText)
     : out_(out),
@@ -97,14 +75,14 @@ void RowWriter::Begin() {
     if (csv)
       AppendCsvField(o, statusName_);
     else
-      AppendTsvDataField(o, statusName_);
+      AppendTsvField(o, statusName_);
   }
   for (size_t i = 0; i < columns_.size(); ++i) {
     if (i > 0 || statusColumn_) o += csv ? ',' : '\t';
     if (csv)
       AppendCsvField(o, columns_[i].name);
     else
-      AppendTsvDataField(o, columns_[i].name);
+      AppendTsvField(o, columns_[i].name);
   }
   o += csv ? "\r\n" : "\n";
   out_.MaybeFlush();
@@ -128,7 +106,7 @@ void RowWriter::AppendField(std::string& o, const DataValue& value) {
   if (csv)
     AppendCsvField(o, field_);
   else
-    AppendTsvDataField(o, field_);
+    AppendTsvField(o, field_);
 }
 
 void RowWriter::Write(const std::vector<const DataValue*>& values, std::string_view status) {
@@ -153,7 +131,7 @@ void RowWriter::Write(const std::vector<const DataValue*>& values, std::string_v
       if (csv)
         AppendCsvField(o, status);
       else
-        AppendTsvDataField(o, status);
+        AppendTsvField(o, status);
     }
     for (size_t i = 0; i < values.size(); ++i) {
       if (i > 0 || statusColumn_) o += csv ? ',' : '\t';

@@ -71,9 +71,6 @@ class RowWriter {
   std::string field_;
 };
 
-// Appends `text` to `out` with the TSV escapes above.
-void AppendTsvDataField(std::string& out, std::string_view text);
-
 }  // namespace ravelin
 
 #endif  // RAVELIN_CLI_ROW_WRITER_H_

@@ -6,6 +6,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "storage/bytes.h"
+
 namespace ravelin {
 
 bool IsDateTimeFamily(ValueFamily family) {
@@ -129,15 +131,8 @@ void AppendDataText(std::string& out, const ExportValue& value, ValueFamily fami
       out += value.text;
       return;
     case ValueKind::kBinary: {
-      static constexpr char kHex[] = "0123456789ABCDEF";
       out += "0x";
-      const size_t start = out.size();
-      out.resize(start + 2 * value.text.size());
-      char* p = out.data() + start;
-      for (unsigned char c : value.text) {
-        *p++ = kHex[c >> 4];
-        *p++ = kHex[c & 15];
-      }
+      AppendHexDigits(out, value.text);
       return;
     }
   }

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "export/export_names.h"
+#include "storage/bytes.h"
 
 namespace ravelin {
 namespace {
@@ -60,12 +61,8 @@ void AppendReal(std::string& out, double value, ValueFamily family) {
 }
 
 void AppendBinary(std::string& out, const std::string& bytes) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   out += "0x";
-  for (unsigned char c : bytes) {
-    out += kHex[c >> 4];
-    out += kHex[c & 15];
-  }
+  AppendHexDigits(out, bytes);
 }
 
 void AppendCast(std::string& out, std::string_view inner, std::string_view type) {

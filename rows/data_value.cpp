@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "storage/bytes.h"
+
 namespace ravelin {
 
 DataValue DataValue::Unreadable() {
@@ -93,15 +95,8 @@ void AppendDataText(std::string& out, const DataValue& value) {
       out += value.text;
       return;
     case DataKind::kBinary: {
-      static constexpr char kHex[] = "0123456789ABCDEF";
       out += "0x";
-      const size_t start = out.size();
-      out.resize(start + 2 * value.text.size());
-      char* p = out.data() + start;
-      for (unsigned char c : value.text) {
-        *p++ = kHex[c >> 4];
-        *p++ = kHex[c & 15];
-      }
+      AppendHexDigits(out, value.text);
       return;
     }
   }

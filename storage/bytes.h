@@ -13,6 +13,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -61,15 +62,25 @@ inline void StoreLE16(uint8_t* p, uint16_t v) {
   p[1] = static_cast<uint8_t>(v >> 8);
 }
 
+// Appends two upper-case hexadecimal digits per byte, no prefix.
+inline void AppendHexDigits(std::string& out, ByteSpan bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  const size_t start = out.size();
+  out.resize(start + 2 * bytes.size());
+  char* p = out.data() + start;
+  for (uint8_t b : bytes) {
+    *p++ = kDigits[b >> 4];
+    *p++ = kDigits[b & 0x0F];
+  }
+}
+inline void AppendHexDigits(std::string& out, std::string_view bytes) {
+  AppendHexDigits(out, ByteSpan(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+}
+
 // Two upper-case hexadecimal digits per byte, no prefix.
 inline std::string HexDigits(ByteSpan bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string out;
-  out.reserve(2 * bytes.size());
-  for (uint8_t b : bytes) {
-    out += kDigits[b >> 4];
-    out += kDigits[b & 0x0F];
-  }
+  AppendHexDigits(out, bytes);
   return out;
 }
 

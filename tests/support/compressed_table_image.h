@@ -37,7 +37,7 @@ struct TableSpec {
   bool objectRow = true;
   // Physical column rows lost (by column id), and one whose rowset column
   // id is damaged (written as 248).
-  std::vector<int32_t> physicalRowsLost;
+  std::vector<int32_t> physicalRowsLost{};
   int32_t physicalIdDamaged = 0;
 };
 
