@@ -1,8 +1,10 @@
 #include "catalog/data_page.h"
 
 #include <iterator>
+#include <map>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "catalog/catalog_types.h"
@@ -130,13 +132,75 @@ std::string IdentityText(ByteSpan buffer) {
 CDataPage::CDataPage(Bytes buffer, const CDatabaseFile* databaseFile, const ReadOptions* readOptions)
     : PrimaryRecordPage(std::move(buffer), databaseFile, readOptions) {}
 
+namespace {
+
+// The header most records of a catalog page share: every row of a
+// system table has the same fixed part and column count.
+struct CommonRecordHeader {
+  uint8_t status = 0;
+  uint16_t fixedEnd = 0;
+  int16_t columnCount = 0;
+};
+
+std::optional<CommonRecordHeader> CommonHeaderOf(const std::vector<std::unique_ptr<CRecord>>& records) {
+  std::map<std::tuple<uint8_t, uint16_t, int16_t>, size_t> counts;
+  size_t readable = 0;
+  for (const std::unique_ptr<CRecord>& record : records) {
+    if (!record || record->hasError || record->recordType != kRecordPrimary || !record->fixedData ||
+        !record->recordBytes || record->recordBytes->empty())
+      continue;
+    ++readable;
+    ++counts[{(*record->recordBytes)[0], static_cast<uint16_t>(record->fixedLength + 4), record->columnCount}];
+  }
+  std::optional<CommonRecordHeader> common;
+  size_t best = 0;
+  for (const auto& [key, count] : counts)
+    if (count > best) best = count, common = CommonRecordHeader{std::get<0>(key), std::get<1>(key), std::get<2>(key)};
+  // Alone, or against as many others, a header proves nothing.
+  if (best < 2 || best * 2 <= readable) return std::nullopt;
+  return common;
+}
+
+// The record at `offset` read again under `common`, when damage to its
+// status byte or fixed-part length hid its fields: only where its column
+// count stands where that header puts it.
+std::unique_ptr<CRecord> SalvageRecord(const PrimaryRecordPage& page, uint16_t offset,
+                                       const CommonRecordHeader& common) {
+  const ByteSpan bytes = page.bytes().first(std::min<size_t>(page.bytes().size(), kPageSize));
+  const size_t end = std::min<size_t>(bytes.size(), page.RecordSpaceEnd());
+  if (offset < kPageHeaderSize || offset + size_t{common.fixedEnd} + 2 > end) return nullptr;
+  if (LoadLE<int16_t>(bytes, offset + size_t{common.fixedEnd}) != common.columnCount) return nullptr;
+  Bytes copy(bytes.begin() + offset, bytes.begin() + static_cast<std::ptrdiff_t>(end));
+  copy[0] = common.status;
+  copy[2] = static_cast<uint8_t>(common.fixedEnd & 0xFF);
+  copy[3] = static_cast<uint8_t>(common.fixedEnd >> 8);
+  auto record = std::make_unique<CPrimaryRecord>(ByteSpan(copy), &page, static_cast<uint16_t>(copy.size()), false);
+  if (record->hasError || !record->fixedData) return nullptr;
+  return record;
+}
+
+}  // namespace
+
 template <typename Fn>
 void CDataPage::ForEachRecord(bool skipIndexRecords, Fn read) const {
   if (!header || HoldsNoRows(header->pageType)) return;
+  std::optional<std::optional<CommonRecordHeader>> common;
   // Every record the page built: the listed ones, then any the deleted-
   // record hunt found.
-  for (const std::unique_ptr<CRecord>& record : records) {
+  for (size_t i = 0; i < records.size(); ++i) {
+    const std::unique_ptr<CRecord>& record = records[i];
     if (!record || record->recordType == kRecordTextFragment) continue;
+    // A row of a data page whose header damage hid its fields.
+    if ((record->hasError || !record->fixedData) && i < huntedFrom && i < slotOffsets.size() &&
+        header->pageType == kPageTypeData && selection != Selection::kGhosts) {
+      if (!common) common = CommonHeaderOf(records);
+      if (*common) {
+        if (std::unique_ptr<CRecord> salvaged = SalvageRecord(*this, slotOffsets[i], **common)) {
+          read(*salvaged);
+          continue;
+        }
+      }
+    }
     if (skipIndexRecords && record->recordType == kRecordIndex) continue;
     const bool ghost = record->recordType == kRecordGhostData;
     if ((selection == Selection::kLive && ghost) || (selection == Selection::kGhosts && !ghost)) continue;
@@ -478,6 +542,8 @@ void CDataPage::ReadHobtColumnRows(std::vector<HobtColumnRow>& rows) const {
     if (auto fixed = FixedPart(record)) {
       Field(*fixed, 0, row.hobtId);
       Field(*fixed, 8, row.hobtColumnId);
+      Field(*fixed, 18, row.systemTypeId);
+      Field(*fixed, 19, row.length);
       Field(*fixed, 27, row.leafOffset);
       Field(*fixed, 33, row.nullBit);
     }

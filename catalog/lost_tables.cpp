@@ -232,15 +232,38 @@ Claims ClaimedKeys(const SystemCatalog& catalog) {
     }
     return claims;
   }
-  for (const AllocUnitRow& unit : catalog.allocUnits) claims.Add(AllocUnitPageKey(unit.allocUnitId), unit.allocUnitId);
+  // A table none of whose column rows stand (catalog or physical) cannot
+  // read its pages; they are listed as a lost table, its columns inferred,
+  // as in the 2000 layout.
+  std::set<int32_t> described;
+  for (const ColumnRow& column : catalog.columns) described.insert(column.objectId);
+  std::set<int64_t> physical;
+  for (const RowsetColumnRow& row : catalog.rowsetColumns) physical.insert(row.rowsetId);
+  for (const HobtColumnRow& row : catalog.hobtColumns) physical.insert(row.hobtId);
+  std::map<int64_t, int32_t> objectOfRowset;
+  for (const RowsetRow& rowset : catalog.rowsets) {
+    objectOfRowset[rowset.rowsetId] = rowset.objectId;
+    if (physical.count(rowset.rowsetId)) described.insert(rowset.objectId);
+  }
+  std::set<int32_t> userTables;
+  for (const ObjectRow& object : catalog.objects)
+    if (object.typeCode == "U ") userTables.insert(object.objectId);
+  const auto readable = [&](int32_t objectId) { return !userTables.count(objectId) || described.count(objectId); };
+  for (const AllocUnitRow& unit : catalog.allocUnits) {
+    auto owner = objectOfRowset.find(unit.ownerId);
+    if (owner != objectOfRowset.end() && !readable(owner->second)) continue;
+    claims.Add(AllocUnitPageKey(unit.allocUnitId), unit.allocUnitId);
+  }
   for (const RowsetRow& rowset : catalog.rowsets) {
     // A rowset without unit rows claims the pages its id names only where
     // the catalog reads them as its pages.
-    if (catalog.RowsetIdNamesUnit(rowset.rowsetId)) claims.Add(AllocUnitPageKey(rowset.rowsetId), rowset.rowsetId);
+    if (catalog.RowsetIdNamesUnit(rowset.rowsetId) && readable(rowset.objectId))
+      claims.Add(AllocUnitPageKey(rowset.rowsetId), rowset.rowsetId);
   }
   // Tables upgraded from SQL Server 2000 keep their object id in their
   // pages' headers.
   for (const ObjectRow& object : catalog.objects) {
+    if (!readable(object.objectId)) continue;
     const auto key = static_cast<uint32_t>(object.objectId);
     claims.Add(key, static_cast<int64_t>(key) << 16);
   }
@@ -451,6 +474,7 @@ std::vector<LostTable> FindLostTables(const CDatabaseFile& file, const SystemCat
     if (table.columns.empty()) continue;
     table.shape = ShapeOf(table.columns, fixedLength, columnCount, variableCount);
 
+    int64_t nameId = key;
     if (legacy) {
       table.unitId = key;
       for (const ObjectRow& object : catalog.objects)
@@ -458,8 +482,27 @@ std::vector<LostTable> FindLostTables(const CDatabaseFile& file, const SystemCat
     } else {
       const uint64_t indexPart = sample.firstIndexId;
       table.unitId = static_cast<int64_t>((indexPart << 48) | (static_cast<uint64_t>(key) << 16));
+      // Pages of an upgraded table name its object in their headers.
+      if (indexPart == 0 && !IsSystemObjectId(key)) {
+        for (const ObjectRow& object : catalog.objects) {
+          if (object.objectId != static_cast<int32_t>(key) || object.name.empty()) continue;
+          table.columnsLostOf = object.name;
+        }
+      }
+      if (table.columnsLostOf.empty()) {
+        nameId = table.unitId;
+        // A unit whose rows stand names its table.
+        for (const AllocUnitRow& unit : catalog.allocUnits) {
+          if (AllocUnitPageKey(unit.allocUnitId) != key) continue;
+          for (const RowsetRow& rowset : catalog.rowsets) {
+            if (rowset.rowsetId != unit.ownerId) continue;
+            for (const ObjectRow& object : catalog.objects)
+              if (object.objectId == rowset.objectId && !object.name.empty()) table.columnsLostOf = object.name;
+          }
+        }
+      }
     }
-    table.name = "Lost table " + std::to_string(table.unitId);
+    table.name = "Lost table " + std::to_string(nameId);
     lost.push_back(std::move(table));
   }
   return lost;

@@ -43,6 +43,14 @@ namespace ravelin {
 class CDatabaseFile;
 class CDataPage;
 
+// Bytes a fixed-length column of a built-in type takes; 0 when the type is
+// variable or not known.
+int FixedTypeLength(uint8_t systemTypeId, uint8_t scale);
+// The same for a physical column row, from the type it carries.
+int PhysicalFixedLength(const RowsetColumnRow& row);
+// Whether values of a built-in type are stored among the variable columns.
+bool IsVariableSystemType(uint8_t systemTypeId);
+
 // Object ids are compared without these bits where columns are selected.
 inline constexpr int32_t kObjectIdMask = static_cast<int32_t>(0xFCFFFFFF);
 
@@ -275,6 +283,12 @@ class SystemCatalog {
   // last whose syscolpars rows are missing.
   std::vector<ColumnRow> ColumnsFromRowsetColumns() const;
   void MendRowsetColumns();
+  // Puts back single fields of the prepared table's column rows that
+  // disagree with their other copies.
+  void RepairColumnFields();
+  // Puts back the place of a column whose stored offset fits none of the
+  // gaps its neighbours leave, where one gap alone fits it.
+  void RepairColumnPlaces();
   mutable std::optional<bool> rowsetIdsNameUnits_;
   void ApplyPhysicalLayout(std::vector<ColumnDescriptor>& descriptors);
   void ApplyKeys(std::vector<ColumnDescriptor>& descriptors, const std::vector<IndexColumnRow>& keyColumns,

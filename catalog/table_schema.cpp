@@ -182,9 +182,17 @@ void SystemCatalog::SelectTableColumns(int32_t objectId) {
   }
   tableColumns.clear();
   std::unordered_set<int32_t> seen;
-  for (uint32_t i : ColumnsOf(objectId)) {
+  const std::vector<uint32_t> rows = ColumnsOf(objectId);
+  for (uint32_t i : rows) {
     const ColumnRow& row = columns[i];
     if (row.number == 0 && seen.insert(row.columnId).second) tableColumns.push_back(row);
+  }
+  // A table's columns are all number 0 (numbers tell apart the parameters
+  // of numbered procedures); another number on a table's row is damage.
+  if (currentObject.typeCode != "U " && currentObject.typeCode != "S " && currentObject.typeCode != "IT") return;
+  for (uint32_t i : rows) {
+    const ColumnRow& row = columns[i];
+    if (row.number != 0 && seen.insert(row.columnId).second) tableColumns.push_back(row);
   }
 }
 
@@ -232,6 +240,8 @@ int DecimalStorageLength(int precision) {
   if (precision <= 28) return 13;
   return 17;
 }
+
+}  // namespace
 
 // Bytes a value of a fixed-length system type takes; `scale` for the time
 // types. 0 for types without a fixed length.
@@ -286,6 +296,8 @@ int PhysicalFixedLength(const RowsetColumnRow& row) {
       return FixedTypeLength(systemTypeId, static_cast<uint8_t>((typeInfo >> 8) & 0xFF));
   }
 }
+
+namespace {
 
 // "name(length)"; a catalog without the type's row still names the
 // system types.
@@ -446,7 +458,11 @@ std::vector<ColumnDescriptor> SystemCatalog::PrepareTable(const std::string& tab
     SelectRowsetColumns(currentRowset.rowsetId);
   }
   SelectTableColumns(objectId);
-  if (!sql2000) MendRowsetColumns();
+  if (!sql2000) {
+    RepairColumnFields();
+    MendRowsetColumns();
+  }
+  RepairColumnPlaces();
   const std::vector<IndexColumnRow> keyColumns = SelectIndexColumns(objectId);
 
   std::vector<ColumnDescriptor> descriptors;

@@ -113,12 +113,14 @@ TEST_P(TableSchema, ColumnSelectionMasksIdsAndDropsRepeats) {
   AddColumn(0x01000005, 2, "b");
   AddColumn(5, 1, "a");
   AddColumn(5, 2, "b again");  // read twice (pages under 41 and 2187)
-  AddColumn(5, 3, "numbered").number = 1;
+  AddColumn(5, 1, "numbered repeat").number = 1;
+  AddColumn(5, 3, "damaged number").number = 255;  // a table's columns are all number 0
   AddColumn(6, 1, "other");
   auto d = Prepare("T");
-  ASSERT_EQ(d.size(), 2u);
+  ASSERT_EQ(d.size(), 3u);
   EXPECT_EQ(d[0].name, "a");
   EXPECT_EQ(d[1].name, "b");  // sorted by column id, the first row of id 2 kept
+  EXPECT_EQ(d[2].name, "damaged number");
 }
 
 TEST_P(TableSchema, TypeTextsCodesAndLengths) {

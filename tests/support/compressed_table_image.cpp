@@ -254,6 +254,34 @@ uint8_t SystemTypeIdOf(int32_t typeCode) {
   return 175;
 }
 
+namespace {
+
+// The type information of a physical column row: the system type in the
+// low byte, then the length of the types declared with one, the precision
+// and scale of decimals, or the scale of the time types.
+int32_t TypeInfoOf(uint8_t systemType, int16_t length, uint8_t precision, uint8_t scale) {
+  switch (systemType) {
+    case 106:
+    case 108:
+      return systemType | (precision << 8) | (scale << 16);
+    case 165:
+    case 167:
+    case 173:
+    case 175:
+    case 231:
+    case 239:
+      return systemType | ((static_cast<uint16_t>(length) & 0xFFFF) << 8);
+    case 41:
+    case 42:
+    case 43:
+      return systemType | (scale << 8);
+    default:
+      return systemType;
+  }
+}
+
+}  // namespace
+
 DatabaseImage ImageWithTables(const std::vector<TableSpec>& tables, uint32_t pageCount) {
   DatabaseImage image = SmallCatalogImage(pageCount);
   std::map<uint32_t, std::vector<Bytes>> rows;  // system table -> its new rows
@@ -287,30 +315,36 @@ DatabaseImage ImageWithTables(const std::vector<TableSpec>& tables, uint32_t pag
                                          .firstIamPage = pointer(table.iamPage)}
                             .Build());
     for (const ColumnDescriptor& d : table.columns) {
+      if (!table.columnRows) break;
       const uint8_t systemType = SystemTypeIdOf(d.typeCode);
       const auto length = static_cast<int16_t>(LengthInParentheses(d.typeText));
-      rows[41].push_back(SysColParsRow{.objectId = table.objectId,
-                                       .columnId = d.columnId,
-                                       .name = d.name,
-                                       .systemTypeId = systemType,
-                                       .userTypeId = systemType,
-                                       .length = length,
-                                       .precision = d.precision,
-                                       .scale = d.scale,
-                                       .status = d.nullable ? 0 : 1,
-                                       .maxInRowLength = length}
-                             .Build());
+      SysColParsRow catalogRow{.objectId = table.objectId,
+                               .columnId = d.columnId,
+                               .name = d.name,
+                               .systemTypeId = systemType,
+                               .userTypeId = systemType,
+                               .length = length,
+                               .precision = d.precision,
+                               .scale = d.scale,
+                               .status = d.nullable ? 0 : 1,
+                               .maxInRowLength = length};
+      if (auto damage = table.catalogColumnDamage.find(d.columnId); damage != table.catalogColumnDamage.end())
+        damage->second(catalogRow);
+      rows[41].push_back(catalogRow.Build());
       if (std::find(table.physicalRowsLost.begin(), table.physicalRowsLost.end(), d.columnId) !=
           table.physicalRowsLost.end())
         continue;
-      rows[3].push_back(SysRsColsRow{.rowsetId = rowsetId,
-                                     .rowsetColumnId = d.columnId == table.physicalIdDamaged ? 248 : d.columnId,
-                                     .hobtColumnId = d.hobtColumnId,
-                                     .columnId = d.columnId,
-                                     .maxInRowLength = length,
-                                     .offset = static_cast<int32_t>(static_cast<uint16_t>(d.leafOffset)),
-                                     .nullBit = d.nullBit}
-                            .Build());
+      SysRsColsRow physicalRow{.rowsetId = rowsetId,
+                               .rowsetColumnId = d.columnId == table.physicalIdDamaged ? 248 : d.columnId,
+                               .hobtColumnId = d.hobtColumnId,
+                               .typeInfo = TypeInfoOf(systemType, length, d.precision, d.scale),
+                               .columnId = d.columnId,
+                               .maxInRowLength = length,
+                               .offset = static_cast<int32_t>(static_cast<uint16_t>(d.leafOffset)),
+                               .nullBit = d.nullBit};
+      if (auto damage = table.physicalColumnDamage.find(d.columnId); damage != table.physicalColumnDamage.end())
+        damage->second(physicalRow);
+      rows[3].push_back(physicalRow.Build());
     }
     AddDataPages(image, table, key);
   }

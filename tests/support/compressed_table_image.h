@@ -6,11 +6,14 @@
 #define RAVELIN_TESTS_SUPPORT_COMPRESSED_TABLE_IMAGE_H_
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "catalog/column_descriptor.h"
+#include "support/catalog_rows.h"
 #include "support/compressor.h"
 #include "support/synthetic.h"
 
@@ -35,10 +38,16 @@ struct TableSpec {
   bool allocUnitRow = true;
   // false: the table's object row is lost (its other catalog rows stand).
   bool objectRow = true;
+  // false: every column row of the table, catalog and physical, is lost.
+  bool columnRows = true;
   // Physical column rows lost (by column id), and one whose rowset column
   // id is damaged (written as 248).
   std::vector<int32_t> physicalRowsLost{};
   int32_t physicalIdDamaged = 0;
+  // Damage done to single fields of a column's catalog row and of its
+  // physical row, by column id.
+  std::map<int32_t, std::function<void(SysColParsRow&)>> catalogColumnDamage{};
+  std::map<int32_t, std::function<void(SysRsColsRow&)>> physicalColumnDamage{};
 };
 
 // Forty columns of every type the compressed forms treat apart (integers,

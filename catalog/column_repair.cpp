@@ -1,0 +1,308 @@
+// Mending single damaged fields of a table's column rows. The catalog
+// column rows (syscolpars) and the physical column rows (sysrscols) are
+// read from pages of their own and carry a column's id and type twice; a
+// physical row carries the column's place three times (its id, its
+// physical id and its null bit). Where one copy of a field disagrees with
+// the others, the copies that agree are taken.
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <unordered_map>
+#include <vector>
+
+#include "catalog/system_catalog.h"
+
+namespace ravelin {
+namespace {
+
+// More columns than a table can have (sparse columns included).
+constexpr int32_t kMostColumns = 30000;
+
+// Whether `a` and `b` differ in exactly one of their four bytes: the mark
+// a damaged byte leaves on an id.
+bool DifferInOneByte(int32_t a, int32_t b) {
+  const auto x = static_cast<uint32_t>(a) ^ static_cast<uint32_t>(b);
+  int bytes = 0;
+  for (int shift = 0; shift < 32; shift += 8) bytes += ((x >> shift) & 0xFF) != 0 ? 1 : 0;
+  return bytes == 1;
+}
+
+bool IsDecimalType(uint8_t systemTypeId) { return systemTypeId == 106 || systemTypeId == 108; }
+
+uint8_t PhysicalSystemType(const RowsetColumnRow& row) { return static_cast<uint8_t>(row.typeInfo & 0xFF); }
+
+// The length a physical row's type information gives for the types whose
+// declared length is their storage length, or -1.
+int32_t PhysicalDeclaredLength(const RowsetColumnRow& row) {
+  switch (PhysicalSystemType(row)) {
+    case 165:  // varbinary
+    case 167:  // varchar
+    case 173:  // binary
+    case 175:  // char
+    case 231:  // nvarchar
+    case 239:  // nchar
+      return static_cast<int32_t>((static_cast<uint32_t>(row.typeInfo) >> 8) & 0xFFFF);
+    default:
+      return -1;
+  }
+}
+
+// A column's place in the record as its physical row gives it: a fixed
+// column's offset and length, or a variable column's index (-1, -2, ...).
+struct Place {
+  int32_t offset = 0;
+  int32_t length = 0;
+  bool bit = false;
+  bool variable = false;
+};
+
+// Whether fixed column `c` sits where a neighbour confirms it: it starts at
+// the record's fixed start, at another column's end or beside another bit
+// column, or it ends where another column starts. A damaged offset almost
+// never lands on such a place.
+bool Placed(const std::vector<Place>& places, size_t c) {
+  const Place& p = places[c];
+  if (p.offset == 4) return true;
+  for (size_t d = 0; d < places.size(); ++d) {
+    const Place& q = places[d];
+    if (d == c || q.variable) continue;
+    if (p.bit && q.bit && q.offset == p.offset) return true;
+    if (q.offset + q.length == p.offset || q.offset == p.offset + p.length) return true;
+  }
+  return false;
+}
+
+// Puts back the offset of a fixed column that fits nowhere, where exactly
+// one gap between the others has its length, and the index of a variable
+// column that is out of range or taken twice, where exactly one index is
+// free. More than two misplaced columns are left as they are: the rows
+// then disagree with each other, not with damage.
+void RepairPlaces(std::vector<Place>& places) {
+  std::vector<bool> trusted(places.size(), true);
+  std::vector<size_t> misplaced;
+  for (size_t c = 0; c < places.size(); ++c)
+    if (!places[c].variable && places[c].length <= 0) return;  // a length not known: no layout to check
+  for (size_t c = 0; c < places.size(); ++c)
+    if (!places[c].variable && !Placed(places, c)) misplaced.push_back(c);
+  if (misplaced.size() <= 2) {
+    for (size_t c : misplaced) trusted[c] = false;
+    for (size_t c : misplaced) {
+      if (places[c].bit) continue;
+      std::set<int32_t> starts, ends{4};
+      for (size_t d = 0; d < places.size(); ++d) {
+        if (places[d].variable || !trusted[d]) continue;
+        starts.insert(places[d].offset);
+        ends.insert(places[d].offset + places[d].length);
+      }
+      // A gap between two columns that the column fills exactly.
+      int32_t found = 0;
+      int candidates = 0;
+      for (int32_t hole : ends) {
+        if (starts.count(hole) || !starts.count(hole + places[c].length)) continue;
+        found = hole;
+        ++candidates;
+      }
+      if (candidates != 1) continue;
+      places[c].offset = found;
+      trusted[c] = true;
+    }
+  }
+
+  // Variable columns take the indexes 1..n once each.
+  std::vector<size_t> variables;
+  for (size_t c = 0; c < places.size(); ++c)
+    if (places[c].variable) variables.push_back(c);
+  // Rows may be missing, so an index is wrong only past every column.
+  const auto count = static_cast<int32_t>(variables.size());
+  std::map<int32_t, int> uses;
+  for (size_t c : variables) ++uses[-places[c].offset];
+  std::vector<size_t> wrong;
+  for (size_t c : variables) {
+    const int32_t index = -places[c].offset;
+    if (index < 1 || index > static_cast<int32_t>(places.size())) wrong.push_back(c);
+  }
+  std::vector<int32_t> free;
+  for (int32_t index = 1; index <= count; ++index)
+    if (!uses.count(index)) free.push_back(index);
+  if (wrong.size() == 1 && free.size() == 1) places[wrong.front()].offset = -free.front();
+}
+
+// A place from a stored offset and the column's type: a column of a
+// variable type, or with a negative offset that is a plausible index (the
+// uniquifier is an int kept among the variable columns), is variable.
+Place MakePlace(int32_t offset, uint8_t systemTypeId, int32_t length, size_t columns) {
+  Place place;
+  place.offset = offset;
+  place.bit = systemTypeId == 104;
+  place.variable = IsVariableSystemType(systemTypeId) || (offset < 0 && -offset <= static_cast<int32_t>(columns));
+  place.length = place.variable ? 0 : (place.bit ? 1 : length);
+  if (place.variable && offset > 0) place.offset = -offset;  // read as an index out of range below
+  return place;
+}
+
+}  // namespace
+
+bool IsVariableSystemType(uint8_t systemTypeId) {
+  switch (systemTypeId) {
+    case 34:   // image
+    case 35:   // text
+    case 98:   // sql_variant
+    case 99:   // ntext
+    case 165:  // varbinary
+    case 167:  // varchar
+    case 231:  // nvarchar
+    case 240:  // CLR types
+    case 241:  // xml
+      return true;
+    default:
+      return false;
+  }
+}
+
+void SystemCatalog::RepairColumnPlaces() {
+  std::vector<Place> places;
+  if (IsSql2000()) {
+    // syscolumns keeps a built-in column's type twice (its user type is
+    // the type itself), and a fixed type has one length.
+    for (LegacyColumnRow& row : tableLegacyColumns) {
+      if (row.userTypeId <= 0 || row.userTypeId > 255) continue;
+      const auto userType = static_cast<uint8_t>(row.userTypeId);
+      if (row.systemTypeId != userType && FixedTypeLength(userType, row.scale) == row.length &&
+          FixedTypeLength(row.systemTypeId, row.scale) != row.length)
+        row.systemTypeId = userType;
+      const int length = FixedTypeLength(row.systemTypeId, row.scale);
+      if (row.systemTypeId == userType && length > 0 && row.length != length && !IsDecimalType(row.systemTypeId))
+        row.length = static_cast<int16_t>(length);
+    }
+    for (const LegacyColumnRow& row : tableLegacyColumns)
+      places.push_back(MakePlace(row.fixedOffset, row.systemTypeId, row.length, tableLegacyColumns.size()));
+    RepairPlaces(places);
+    for (size_t i = 0; i < places.size(); ++i)
+      tableLegacyColumns[i].fixedOffset = static_cast<int16_t>(places[i].offset);
+  } else if (!tableRowsetColumns.empty()) {
+    for (const RowsetColumnRow& row : tableRowsetColumns)
+      places.push_back(MakePlace(static_cast<int16_t>(row.offset & 0xFFFF), PhysicalSystemType(row),
+                                 PhysicalFixedLength(row), tableRowsetColumns.size()));
+    RepairPlaces(places);
+    for (size_t i = 0; i < places.size(); ++i) {
+      RowsetColumnRow& row = tableRowsetColumns[i];
+      row.offset = static_cast<int32_t>((static_cast<uint32_t>(row.offset) & 0xFFFF0000u) |
+                                        (static_cast<uint32_t>(places[i].offset) & 0xFFFFu));
+    }
+  } else if (!tableHobtColumns.empty()) {
+    for (const HobtColumnRow& row : tableHobtColumns)
+      places.push_back(MakePlace(row.leafOffset, row.systemTypeId, row.length, tableHobtColumns.size()));
+    RepairPlaces(places);
+    for (size_t i = 0; i < places.size(); ++i) tableHobtColumns[i].leafOffset = static_cast<int16_t>(places[i].offset);
+  }
+}
+
+void SystemCatalog::RepairColumnFields() {
+  // SQL Server 2005: a physical row keeps its place twice, as its id and
+  // as its null bit.
+  std::multiset<int32_t> hobtPlaces, hobtBits;
+  for (const HobtColumnRow& row : tableHobtColumns) {
+    hobtPlaces.insert(row.hobtColumnId);
+    hobtBits.insert(row.nullBit);
+  }
+  for (HobtColumnRow& row : tableHobtColumns) {
+    if (row.hobtColumnId == row.nullBit || row.nullBit <= 0 || row.hobtColumnId <= 0) {
+      if (row.nullBit <= 0 && row.hobtColumnId > 0 && DifferInOneByte(row.nullBit, row.hobtColumnId) &&
+          hobtBits.count(static_cast<int16_t>(row.hobtColumnId)) == 0)
+        row.nullBit = static_cast<int16_t>(row.hobtColumnId);
+      continue;
+    }
+    if (!DifferInOneByte(row.hobtColumnId, row.nullBit)) continue;
+    if (row.hobtColumnId > kMostColumns && hobtPlaces.count(row.nullBit) == 0) {
+      // The id put back maps as the map rows say.
+      row.hobtColumnId = row.nullBit;
+      for (const RowsetColumnMapRow& map : tableRowsetColumnMap)
+        if (map.rowsetColumnId == row.hobtColumnId) row.mappedColumnId = map.hobtColumnId;
+    } else if (row.nullBit > kMostColumns && row.hobtColumnId <= kMostColumns &&
+               hobtBits.count(static_cast<int16_t>(row.hobtColumnId)) == 0)
+      row.nullBit = static_cast<int16_t>(row.hobtColumnId);
+  }
+  // A fixed-length built-in type has one length; a catalog row whose
+  // length says otherwise had it damaged.
+  for (ColumnRow& column : tableColumns) {
+    const int length = FixedTypeLength(column.systemTypeId, column.scale);
+    if (length > 0 && column.length != length && column.maxInRowLength == length && !IsDecimalType(column.systemTypeId))
+      column.length = static_cast<int16_t>(length);
+  }
+  if (tableRowsetColumns.empty()) return;
+  std::set<int32_t> catalogIds;
+  for (const ColumnRow& row : tableColumns) catalogIds.insert(row.columnId);
+
+  // The place of a physical column: where two of its three copies agree
+  // and the third names a place no other row takes, the third is put back.
+  std::multiset<int32_t> ids, hobtIds, nullBits;
+  for (const RowsetColumnRow& row : tableRowsetColumns) {
+    ids.insert(row.rowsetColumnId);
+    hobtIds.insert(row.hobtColumnId);
+    nullBits.insert(row.nullBit & 0xFFFF);
+  }
+  std::set<int32_t> claimed;
+  for (const RowsetColumnRow& row : tableRowsetColumns)
+    if (catalogIds.count(row.rowsetColumnId)) claimed.insert(row.rowsetColumnId);
+  for (RowsetColumnRow& row : tableRowsetColumns) {
+    const int32_t nullBit = row.nullBit & 0xFFFF;
+    if (row.rowsetColumnId != row.hobtColumnId && row.hobtColumnId == nullBit &&
+        !catalogIds.count(row.rowsetColumnId) && catalogIds.count(nullBit) && !claimed.count(nullBit) &&
+        DifferInOneByte(row.rowsetColumnId, nullBit)) {
+      row.rowsetColumnId = nullBit;
+      claimed.insert(nullBit);
+    } else if (row.hobtColumnId != nullBit && row.rowsetColumnId == nullBit && hobtIds.count(nullBit) == 0 &&
+               DifferInOneByte(row.hobtColumnId, nullBit)) {
+      row.hobtColumnId = nullBit;
+    } else if (row.rowsetColumnId == row.hobtColumnId && nullBit != row.hobtColumnId &&
+               nullBits.count(row.hobtColumnId) == 0 && DifferInOneByte(nullBit, row.hobtColumnId)) {
+      row.nullBit = static_cast<int32_t>((static_cast<uint32_t>(row.nullBit) & 0xFFFF0000u) |
+                                         static_cast<uint32_t>(row.hobtColumnId & 0xFFFF));
+    }
+  }
+
+  // A catalog row whose id damage changed: the one physical row without a
+  // catalog row whose id differs from it in one byte and whose type is the
+  // row's gives the id back.
+  std::unordered_map<int32_t, const RowsetColumnRow*> physicalById;
+  for (const RowsetColumnRow& row : tableRowsetColumns) physicalById.emplace(row.rowsetColumnId, &row);
+  for (ColumnRow& column : tableColumns) {
+    if (physicalById.count(column.columnId)) continue;
+    const RowsetColumnRow* match = nullptr;
+    int matches = 0;
+    for (const RowsetColumnRow& row : tableRowsetColumns) {
+      if (catalogIds.count(row.rowsetColumnId) || row.rowsetColumnId <= 0) continue;
+      if (!DifferInOneByte(row.rowsetColumnId, column.columnId)) continue;
+      const uint8_t type = PhysicalSystemType(row);
+      if (type != column.systemTypeId && static_cast<int32_t>(type) != column.userTypeId) continue;
+      match = &row;
+      ++matches;
+    }
+    if (matches != 1) continue;
+    catalogIds.erase(column.columnId);
+    column.columnId = match->rowsetColumnId;
+    catalogIds.insert(column.columnId);
+  }
+
+  // The type of a catalog row: its system type is written twice in the
+  // row (the user type of a built-in type is the type itself) and once in
+  // the physical row; its length twice in the row (the in-row length) and
+  // once in the physical row.
+  for (ColumnRow& column : tableColumns) {
+    auto it = physicalById.find(column.columnId);
+    if (it == physicalById.end()) continue;
+    const RowsetColumnRow& physical = *it->second;
+    const uint8_t type = PhysicalSystemType(physical);
+    if (column.systemTypeId != type && column.userTypeId == type) column.systemTypeId = type;
+    if (column.userTypeId != column.systemTypeId && column.systemTypeId == type &&
+        DifferInOneByte(column.userTypeId, column.systemTypeId) && TypesWithId(column.userTypeId).empty())
+      column.userTypeId = column.systemTypeId;
+    if (column.systemTypeId != type) continue;
+    const int32_t length = PhysicalDeclaredLength(physical);
+    if (length > 0 && column.length != length && column.maxInRowLength == length)
+      column.length = static_cast<int16_t>(length);
+  }
+}
+
+}  // namespace ravelin
