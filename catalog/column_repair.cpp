@@ -7,11 +7,16 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <set>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
 #include "catalog/system_catalog.h"
+#include "storage/database_file.h"
+#include "storage/page.h"
+#include "storage/record.h"
 
 namespace ravelin {
 namespace {
@@ -247,9 +252,13 @@ void SystemCatalog::RepairColumnFields() {
     if (catalogIds.count(row.rowsetColumnId)) claimed.insert(row.rowsetColumnId);
   for (RowsetColumnRow& row : tableRowsetColumns) {
     const int32_t nullBit = row.nullBit & 0xFFFF;
+    // An id no column can have is damage even where no catalog row confirms
+    // the place (dropped columns take ids from 0x4000000 on).
+    const bool impossible =
+        row.rowsetColumnId < 0 || (row.rowsetColumnId > kMostColumns && row.rowsetColumnId < 0x4000000);
     if (row.rowsetColumnId != row.hobtColumnId && row.hobtColumnId == nullBit &&
-        !catalogIds.count(row.rowsetColumnId) && catalogIds.count(nullBit) && !claimed.count(nullBit) &&
-        DifferInOneByte(row.rowsetColumnId, nullBit)) {
+        !catalogIds.count(row.rowsetColumnId) && (catalogIds.count(nullBit) || impossible) && !claimed.count(nullBit) &&
+        ids.count(nullBit) == 0 && DifferInOneByte(row.rowsetColumnId, nullBit)) {
       row.rowsetColumnId = nullBit;
       claimed.insert(nullBit);
     } else if (row.hobtColumnId != nullBit && row.rowsetColumnId == nullBit && hobtIds.count(nullBit) == 0 &&
@@ -303,6 +312,38 @@ void SystemCatalog::RepairColumnFields() {
     if (length > 0 && column.length != length && column.maxInRowLength == length)
       column.length = static_cast<int16_t>(length);
   }
+}
+
+void SystemCatalog::WidenToTheRecords(RecordShape& shape) const {
+  if (!file || tablePages.empty()) return;
+  // The layout most records of the table's first pages share; a page of
+  // other data among them is outvoted.
+  std::map<std::tuple<int32_t, int32_t, int32_t>, size_t> counts;
+  size_t records = 0;
+  for (size_t i = 0; i < tablePages.size() && i < 4; ++i) {
+    std::unique_ptr<PrimaryRecordPage> page = file->ReadTableDataPage(tablePages[i]);
+    if (!page) continue;
+    for (const auto& record : page->records) {
+      if (!record || record->recordType != kRecordPrimary || record->hasError || record->isCompressed) continue;
+      ++records;
+      ++counts[{record->columnCount, 4 + std::max<int32_t>(record->fixedLength, 0), record->varColumnCount}];
+    }
+  }
+  size_t best = 0;
+  std::tuple<int32_t, int32_t, int32_t> layout{};
+  for (const auto& [key, count] : counts)
+    if (count > best) best = count, layout = key;
+  if (best < 2 || best * 2 <= records) return;
+  const auto [columns, fixedEnd, variables] = layout;
+  if (columns <= shape.maxColumns) return;
+  std::set<int32_t> described;
+  for (const RowsetColumnRow& row : tableRowsetColumns) described.insert(row.nullBit & 0xFFFF);
+  int32_t unknown = 0;
+  for (int32_t position = 1; position <= columns; ++position) unknown += described.count(position) ? 0 : 1;
+  shape.columnsWithoutRows = unknown;
+  shape.maxColumns = columns;
+  shape.fullFixedEnd = std::max(shape.fullFixedEnd, fixedEnd);
+  shape.variableColumns = std::max(shape.variableColumns, variables);
 }
 
 }  // namespace ravelin

@@ -497,7 +497,8 @@ std::vector<LostTable> FindLostTables(const CDatabaseFile& file, const SystemCat
           for (const RowsetRow& rowset : catalog.rowsets) {
             if (rowset.rowsetId != unit.ownerId) continue;
             for (const ObjectRow& object : catalog.objects)
-              if (object.objectId == rowset.objectId && !object.name.empty()) table.columnsLostOf = object.name;
+              if (object.objectId == rowset.objectId && object.typeCode == "U " && !object.name.empty())
+                table.columnsLostOf = object.name;
           }
         }
       }

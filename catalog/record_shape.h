@@ -25,6 +25,9 @@ struct RecordShape {
   int32_t fullFixedEnd = 0;
   // Variable-length physical columns; -1 when not known.
   int32_t variableColumns = -1;
+  // Columns the records have that no column row describes any more (their
+  // rows were lost): their values cannot be shown.
+  int32_t columnsWithoutRows = 0;
 
   // A fixed-length column: its physical position (1-based; records with
   // fewer columns do not hold it) and where it ends in the record.

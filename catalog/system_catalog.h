@@ -289,6 +289,9 @@ class SystemCatalog {
   // Puts back the place of a column whose stored offset fits none of the
   // gaps its neighbours leave, where one gap alone fits it.
   void RepairColumnPlaces();
+  // Widens `shape` to the layout most of the table's records share, where
+  // they have more columns than its column rows tell of (rows were lost).
+  void WidenToTheRecords(RecordShape& shape) const;
   mutable std::optional<bool> rowsetIdsNameUnits_;
   void ApplyPhysicalLayout(std::vector<ColumnDescriptor>& descriptors);
   void ApplyKeys(std::vector<ColumnDescriptor>& descriptors, const std::vector<IndexColumnRow>& keyColumns,

@@ -689,6 +689,13 @@ RecordShape SystemCatalog::DescribeRecordShape(const std::vector<ColumnDescripto
     shape.maxColumns = std::max<int32_t>(shape.maxColumns, static_cast<int32_t>(tableRowsetColumns.size()));
     shape.variableColumns = variable + (sparse ? 1 : 0);
     if (shape.fullFixedEnd == 0) shape.fullFixedEnd = 4;
+    // Places with no physical row: rows were lost, and how many columns
+    // the records have is the records' own word.
+    std::set<int32_t> places;
+    for (const RowsetColumnRow& row : tableRowsetColumns) places.insert(row.nullBit & 0xFFFF);
+    bool gaps = false;
+    for (int32_t position = 1; position <= shape.maxColumns; ++position) gaps = gaps || !places.count(position);
+    if (gaps) WidenToTheRecords(shape);
     return shape;
   }
 

@@ -100,7 +100,9 @@ int RunRows(const RowsOptions& o) {
   const TablePageList pages = CollectListingPages(db->file(), catalog);
   TableRowReader reader(*db, columns, ChooseColumnReader(catalog));
   reader.SetListingPages(pages);
-  reader.SetRecordShape(catalog.DescribeRecordShape(columns), &sink, tableName);
+  const RecordShape shape = catalog.DescribeRecordShape(columns);
+  reader.SetRecordShape(shape, &sink, tableName);
+  ReportColumnsWithoutRows(shape, tableName, &sink);
   if (std::optional<Warning> broken = ListingWarning(pages, tableName)) sink.ReportWarning(*broken);
   if (std::optional<Warning> lost = LostPagesWarning(db->file(), DescribeTableStorage(catalog), pages, tableName))
     sink.ReportWarning(*lost);

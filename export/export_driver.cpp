@@ -77,7 +77,9 @@ bool WriteRows(const OpenedDatabase& db, ExportWriter& writer, const PreparedTab
   const TablePageList pages = CollectListingPages(db.file(), catalog);
   TableRowReader reader(db, prepared.descriptors, ChooseColumnReader(catalog));
   reader.SetListingPages(pages);
-  reader.SetRecordShape(catalog.DescribeRecordShape(prepared.descriptors), &sink, prepared.qualifiedName);
+  const RecordShape shape = catalog.DescribeRecordShape(prepared.descriptors);
+  reader.SetRecordShape(shape, &sink, prepared.qualifiedName);
+  ReportColumnsWithoutRows(shape, prepared.qualifiedName, &sink);
   reader.SetDataValues(true);
   sink.SetStatusText(prepared.qualifiedName);
   sink.SetProgressRange(0, static_cast<int64_t>(pages.size()));

@@ -6,6 +6,7 @@
 
 #include "catalog/opened_database.h"
 #include "catalog/system_catalog.h"
+#include "rows/row_warnings.h"
 
 namespace ravelin {
 namespace {
@@ -109,6 +110,7 @@ std::optional<PageStart> RecordsPager::ListFrom(PageStart start, bool firstPage)
   TableRowReader reader(*db, p.columns, p.reader, firstPage);
   reader.SetListingPages(p.pages);
   reader.SetRecordShape(p.shape, &sink_, p.table);
+  if (firstPage && start.pageIndex <= 0) ReportColumnsWithoutRows(p.shape, p.table, &sink_);
   // Which values are unreadable takes their data values; only a list that
   // marks them pays for that.
   reader.SetDataValues(state_.view().MarksRecordCells());

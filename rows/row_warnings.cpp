@@ -33,4 +33,15 @@ void AppendRowWarnings(const std::string& table, const TableRow& row, const RowC
   }
 }
 
+void ReportColumnsWithoutRows(const RecordShape& shape, const std::string& table, ProgressSink* sink) {
+  if (!sink || shape.columnsWithoutRows <= 0) return;
+  const int32_t n = shape.columnsWithoutRows;
+  Warning warning;
+  warning.subject = table;
+  warning.what = std::to_string(n) + (n == 1 ? " column of its records has" : " columns of its records have") +
+                 " lost " + (n == 1 ? "its column row; its values are" : "their column rows; their values are") +
+                 " left out";
+  sink->ReportWarning(warning);
+}
+
 }  // namespace ravelin

@@ -27,6 +27,10 @@ std::string RowWhere(uint64_t rowNumber, const TableRow& row);
 void AppendRowWarnings(const std::string& table, const TableRow& row, const RowColumnSet& columns,
                        const std::vector<size_t>& shown, uint64_t rowNumber, std::vector<Warning>& out);
 
+// Reports, once per listing of `table`, the columns of its records that no
+// column row describes any more.
+void ReportColumnsWithoutRows(const RecordShape& shape, const std::string& table, ProgressSink* sink);
+
 }  // namespace ravelin
 
 #endif  // RAVELIN_ROWS_ROW_WARNINGS_H_

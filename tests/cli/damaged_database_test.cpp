@@ -262,6 +262,40 @@ TEST(DamagedDatabase, ATableWithoutColumnRowsListsItsPagesAsALostTable) {
       << rows.err;
 }
 
+// Two columns whose catalog and physical rows are both lost, one of them
+// the last: the records still have them, so they are listed with the
+// columns that are described, and a warning says values were left out.
+TEST(DamagedDatabase, ColumnsWithoutAnyRowLeaveTheirValuesOut) {
+  using namespace testing;
+  std::vector<ColumnDescriptor> columns = {SqlColumn("Id", "int(4)", kTypeInt), SqlColumn("Code", "char(3)", kTypeChar),
+                                           SqlColumn("Qty", "int(4)", kTypeInt),
+                                           SqlColumn("Name", "nvarchar(20)", kTypeNVarChar),
+                                           SqlColumn("Note", "varchar(10)", kTypeVarChar)};
+  LayOutColumns(columns);
+  const auto row = [](int id, const std::string& code, int qty, const std::string& name, const std::string& note) {
+    return CompressedRow{{Value(SqlIntBytes(id, 4)), Value(Bytes(code.begin(), code.end())), Value(SqlIntBytes(qty, 4)),
+                          Value(Utf16(name)), Value(Bytes(note.begin(), note.end()))}};
+  };
+  TableSpec table;
+  table.objectId = 530;
+  table.name = "Holes";
+  table.columns = columns;
+  table.rows = {row(1, "A01", 7, "eins", "x"), row(2, "B02", 9, "zwei", "y"), row(3, "C03", 11, "drei", "z")};
+  const auto elsewhere = [](SysColParsRow& r) { r.objectId = 999; };
+  table.catalogColumnDamage = {{2, elsewhere}, {5, elsewhere}};
+  table.physicalRowsLost = {2, 5};
+  MemoryEnv env;
+  env.AddFile("/db/holes.mdf", ImageWithTables({table}).Build());
+
+  auto rows = RunInProcess({"rows", "/db/holes.mdf", "dbo.Holes", "--quiet"}, &env);
+  EXPECT_EQ(rows.exitCode, 3) << rows.err;
+  EXPECT_EQ(rows.out, "Id\tQty\tName\n1\t7\teins\n2\t9\tzwei\n3\t11\tdrei\n");
+  EXPECT_NE(rows.err.find(
+                "warning: dbo.Holes: 2 columns of its records have lost their column rows; their values are left out"),
+            std::string::npos)
+      << rows.err;
+}
+
 // Single fields of a table's column rows damaged, each as one inverted byte
 // leaves it: every field the catalog keeps twice, or that the physical row
 // keeps again, is taken from the copies that agree, and every row comes out
