@@ -37,17 +37,21 @@ RowsetRow SystemCatalog::SelectTableRowset(int32_t objectId) {
     last = &row;
     isTable = true;
     // The heap (0) or the clustered index (1); of two alike the later.
-    if (row.indexId <= 1 && row.indexId <= (best ? best->indexId : 8)) best = &row;
+    if (row.indexId >= 0 && row.indexId <= 1 && row.indexId <= (best ? best->indexId : 8)) best = &row;
   }
   if (best) {
     currentRowset = *best;
     return currentRowset;
   }
+  // Without the rowset row of the heap or clustered index, that index's
+  // own row names the rowset; a nonclustered index's rows are not the
+  // table's.
   for (uint32_t i : IndexesOf(objectId)) {
     const IndexRow& index = indexes[i];
-    if (index.rowsetId == 0) continue;
+    if (index.rowsetId == 0 || index.indexId < 0 || index.indexId > 1) continue;
     derivedStorage = true;
     RowsetRow derived = last ? *last : RowsetRow{};
+    derived.indexId = index.indexId;
     derived.rowsetId = index.rowsetId;
     derived.objectId = index.objectId;
     derived.status = index.status;
@@ -455,7 +459,10 @@ std::vector<ColumnDescriptor> SystemCatalog::PrepareTable(const std::string& tab
     tableRowsetColumnMap.clear();
   } else {
     CollectObjectPages(objectId);
-    SelectRowsetColumns(currentRowset.rowsetId);
+    // The physical columns of a nonclustered index are laid out as its
+    // index rows are, not as the table's records.
+    const bool tableRowset = currentRowset.indexId >= 0 && currentRowset.indexId <= 1;
+    SelectRowsetColumns(tableRowset ? currentRowset.rowsetId : 0);
   }
   SelectTableColumns(objectId);
   if (!sql2000) {

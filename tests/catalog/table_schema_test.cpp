@@ -26,10 +26,17 @@ TEST_P(TableSchema, RowsetOfHeapsClusteredAndNonclusteredTables) {
   EXPECT_EQ(catalog.currentRowset.rowsetId, 32);
   EXPECT_FALSE(catalog.derivedStorage);
 
+  // Without rowset rows the index rows name the rowset: the clustered
+  // index's, never a nonclustered one's.
   IndexRow index;
   index.objectId = 4;
+  index.indexId = 1;
   index.rowsetId = 44;
   index.status = 7;
+  IndexRow nonclustered = index;
+  nonclustered.indexId = 2;
+  nonclustered.rowsetId = 45;
+  catalog.indexes.push_back(nonclustered);
   catalog.indexes.push_back(index);
   RowsetRow derived = catalog.SelectTableRowset(4);
   EXPECT_EQ(derived.rowsetId, 44);

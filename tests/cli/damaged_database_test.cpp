@@ -348,6 +348,13 @@ TEST(DamagedDatabase, DamagedColumnFieldsAreTakenFromTheirOtherCopies) {
   auto voted = RunInProcess({"rows", "/db/damaged.mdf", "dbo.Voted", "--quiet"}, &env);
   EXPECT_EQ(voted.exitCode, 0) << voted.err;
   EXPECT_EQ(voted.out, intact.out);
+  // A nonclustered index whose rowset row's index id took damage is not
+  // taken for the table: its columns are laid out as index rows are.
+  table.catalogColumnDamage.clear();
+  table.physicalColumnDamage.clear();
+  table.damagedIndexRowset = true;
+  env.AddFile("/db/index.mdf", ImageWithTables({table}).Build());
+  EXPECT_EQ(RunInProcess({"rows", "/db/index.mdf", "dbo.Voted", "--quiet"}, &env).out, intact.out);
   auto schema = RunInProcess({"schema", "/db/damaged.mdf"}, &env);
   EXPECT_NE(schema.out.find("    Qty  int  NULL\n"), std::string::npos) << schema.out;
 }

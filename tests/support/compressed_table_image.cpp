@@ -305,6 +305,15 @@ DatabaseImage ImageWithTables(const std::vector<TableSpec>& tables, uint32_t pag
     rows[5].push_back(
         SysRowsetsRow{.rowsetId = rowsetId, .objectId = table.objectId, .indexId = 0, .compression = compression}
             .Build());
+    if (table.damagedIndexRowset) {
+      rows[5].push_back(SysRowsetsRow{
+          .rowsetId = rowsetId + 1, .objectId = table.objectId, .indexId = static_cast<int32_t>(0xFF000002u)}
+                            .Build());
+      // An index row: status byte, then the key.
+      rows[3].push_back(
+          SysRsColsRow{.rowsetId = rowsetId + 1, .typeInfo = 56, .maxInRowLength = 4, .offset = 1, .nullBit = 1}
+              .Build());
+    }
     const auto pointer = [](uint32_t pageNo) {
       return pageNo == 0 ? PageRef{0, 0} : PageRef{1, static_cast<int32_t>(pageNo)};
     };

@@ -40,6 +40,9 @@ struct TableSpec {
   bool objectRow = true;
   // false: every column row of the table, catalog and physical, is lost.
   bool columnRows = true;
+  // A nonclustered index on the first column, with its physical row, whose
+  // rowset row's index id damage made negative.
+  bool damagedIndexRowset = false;
   // Physical column rows lost (by column id), and one whose rowset column
   // id is damaged (written as 248).
   std::vector<int32_t> physicalRowsLost{};
