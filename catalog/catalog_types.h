@@ -31,6 +31,10 @@ inline const char* FixedSchemaName(int32_t schemaId) {
 
 // Whether `typeCode` is one of SQL Server's object types.
 bool IsKnownTypeCode(const std::string& typeCode);
+// Whether a UTF-16 unit of a name looks like damage rather than a name's
+// character: a control character, a replacement character, or the Latin-1
+// and halfwidth ranges that inverted or flipped ASCII bytes fall into.
+bool IsDamageMark(uint32_t unit);
 
 // A user table ("U ") or a system table ("S ").
 inline bool IsTableTypeCode(const std::string& typeCode) { return typeCode == "U " || typeCode == "S "; }

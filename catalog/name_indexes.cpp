@@ -18,10 +18,8 @@ namespace {
 int OddCharacters(const std::string& name) {
   int odd = 0;
   const Bytes utf16 = Utf8ToUtf16(name);
-  for (size_t i = 0; i + 1 < utf16.size(); i += 2) {
-    const uint32_t unit = utf16[i] | (utf16[i + 1] << 8);
-    if (unit < 0x20 || (unit >= 0x7F && unit <= 0xBF) || unit == 0xD7 || unit == 0xF7 || unit >= 0xFF00) ++odd;
-  }
+  for (size_t i = 0; i + 1 < utf16.size(); i += 2)
+    if (IsDamageMark(utf16[i] | (utf16[i + 1] << 8))) ++odd;
   return odd;
 }
 
@@ -39,6 +37,10 @@ std::string Vote(const std::vector<std::string>& copies) {
 }
 
 }  // namespace
+
+bool IsDamageMark(uint32_t unit) {
+  return unit < 0x20 || (unit >= 0x7F && unit <= 0xBF) || unit == 0xD7 || unit == 0xF7 || unit >= 0xFF00;
+}
 
 bool IsKnownTypeCode(const std::string& typeCode) {
   static const std::set<std::string> kCodes = {"AF", "C ", "D ", "EC", "ET", "F ", "FN", "FS", "FT", "IF",

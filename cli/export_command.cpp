@@ -100,6 +100,7 @@ bool ChooseTables(const SystemCatalog& catalog, const ExportOptions& o, Terminal
   }
   for (const std::string& typed : o.tables) {
     const NameMatch match = MatchName(candidates, typed);
+    if (auto warning = DamagedNameWarning(match, typed)) sink.ReportWarning(*warning);
     if (!match.found) {
       std::string text = (match.ambiguous.empty() ? "No table named " : "More than one table is named ") + typed +
                          " in " + o.file + ".";

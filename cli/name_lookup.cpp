@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
+
+#include "catalog/catalog_types.h"
+#include "storage/text_codec.h"
 
 namespace ravelin {
 namespace {
@@ -48,6 +52,24 @@ const NameCandidate* Choose(const std::vector<const NameCandidate*>& fit, const 
     if (dbo.size() == 1) return dbo.front();
   }
   return nullptr;
+}
+
+// Whether catalog name `stored` is `typed` with at most two of its
+// characters damaged: as long, alike apart from case, and different only
+// where its own characters look like damage.
+bool DamagedFormOf(const std::string& stored, const std::string& typed) {
+  const Bytes a = Utf8ToUtf16(Fold(stored));
+  const Bytes b = Utf8ToUtf16(Fold(typed));
+  if (a.size() != b.size() || a.empty()) return false;
+  int damaged = 0;
+  for (size_t i = 0; i + 1 < a.size(); i += 2) {
+    const uint32_t have = a[i] | (a[i + 1] << 8);
+    const uint32_t want = b[i] | (b[i + 1] << 8);
+    if (have == want) continue;
+    if (!IsDamageMark(have) || IsDamageMark(want)) return false;
+    ++damaged;
+  }
+  return damaged >= 1 && damaged <= 2;
 }
 
 }  // namespace
@@ -117,6 +139,23 @@ NameMatch MatchName(const std::vector<NameCandidate>& candidates, const std::str
     std::sort(match.ambiguous.begin(), match.ambiguous.end());
     return match;
   }
+  // A name damage changed: the one candidate that differs only where its
+  // characters look damaged.
+  const NameCandidate* damaged = nullptr;
+  int damagedCount = 0;
+  const std::string typedSchema = parts.size() >= 2 ? parts[parts.size() - 2] : std::string();
+  for (const NameCandidate& c : candidates) {
+    if (!(typedSchema.empty() || c.schema.empty() || SameName(c.schema, typedSchema))) continue;
+    if (!DamagedFormOf(c.name, parts.back()) || (damaged && damaged->Qualified() == c.Qualified())) continue;
+    damaged = &c;
+    ++damagedCount;
+  }
+  if (damagedCount == 1) {
+    match.found = true;
+    match.index = damaged->index;
+    match.damagedName = damaged->Qualified();
+    return match;
+  }
   // The closest names, by the edit distance of the folded names (with the
   // schema when one was typed).
   const std::string wanted = Fold(parts.size() >= 2 ? parts[parts.size() - 2] + "." + parts.back() : parts.back());
@@ -148,6 +187,15 @@ std::string SuggestionText(const NameMatch& match) {
   if (match.suggestions.empty()) return {};
   if (match.suggestions.size() == 1) return "Did you mean " + match.suggestions.front() + "?";
   return "Did you mean one of: " + list(match.suggestions) + "?";
+}
+
+std::optional<Warning> DamagedNameWarning(const NameMatch& match, const std::string& typed) {
+  if (match.damagedName.empty()) return std::nullopt;
+  Warning warning;
+  warning.subject = typed;
+  warning.what = "nothing has this name; " + match.damagedName +
+                 ", whose name differs from it only in characters that look damaged, is taken";
+  return warning;
 }
 
 }  // namespace ravelin

@@ -9,8 +9,11 @@
 #define RAVELIN_CLI_NAME_LOOKUP_H_
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "storage/progress_sink.h"
 
 namespace ravelin {
 
@@ -33,7 +36,13 @@ struct NameMatch {
   std::vector<std::string> ambiguous;
   // Nothing fits: the closest names, best first (at most three).
   std::vector<std::string> suggestions;
+  // Found as the one name that differs from the typed one only where its
+  // own characters look damaged: that name, qualified.
+  std::string damagedName;
 };
+
+// The warning a command gives for a name found as a damaged one.
+std::optional<Warning> DamagedNameWarning(const NameMatch& match, const std::string& typed);
 
 // The parts of a typed name split at the dots outside brackets and quotes,
 // with brackets and quotes removed ("]]" and "\"\"" inside stand for one).

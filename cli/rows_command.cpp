@@ -69,6 +69,7 @@ int RunRows(const RowsOptions& o) {
       candidates.push_back({names.Schema(row), names.Bare(row), i});
   }
   const NameMatch match = MatchName(candidates, o.table);
+  if (auto warning = DamagedNameWarning(match, o.table)) sink.ReportWarning(*warning);
   if (!match.found) {
     std::string text = (match.ambiguous.empty() ? "No table named " : "More than one table is named ") + o.table +
                        " in " + o.file + ".";

@@ -110,6 +110,32 @@ TEST(NameLookup, AsSqlServerResolvesNames) {
   EXPECT_EQ(SuggestionText(MatchName(names, "qqqqqqqqqqqqqq")), "");
 }
 
+// A name whose characters damage changed is found from the name typed
+// whole, where it alone differs only in characters that look damaged.
+TEST(CommandLine, NamesDamageChangedAreFoundFromTheTypedName) {
+  const std::vector<NameCandidate> names = Candidates({{"dbo",
+                                                        "Order\xEF\xBC\xA0"
+                                                        "Details"},                        // U+FF20 for the blank
+                                                       {"dbo", "Territo\xEF\xBD\xB2ies"},  // U+FF72 for the r
+                                                       {"dbo", "Shippers"},
+                                                       {"dbo", "Ab\xC2\x8D"},
+                                                       {"dbo", "A\xC2\x8D\xC2\x8D"}});
+  const NameMatch details = MatchName(names, "dbo.Order Details");
+  ASSERT_TRUE(details.found);
+  EXPECT_EQ(details.index, 0u);
+  const std::optional<Warning> warning = DamagedNameWarning(details, "dbo.Order Details");
+  ASSERT_TRUE(warning);
+  EXPECT_EQ(FormatWarning(*warning),
+            "warning: dbo.Order Details: nothing has this name; dbo.Order\xEF\xBC\xA0"
+            "Details, whose name differs "
+            "from it only in characters that look damaged, is taken");
+  EXPECT_EQ(MatchName(names, "[territories]").index, 1u);
+  EXPECT_FALSE(DamagedNameWarning(MatchName(names, "Shippers"), "Shippers")) << "an intact name is no damaged one";
+  EXPECT_FALSE(MatchName(names, "Shipperz").found) << "a different ordinary character is another name";
+  EXPECT_FALSE(MatchName(names, "Terr").found) << "a name of another length";
+  EXPECT_FALSE(MatchName(names, "Abc").found) << "two candidates fit: neither is taken";
+}
+
 TEST(CommandLine, TablesFoundWithOrWithoutTheirSchema) {
   for (const std::string name :
        {"dbo.Order Details", "Order Details", "[dbo].[Order Details]", "\"ORDER DETAILS\"", "order details"}) {
