@@ -30,6 +30,27 @@ std::string Lines(const std::vector<std::vector<std::string>>& rows, const std::
   return text;
 }
 
+// Calls `damage(colid, at)` for each syscolumns row of the sample's Orders,
+// `at` the offset of the row's record in the file.
+template <typename Damage>
+void ForEachOrdersColumnRecord(Damage damage) {
+  auto db = testing::OpenDatabaseFile(kSample);
+  ASSERT_TRUE(db);
+  const int32_t orders = db->catalog()->FindObject("Orders", "U ").objectId;
+  for (const PageMapEntry& entry : db->file().systemPageMap[3]) {
+    auto page = db->file().ReadDataPage(entry.ToPageRef());
+    if (!page) continue;
+    for (size_t i = 0; i < page->records.size() && i < page->slotOffsets.size(); ++i) {
+      const CRecord* record = page->records[i].get();
+      if (!record || !record->fixedData || record->fixedData->size() < 14) continue;
+      const Bytes& fixed = *record->fixedData;
+      const int32_t id = fixed[0] | (fixed[1] << 8) | (fixed[2] << 16) | (fixed[3] << 24);
+      if (id != orders) continue;
+      damage(fixed[12] | (fixed[13] << 8), static_cast<size_t>(entry.pageIndex) * kPageSize + page->slotOffsets[i]);
+    }
+  }
+}
+
 // A table emptied and refilled: its old pages are free but intact and still
 // carry its id. Without the deleted-record options only the live rows are
 // the table's, in both modes; with them the old rows come too, marked.
@@ -364,26 +385,12 @@ TEST(DamagedDatabase, DamagedColumnFieldsAreTakenFromTheirOtherCopies) {
 // header the page's other rows share, the table keeps every column.
 TEST(DamagedDatabase, CatalogRowsWithDamagedRecordHeadersAreStillRead) {
   Bytes bytes = testing::ReadFileBytes(kSample);
-  auto db = testing::OpenDatabaseFile(kSample);
-  ASSERT_TRUE(db);
-  const int32_t orders = db->catalog()->FindObject("Orders", "U ").objectId;
   int damaged = 0;
-  for (const PageMapEntry& entry : db->file().systemPageMap[3]) {
-    auto page = db->file().ReadDataPage(entry.ToPageRef());
-    if (!page) continue;
-    for (size_t i = 0; i < page->records.size() && i < page->slotOffsets.size(); ++i) {
-      const CRecord* record = page->records[i].get();
-      if (!record || !record->fixedData || record->fixedData->size() < 14) continue;
-      const Bytes& fixed = *record->fixedData;
-      const int32_t id = fixed[0] | (fixed[1] << 8) | (fixed[2] << 16) | (fixed[3] << 24);
-      const int colid = fixed[12] | (fixed[13] << 8);
-      if (id != orders || (colid != 4 && colid != 9)) continue;
-      const size_t at = static_cast<size_t>(entry.pageIndex) * kPageSize + page->slotOffsets[i];
-      if (colid == 4) bytes[at] ^= 0xFF;      // the status byte
-      if (colid == 9) bytes[at + 3] ^= 0xFF;  // the fixed part's length, high byte
-      ++damaged;
-    }
-  }
+  ForEachOrdersColumnRecord([&](int colid, size_t at) {
+    if (colid == 4) bytes[at] ^= 0xFF;      // the status byte
+    if (colid == 9) bytes[at + 3] ^= 0xFF;  // the fixed part's length, high byte
+    if (colid == 4 || colid == 9) ++damaged;
+  });
   ASSERT_EQ(damaged, 2);
   MemoryEnv env;
   env.AddFile("/db/headers.mdf", bytes);
@@ -398,25 +405,12 @@ TEST(DamagedDatabase, CatalogRowsWithDamagedRecordHeadersAreStillRead) {
 // row with the columns whose rows stand, their values as before.
 TEST(DamagedDatabase, ATableWithAColumnRowLostListsItsOtherColumns) {
   Bytes bytes = testing::ReadFileBytes(kSample);
-  auto db = testing::OpenDatabaseFile(kSample);
-  ASSERT_TRUE(db);
-  const int32_t orders = db->catalog()->FindObject("Orders", "U ").objectId;
   bool moved = false;
-  for (const PageMapEntry& entry : db->file().systemPageMap[3]) {
-    auto page = db->file().ReadDataPage(entry.ToPageRef());
-    if (!page) continue;
-    for (size_t i = 0; i < page->records.size() && i < page->slotOffsets.size(); ++i) {
-      const CRecord* record = page->records[i].get();
-      if (!record || !record->fixedData || record->fixedData->size() < 14) continue;
-      const Bytes& fixed = *record->fixedData;
-      const int32_t id = fixed[0] | (fixed[1] << 8) | (fixed[2] << 16) | (fixed[3] << 24);
-      const int colid = fixed[12] | (fixed[13] << 8);
-      if (id != orders || (colid != 9 && colid != 10)) continue;
-      const size_t at = static_cast<size_t>(entry.pageIndex) * kPageSize + page->slotOffsets[i] + 4;
-      bytes[at + 3] ^= 0x40;
-      moved = true;
-    }
-  }
+  ForEachOrdersColumnRecord([&](int colid, size_t at) {
+    if (colid != 9 && colid != 10) return;
+    bytes[at + 4 + 3] ^= 0x40;
+    moved = true;
+  });
   ASSERT_TRUE(moved);
   MemoryEnv env;
   env.AddFile("/db/nocolumn.mdf", bytes);
