@@ -36,6 +36,21 @@ bool IsKnownTypeCode(const std::string& typeCode);
 // and halfwidth ranges that inverted or flipped ASCII bytes fall into.
 bool IsDamageMark(uint32_t unit);
 
+// Whether `a` and `b` differ in exactly one of their bytes: the mark a
+// damaged byte leaves on an id.
+inline bool DifferInOneByte(uint64_t a, uint64_t b) {
+  const uint64_t x = a ^ b;
+  int bytes = 0;
+  for (int shift = 0; shift < 64; shift += 8) bytes += ((x >> shift) & 0xFF) != 0 ? 1 : 0;
+  return bytes == 1;
+}
+inline bool DifferInOneByte(int32_t a, int32_t b) {
+  return DifferInOneByte(uint64_t{static_cast<uint32_t>(a)}, uint64_t{static_cast<uint32_t>(b)});
+}
+inline bool DifferInOneByte(int64_t a, int64_t b) {
+  return DifferInOneByte(static_cast<uint64_t>(a), static_cast<uint64_t>(b));
+}
+
 // A user table ("U ") or a system table ("S ").
 inline bool IsTableTypeCode(const std::string& typeCode) { return typeCode == "U " || typeCode == "S "; }
 

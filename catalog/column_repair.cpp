@@ -24,15 +24,6 @@ namespace {
 // More columns than a table can have (sparse columns included).
 constexpr int32_t kMostColumns = 30000;
 
-// Whether `a` and `b` differ in exactly one of their four bytes: the mark
-// a damaged byte leaves on an id.
-bool DifferInOneByte(int32_t a, int32_t b) {
-  const auto x = static_cast<uint32_t>(a) ^ static_cast<uint32_t>(b);
-  int bytes = 0;
-  for (int shift = 0; shift < 32; shift += 8) bytes += ((x >> shift) & 0xFF) != 0 ? 1 : 0;
-  return bytes == 1;
-}
-
 bool IsDecimalType(uint8_t systemTypeId) { return systemTypeId == 106 || systemTypeId == 108; }
 
 uint8_t PhysicalSystemType(const RowsetColumnRow& row) { return static_cast<uint8_t>(row.typeInfo & 0xFF); }

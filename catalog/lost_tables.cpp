@@ -246,9 +246,17 @@ Claims ClaimedKeys(const SystemCatalog& catalog) {
     if (physical.count(rowset.rowsetId)) described.insert(rowset.objectId);
   }
   std::set<int32_t> userTables;
-  for (const ObjectRow& object : catalog.objects)
+  std::set<int32_t> present;
+  for (const ObjectRow& object : catalog.objects) {
+    present.insert(object.objectId);
     if (object.typeCode == "U ") userTables.insert(object.objectId);
-  const auto readable = [&](int32_t objectId) { return !userTables.count(objectId) || described.count(objectId); };
+  }
+  // A unit of an object the catalog has no row for (its object and column
+  // rows cut off or lost) cannot be read as a table's either.
+  const auto readable = [&](int32_t objectId) {
+    if (!IsSystemObjectId(static_cast<uint32_t>(objectId)) && !present.count(objectId)) return false;
+    return !userTables.count(objectId) || described.count(objectId);
+  };
   for (const AllocUnitRow& unit : catalog.allocUnits) {
     auto owner = objectOfRowset.find(unit.ownerId);
     if (owner != objectOfRowset.end() && !readable(owner->second)) continue;

@@ -68,6 +68,7 @@ std::vector<std::unique_ptr<CDataPage>> CatalogLoader::ReadPages(uint32_t object
     if (filter == PageFilter::kDataPagesByEntry && entry.pageType != kPageTypeData) continue;
     std::optional<Bytes> bytes = file_.ReadPageBytes(entry.ToPageRef(), true);
     if (!bytes) continue;
+    MendImpossibleHeaderFields(*bytes, entry.ToPageRef());
     auto page = std::make_unique<CDataPage>(std::move(*bytes), &file_, &catalogReading);
     if (filter == PageFilter::kDataPagesByHeader && (!page->header || page->header->pageType != kPageTypeData))
       continue;
@@ -231,6 +232,7 @@ void SystemCatalog::Load() {
     l.ReadRows(
         4, Filter::kAllPages, rowsetColumnMap, [](CDataPage& page, auto& rows) { page.ReadRowsetColumnMapRows(rows); },
         [](const RowsetColumnMapRow& row) { return std::pair(row.rowsetId, row.rowsetColumnId); });
+    RepairRowsetRows();
     JoinChildObjects();
   }
   BuildIndexes();

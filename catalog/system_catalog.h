@@ -277,6 +277,9 @@ class SystemCatalog {
   // index rows, and puts back tables whose rows are lost.
   // `withRows`: the objects whose rows are stored as a table's.
   void MendObjectsFromNameIndexes(const std::vector<ObjectNameRow>& nameRows, const std::set<int32_t>& withRows);
+  // Puts back single damaged fields of rowset rows from the index rows
+  // and from the ids that name their object and index.
+  void RepairRowsetRows();
   std::vector<ColumnDescriptor> PrepareTable(const std::string& tableName);
   void CollectObjectPages(int32_t objectId);
   // Column rows made from the physical column rows of the table prepared

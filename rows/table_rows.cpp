@@ -359,6 +359,7 @@ std::vector<TableRow> TableRowReader::ReadPageRows(PageRef ref) {
     auto page = PrimaryRecordPage::WithRepairedHeader(std::move(*bytes), &file_, ref, fixedEnd);
     return ReadRecordRows(*page, ref);
   }
+  MendImpossibleHeaderFields(*bytes, ref);
   PrimaryRecordPage page(std::move(*bytes), &file_);
   if (!page.header || page.header->pageType != kPageTypeData) return {};
   if (!owners_.empty() && owners_.count(page.header->objectId) == 0) return {};

@@ -261,6 +261,7 @@ std::unique_ptr<PrimaryRecordPage> CDatabaseFile::ReadDataPage(PageRef ref) cons
 std::unique_ptr<PrimaryRecordPage> CDatabaseFile::ReadTableDataPage(PageRef ref) const {
   auto bytes = ReadPageBytes(ref, false);
   if (!bytes) return nullptr;
+  MendImpossibleHeaderFields(*bytes, ref);
   return std::make_unique<PrimaryRecordPage>(std::move(*bytes), this);
 }
 

@@ -86,8 +86,73 @@ RecordPage::RecordPage(Bytes buffer, const CDatabaseFile* databaseFile, const Re
   CopySlotArray();
 }
 
+// The slot count where the header's own cannot be: negative, or an array
+// reaching into the record space (below freeData), or fewer entries than
+// the free-space fields leave room for. The page's free space lies between
+// the end of its records and the slot array, so the array has at least
+// (8192 - freeData - freeCount) / 2 entries (more where deleted records
+// left gaps) and at most (8192 - freeData) / 2. The count is then the run
+// of entries from the first on that point at record starts in the record
+// space, no fewer than that least. 0 where the count stands or cannot be
+// mended.
+namespace {
+int MendedSlotCount(const CPage_Header& h, ByteSpan page) {
+  if (page.size() < static_cast<size_t>(kPageSize) || h.freeData < kPageHeaderSize || h.freeData > kPageSize ||
+      h.freeCount < 0 || h.freeCount > kPageSize - kPageHeaderSize)
+    return 0;
+  const int most = std::min((kPageSize - h.freeData) / 2, kMaxSlots - 1);
+  const int least = std::max(0, (kPageSize - h.freeData - h.freeCount) / 2);
+  if (h.slotCount >= least && h.slotCount <= most) return 0;
+  if (least > most) return 0;
+  std::vector<uint16_t> seen;
+  auto pointsAtRecord = [&](int j) {
+    const uint16_t offset = LoadLE<uint16_t>(page, kSlotArrayEnd - 2 * j);
+    if (offset < kPageHeaderSize || offset >= h.freeData) return false;
+    if (std::find(seen.begin(), seen.end(), offset) != seen.end()) return false;
+    seen.push_back(offset);
+    const int type = (page[offset] >> 1) & 7;
+    return type == kRecordPrimary || type == kRecordForwarded || type == kRecordForwardingStub ||
+           type == kRecordIndex || type == kRecordGhostData || type == kRecordGhostIndex;
+  };
+  int run = 0;
+  while (run < most && pointsAtRecord(run)) ++run;
+  // The entries the free space says are there must all have been found.
+  if (run == 0 || run < least) return 0;
+  // Entries past the count can be left from records deleted since, so a
+  // count one damaged byte away from the stored one is taken where there
+  // is one alone.
+  const auto stored = static_cast<uint16_t>(h.slotCount);
+  int oneByteAway = 0;
+  int candidates = 0;
+  for (int count = std::max(least, 1); count <= run; ++count) {
+    const auto x = static_cast<uint16_t>(stored ^ static_cast<uint16_t>(count));
+    if ((x & 0xFF) == 0 || (x >> 8) == 0) oneByteAway = count, ++candidates;
+  }
+  return candidates == 1 ? oneByteAway : run;
+}
+}  // namespace
+
+void MendImpossibleHeaderFields(Bytes& page, PageRef where) {
+  if (page.size() < static_cast<size_t>(kPageHeaderSize)) return;
+  const ByteSpan p(page.data(), page.size());
+  if (LoadLE<int32_t>(p, 32) != where.pageNo || LoadLE<int16_t>(p, 36) != where.fileId) return;
+  for (size_t link : {size_t{8}, size_t{16}}) {
+    if (LoadLE<int32_t>(p, link) >= 0 && LoadLE<int16_t>(p, link + 4) >= 0) continue;
+    std::fill(page.begin() + static_cast<std::ptrdiff_t>(link), page.begin() + static_cast<std::ptrdiff_t>(link + 6),
+              uint8_t{0});
+  }
+  if (LoadLE<int16_t>(p, 58) < 0) StoreLE16(page.data() + 58, 0);
+  if (LoadLE<int16_t>(p, 28) < 0) StoreLE16(page.data() + 28, 0);
+}
+
 void RecordPage::CopySlotArray() {
   slotOffsets.clear();
+  if (header && data.size() >= static_cast<size_t>(kPageSize)) {
+    if (const int mended = MendedSlotCount(*header, bytes().first(kPageSize))) {
+      storedSlotCount = header->slotCount;
+      header->slotCount = static_cast<int16_t>(mended);
+    }
+  }
   const int count = header ? header->slotCount : 0;
   if (count <= 0 || count >= kMaxSlots) return;
   slotOffsets.reserve(static_cast<size_t>(count));

@@ -46,6 +46,12 @@ class CPage {
   std::optional<ReadOptions> ownOptions_;
 };
 
+// Clears the links (previous and next page), the ghost count and the free
+// count of a page that names its own place `where` in its header where
+// they read negative, as no link or count can: a damaged link costs the
+// walk along the chain, not the records of the page.
+void MendImpossibleHeaderFields(Bytes& page, PageRef where);
+
 class RecordPage : public CPage {
  public:
   RecordPage() = default;
@@ -58,6 +64,9 @@ class RecordPage : public CPage {
   // deleted-record hunt found (from huntedFrom on).
   std::vector<uint16_t> slotOffsets;
   size_t huntedFrom = 0;
+  // The slot count the header stored, where it contradicted the header's
+  // free-space fields and was mended from the slot array.
+  std::optional<int16_t> storedSlotCount;
 
  protected:
   void CopySlotArray();

@@ -466,5 +466,112 @@ TEST(DamagedDatabase, ACatalogPageWithADamagedHeaderIsFoundByItsChain) {
   EXPECT_EQ(rows.out, RunInProcess({"rows", kSample, "Orders", "--quiet"}).out);
 }
 
+// A heap's rowset row with one field damaged, in the ways one byte can
+// take it: the index row keeps the rowset's object and index (and its id)
+// again, a rowset id made from the object keeps both, and an index id no
+// index can have that is one byte away from the heap's is the heap's.
+TEST(DamagedDatabase, DamagedRowsetFieldsAreTakenFromTheirOtherCopies) {
+  using namespace testing;
+  std::vector<ColumnDescriptor> columns = {SqlColumn("Id", "int(4)", kTypeInt),
+                                           SqlColumn("Name", "nvarchar(20)", kTypeNVarChar)};
+  LayOutColumns(columns);
+  TableSpec intactTable;
+  intactTable.objectId = 530;
+  intactTable.name = "Kept";
+  intactTable.columns = columns;
+  intactTable.rows = {CompressedRow{{Value(SqlIntBytes(5, 4)), Value(Utf16("fünf"))}},
+                      CompressedRow{{Value(SqlIntBytes(6, 4)), Value(Utf16("sechs"))}}};
+  MemoryEnv env;
+  env.AddFile("/db/intact.mdf", ImageWithTables({intactTable}).Build());
+  auto intact = RunInProcess({"rows", "/db/intact.mdf", "dbo.Kept", "--quiet"}, &env);
+  ASSERT_EQ(intact.out, "Id\tName\n5\tfünf\n6\tsechs\n");
+
+  struct Case {
+    const char* what;
+    bool indexRow;
+    bool upgraded;
+    std::function<void(SysRowsetsRow&)> damage;
+  };
+  const std::vector<Case> cases = {
+      {"upgraded id, no damage", false, true, [](SysRowsetsRow&) {}},
+      {"index id, index row", true, false, [](SysRowsetsRow& r) { r.indexId ^= 0x00FF0000; }},
+      {"object id, index row", true, false, [](SysRowsetsRow& r) { r.objectId ^= 0x0000FF00; }},
+      {"rowset id, index row", true, false, [](SysRowsetsRow& r) { r.rowsetId ^= int64_t{0xFF} << 8; }},
+      {"index id, upgraded id", false, true, [](SysRowsetsRow& r) { r.indexId ^= 0x0000FF00; }},
+      {"object id, upgraded id", false, true, [](SysRowsetsRow& r) { r.objectId ^= 0x00FF0000; }},
+      {"index id alone", false, false, [](SysRowsetsRow& r) { r.indexId ^= static_cast<int32_t>(0xFF000000u); }},
+  };
+  for (const Case& c : cases) {
+    TableSpec table = intactTable;
+    table.indexRow = c.indexRow;
+    table.upgradedRowsetId = c.upgraded;
+    table.rowsetDamage = c.damage;
+    env.AddFile("/db/damaged.mdf", ImageWithTables({table}).Build());
+    auto rows = RunInProcess({"rows", "/db/damaged.mdf", "dbo.Kept", "--quiet"}, &env);
+    EXPECT_EQ(rows.exitCode, 0) << c.what << ": " << rows.err;
+    EXPECT_EQ(rows.out, intact.out) << c.what;
+  }
+}
+
+// A unit and rowset whose table's object and column rows are all lost
+// (cut off with the end of the file): its pages are a lost table, not a
+// table nobody lists.
+TEST(DamagedDatabase, PagesOfATableWhoseObjectAndColumnRowsAreLostAreALostTable) {
+  using namespace testing;
+  std::vector<ColumnDescriptor> columns = {SqlColumn("Id", "int(4)", kTypeInt),
+                                           SqlColumn("Name", "nvarchar(40)", kTypeNVarChar)};
+  LayOutColumns(columns);
+  TableSpec table;
+  table.objectId = 540;
+  table.name = "Gone";
+  table.columns = columns;
+  table.rows = {CompressedRow{{Value(SqlIntBytes(7, 4)), Value(Utf16("sieben"))}}};
+  table.objectRow = false;
+  table.columnRows = false;
+  MemoryEnv env;
+  env.AddFile("/db/gone.mdf", ImageWithTables({table}).Build());
+  const std::string name = "Lost table " + std::to_string((int64_t{256} << 48) | (int64_t{300} << 16));
+  auto rows = RunInProcess({"rows", "/db/gone.mdf", name, "--quiet"}, &env);
+  EXPECT_EQ(rows.exitCode, 3) << rows.err;
+  EXPECT_EQ(rows.out, "c1\tc2\n7\tsieben\n");
+}
+
+// Page header fields one damaged byte makes impossible: a slot count the
+// free-space fields contradict, a link to a page that cannot be, a
+// negative free count. The
+// records of the page are still read, on a catalog page and on a data page.
+TEST(DamagedDatabase, ImpossibleSlotCountsAndLinksCostNoRecords) {
+  auto db = testing::OpenDatabaseFile(kSample);
+  ASSERT_TRUE(db);
+  const int32_t orders = db->catalog()->FindObject("Orders", "U ").objectId;
+  std::vector<int32_t> catalogPages;
+  for (const PageMapEntry& entry : db->file().systemPageMap[3]) {
+    auto header = db->file().ReadPageHeader(entry.ToPageRef());
+    if (header && header->pageType == kPageTypeData && header->slotCount > 0) catalogPages.push_back(entry.pageIndex);
+  }
+  std::vector<int32_t> dataPages;
+  for (const PageMapEntry& entry : db->file().dataPageMap[static_cast<uint32_t>(orders)])
+    if (entry.pageType == kPageTypeData) dataPages.push_back(entry.pageIndex);
+  ASSERT_FALSE(catalogPages.empty());
+  ASSERT_GE(dataPages.size(), 3u);
+  Bytes bytes = testing::ReadFileBytes(kSample);
+  const auto at = [&](int32_t page, size_t offset) -> uint8_t& {
+    return bytes[static_cast<size_t>(page) * kPageSize + offset];
+  };
+  for (int32_t page : catalogPages) {
+    at(page, 23) ^= 0xFF;  // slot count, high byte
+    at(page, 21) ^= 0xFF;  // next page's file id, high byte
+  }
+  at(dataPages[1], 23) ^= 0xFF;
+  at(dataPages[1], 13) ^= 0xFF;  // previous page's file id
+  at(dataPages[2], 29) ^= 0xFF;  // free count, high byte
+  MemoryEnv env;
+  env.AddFile("/db/slots.mdf", bytes);
+  for (const char* mode : {"standard", "advanced"}) {
+    auto rows = RunInProcess({"rows", "/db/slots.mdf", "Orders", "--quiet", "--mode", mode}, &env);
+    EXPECT_EQ(rows.out, RunInProcess({"rows", kSample, "Orders", "--quiet", "--mode", mode}).out) << mode;
+  }
+}
+
 }  // namespace
 }  // namespace ravelin

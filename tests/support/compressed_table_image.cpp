@@ -293,7 +293,8 @@ DatabaseImage ImageWithTables(const std::vector<TableSpec>& tables, uint32_t pag
   for (size_t k = 0; k < tables.size(); ++k) {
     const TableSpec& table = tables[k];
     const auto key = static_cast<uint32_t>(300 + k);
-    const int64_t rowsetId = kRowsetBase + table.objectId;
+    const int64_t rowsetId =
+        table.upgradedRowsetId ? static_cast<int64_t>(table.objectId) << 16 : kRowsetBase + table.objectId;
     if (!table.catalogRows) {
       AddDataPages(image, table, key);
       continue;
@@ -302,9 +303,12 @@ DatabaseImage ImageWithTables(const std::vector<TableSpec>& tables, uint32_t pag
     const uint8_t compression = !table.compression                        ? 0
                                 : *table.compression == Compression::kRow ? uint8_t{1}
                                                                           : uint8_t{2};
-    rows[5].push_back(
-        SysRowsetsRow{.rowsetId = rowsetId, .objectId = table.objectId, .indexId = 0, .compression = compression}
-            .Build());
+    SysRowsetsRow heap{.rowsetId = rowsetId, .objectId = table.objectId, .indexId = 0, .compression = compression};
+    if (table.rowsetDamage) table.rowsetDamage(heap);
+    rows[5].push_back(heap.Build());
+    if (table.indexRow)
+      rows[54].push_back(
+          SysIdxStatsRow{.objectId = table.objectId, .indexId = 0, .indexType = 0, .rowsetId = rowsetId}.Build());
     if (table.damagedIndexRowset) {
       rows[5].push_back(SysRowsetsRow{
           .rowsetId = rowsetId + 1, .objectId = table.objectId, .indexId = static_cast<int32_t>(0xFF000002u)}

@@ -43,6 +43,13 @@ struct TableSpec {
   // A nonclustered index on the first column, with its physical row, whose
   // rowset row's index id damage made negative.
   bool damagedIndexRowset = false;
+  // The heap's index row (sysidxstats), which names its rowset again.
+  bool indexRow = false;
+  // The heap's rowset id made from its object as SQL Server 2000 made them
+  // (object id << 16), as in a database upgraded since.
+  bool upgradedRowsetId = false;
+  // Damage done to the heap's rowset row.
+  std::function<void(SysRowsetsRow&)> rowsetDamage{};
   // Physical column rows lost (by column id), and one whose rowset column
   // id is damaged (written as 248).
   std::vector<int32_t> physicalRowsLost{};
