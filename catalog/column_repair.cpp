@@ -51,6 +51,9 @@ struct Place {
   int32_t length = 0;
   bool bit = false;
   bool variable = false;
+  // The column's id: variable columns take their indexes in id order
+  // where no column was added to the table since.
+  int32_t order = 0;
 };
 
 // Whether fixed column `c` sits where a neighbour confirms it: it starts at
@@ -121,7 +124,25 @@ void RepairPlaces(std::vector<Place>& places) {
   std::vector<int32_t> free;
   for (int32_t index = 1; index <= count; ++index)
     if (!uses.count(index)) free.push_back(index);
-  if (wrong.size() == 1 && free.size() == 1) places[wrong.front()].offset = -free.front();
+  if (wrong.size() == 1 && free.size() == 1) {
+    places[wrong.front()].offset = -free.front();
+    return;
+  }
+  // Several: where the other variable columns have their indexes in id
+  // order, the free indexes go to the wrong ones in id order, as long as
+  // the whole stays in order.
+  if (wrong.empty() || wrong.size() != free.size()) return;
+  const auto byOrder = [&](size_t a, size_t b) { return places[a].order < places[b].order; };
+  std::sort(variables.begin(), variables.end(), byOrder);
+  std::sort(wrong.begin(), wrong.end(), byOrder);
+  std::vector<int32_t> indexes(places.size(), 0);
+  for (size_t c : variables) indexes[c] = -places[c].offset;
+  for (size_t i = 0; i < wrong.size(); ++i) indexes[wrong[i]] = free[i];
+  for (size_t i = 1; i < variables.size(); ++i) {
+    if (places[variables[i]].order == places[variables[i - 1]].order) return;
+    if (indexes[variables[i]] <= indexes[variables[i - 1]]) return;
+  }
+  for (size_t c : wrong) places[c].offset = -indexes[c];
 }
 
 // A place from a stored offset and the column's type: a column of a
@@ -171,15 +192,19 @@ void SystemCatalog::RepairColumnPlaces() {
       if (row.systemTypeId == userType && length > 0 && row.length != length && !IsDecimalType(row.systemTypeId))
         row.length = static_cast<int16_t>(length);
     }
-    for (const LegacyColumnRow& row : tableLegacyColumns)
+    for (const LegacyColumnRow& row : tableLegacyColumns) {
       places.push_back(MakePlace(row.fixedOffset, row.systemTypeId, row.length, tableLegacyColumns.size()));
+      places.back().order = row.columnId;
+    }
     RepairPlaces(places);
     for (size_t i = 0; i < places.size(); ++i)
       tableLegacyColumns[i].fixedOffset = static_cast<int16_t>(places[i].offset);
   } else if (!tableRowsetColumns.empty()) {
-    for (const RowsetColumnRow& row : tableRowsetColumns)
+    for (const RowsetColumnRow& row : tableRowsetColumns) {
       places.push_back(MakePlace(static_cast<int16_t>(row.offset & 0xFFFF), PhysicalSystemType(row),
                                  PhysicalFixedLength(row), tableRowsetColumns.size()));
+      places.back().order = row.rowsetColumnId;
+    }
     RepairPlaces(places);
     for (size_t i = 0; i < places.size(); ++i) {
       RowsetColumnRow& row = tableRowsetColumns[i];
@@ -187,8 +212,10 @@ void SystemCatalog::RepairColumnPlaces() {
                                         (static_cast<uint32_t>(places[i].offset) & 0xFFFFu));
     }
   } else if (!tableHobtColumns.empty()) {
-    for (const HobtColumnRow& row : tableHobtColumns)
+    for (const HobtColumnRow& row : tableHobtColumns) {
       places.push_back(MakePlace(row.leafOffset, row.systemTypeId, row.length, tableHobtColumns.size()));
+      places.back().order = row.hobtColumnId;
+    }
     RepairPlaces(places);
     for (size_t i = 0; i < places.size(); ++i) tableHobtColumns[i].leafOffset = static_cast<int16_t>(places[i].offset);
   }
@@ -259,18 +286,35 @@ void SystemCatalog::RepairColumnFields() {
                nullBits.count(row.hobtColumnId) == 0 && DifferInOneByte(nullBit, row.hobtColumnId)) {
       row.nullBit = static_cast<int32_t>((static_cast<uint32_t>(row.nullBit) & 0xFFFF0000u) |
                                          static_cast<uint32_t>(row.hobtColumnId & 0xFFFF));
+    } else if (impossible && nullBit > kMostColumns && row.hobtColumnId > 0 && row.hobtColumnId <= kMostColumns &&
+               ids.count(row.hobtColumnId) == 0 && nullBits.count(row.hobtColumnId) == 0 &&
+               !claimed.count(row.hobtColumnId) && DifferInOneByte(row.rowsetColumnId, row.hobtColumnId) &&
+               DifferInOneByte(nullBit, row.hobtColumnId)) {
+      // Two copies damaged, each a value no column can have and one byte
+      // from the third, which names a free place.
+      row.rowsetColumnId = row.hobtColumnId;
+      row.nullBit = static_cast<int32_t>((static_cast<uint32_t>(row.nullBit) & 0xFFFF0000u) |
+                                         static_cast<uint32_t>(row.hobtColumnId & 0xFFFF));
+      claimed.insert(row.hobtColumnId);
     }
   }
 
   // A catalog row whose id damage changed: the one physical row without a
   // catalog row whose id differs from it in one byte and whose type is the
-  // row's gives the id back.
+  // row's gives the id back (of several, the one whose length is the row's
+  // as well). A physical row two catalog rows could take goes to the one
+  // whose id no column can have, or to neither: a catalog row whose own
+  // physical row was lost is not damage.
   std::unordered_map<int32_t, const RowsetColumnRow*> physicalById;
   for (const RowsetColumnRow& row : tableRowsetColumns) physicalById.emplace(row.rowsetColumnId, &row);
+  std::map<const RowsetColumnRow*, std::vector<ColumnRow*>> takers;
+  std::map<ColumnRow*, const RowsetColumnRow*> choice;
   for (ColumnRow& column : tableColumns) {
     if (physicalById.count(column.columnId)) continue;
     const RowsetColumnRow* match = nullptr;
     int matches = 0;
+    const RowsetColumnRow* sameLength = nullptr;
+    int sameLengths = 0;
     for (const RowsetColumnRow& row : tableRowsetColumns) {
       if (catalogIds.count(row.rowsetColumnId) || row.rowsetColumnId <= 0) continue;
       if (!DifferInOneByte(row.rowsetColumnId, column.columnId)) continue;
@@ -278,11 +322,26 @@ void SystemCatalog::RepairColumnFields() {
       if (type != column.systemTypeId && static_cast<int32_t>(type) != column.userTypeId) continue;
       match = &row;
       ++matches;
+      const int32_t length = PhysicalDeclaredLength(row);
+      if (length > 0 && (length == column.length || length == column.maxInRowLength)) sameLength = &row, ++sameLengths;
     }
+    if (matches > 1 && sameLengths == 1) match = sameLength, matches = 1;
     if (matches != 1) continue;
-    catalogIds.erase(column.columnId);
-    column.columnId = match->rowsetColumnId;
-    catalogIds.insert(column.columnId);
+    choice[&column] = match;
+    takers[match].push_back(&column);
+  }
+  const auto impossibleId = [](int32_t id) { return id <= 0 || id > kMostColumns; };
+  for (auto& [physical, columns] : takers) {
+    ColumnRow* taker = columns.size() == 1 ? columns.front() : nullptr;
+    if (!taker) {
+      int impossible = 0;
+      for (ColumnRow* column : columns)
+        if (impossibleId(column->columnId)) taker = column, ++impossible;
+      if (impossible != 1) continue;
+    }
+    catalogIds.erase(taker->columnId);
+    taker->columnId = physical->rowsetColumnId;
+    catalogIds.insert(taker->columnId);
   }
 
   // The type of a catalog row: its system type is written twice in the

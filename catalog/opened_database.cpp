@@ -70,9 +70,10 @@ void OpenedDatabase::WarnAboutLostTables(ProgressSink& sink) const {
       warning.what = "the column rows of " + table.columnsLostOf + " are lost; its " + pages + (one ? " is" : " are") +
                      " listed as this table, its columns inferred from " + records;
     else
-      warning.what = std::string(one ? "no catalog rows describe this page; it is"
-                                     : "no catalog rows describe these " + pages + "; they are") +
-                     " listed as a table of their own, its columns inferred from " + records;
+      warning.what =
+          std::string(one ? "no catalog rows describe this page; it is listed as a table of its own"
+                          : "no catalog rows describe these " + pages + "; they are listed as a table of their own") +
+          ", its columns inferred from " + records;
     warning.where = "page " + std::to_string(table.pages.front().fileId) + ":" +
                     std::to_string(table.pages.front().pageNo) + (table.pages.size() > 1 ? " on" : "");
     sink.ReportWarning(warning);

@@ -296,6 +296,15 @@ class SystemCatalog {
   // they have more columns than its column rows tell of (rows were lost).
   void WidenToTheRecords(RecordShape& shape) const;
   mutable std::optional<bool> rowsetIdsNameUnits_;
+  // Column rows and physical column rows whose object or rowset the
+  // catalog does not have (their id damaged, or their owner's rows lost),
+  // for the sizes of the lists they were found in.
+  std::vector<uint32_t> OrphanColumns();
+  std::vector<uint32_t> OrphanRowsetColumns();
+  std::vector<uint32_t> OrphanLegacyColumns();
+  std::vector<uint32_t> orphanColumns_, orphanRowsetColumns_, orphanLegacyColumns_;
+  std::pair<size_t, size_t> orphanColumnsFor_{SIZE_MAX, 0}, orphanRowsetColumnsFor_{SIZE_MAX, 0},
+      orphanLegacyColumnsFor_{SIZE_MAX, 0};
   void ApplyPhysicalLayout(std::vector<ColumnDescriptor>& descriptors);
   void ApplyKeys(std::vector<ColumnDescriptor>& descriptors, const std::vector<IndexColumnRow>& keyColumns,
                  const std::string& tableName);

@@ -182,6 +182,23 @@ void SystemCatalog::SelectTableColumns(int32_t objectId) {
     std::unordered_set<int32_t> seen;
     for (uint32_t i : LegacyColumnsOf(objectId))
       if (seen.insert(legacyColumns[i].columnId).second) tableLegacyColumns.push_back(legacyColumns[i]);
+    // As below: a row whose object id took a damaged byte.
+    bool adopted = false;
+    for (uint32_t i : OrphanLegacyColumns()) {
+      const LegacyColumnRow& row = legacyColumns[i];
+      if (!DifferInOneByte(row.objectId, objectId) || seen.count(row.columnId) || row.columnId <= 0) continue;
+      bool alone = true;
+      for (const ObjectRow& object : objects)
+        alone = alone && (object.objectId == objectId || !DifferInOneByte(row.objectId, object.objectId));
+      if (!alone) continue;
+      seen.insert(row.columnId);
+      tableLegacyColumns.push_back(row);
+      tableLegacyColumns.back().objectId = objectId;
+      adopted = true;
+    }
+    if (adopted)
+      std::stable_sort(tableLegacyColumns.begin(), tableLegacyColumns.end(),
+                       [](const LegacyColumnRow& a, const LegacyColumnRow& b) { return a.columnId < b.columnId; });
     return;
   }
   tableColumns.clear();
@@ -198,6 +215,60 @@ void SystemCatalog::SelectTableColumns(int32_t objectId) {
     const ColumnRow& row = columns[i];
     if (row.number != 0 && seen.insert(row.columnId).second) tableColumns.push_back(row);
   }
+  // A column row whose object id took a damaged byte belongs to no object;
+  // it is this table's where its id is one byte from the table's alone and
+  // its column id is free here.
+  for (uint32_t i : OrphanColumns()) {
+    const ColumnRow& row = columns[i];
+    if (!DifferInOneByte(row.objectId, objectId) || seen.count(row.columnId)) continue;
+    bool alone = true;
+    for (const ObjectRow& object : objects)
+      alone = alone && (object.objectId == objectId || !DifferInOneByte(row.objectId, object.objectId));
+    if (!alone) continue;
+    seen.insert(row.columnId);
+    ColumnRow adopted = row;
+    adopted.objectId = objectId;
+    tableColumns.push_back(adopted);
+  }
+}
+
+std::vector<uint32_t> SystemCatalog::OrphanColumns() {
+  const std::pair<size_t, size_t> stamp{columns.size(), objects.size()};
+  if (orphanColumnsFor_ != stamp) {
+    orphanColumnsFor_ = stamp;
+    orphanColumns_.clear();
+    std::unordered_set<int32_t> ids;
+    for (const ObjectRow& object : objects) ids.insert(object.objectId);
+    for (size_t i = 0; i < columns.size(); ++i)
+      if (!ids.count(columns[i].objectId)) orphanColumns_.push_back(static_cast<uint32_t>(i));
+  }
+  return orphanColumns_;
+}
+
+std::vector<uint32_t> SystemCatalog::OrphanLegacyColumns() {
+  const std::pair<size_t, size_t> stamp{legacyColumns.size(), objects.size()};
+  if (orphanLegacyColumnsFor_ != stamp) {
+    orphanLegacyColumnsFor_ = stamp;
+    orphanLegacyColumns_.clear();
+    std::unordered_set<int32_t> ids;
+    for (const ObjectRow& object : objects) ids.insert(object.objectId);
+    for (size_t i = 0; i < legacyColumns.size(); ++i)
+      if (!ids.count(legacyColumns[i].objectId)) orphanLegacyColumns_.push_back(static_cast<uint32_t>(i));
+  }
+  return orphanLegacyColumns_;
+}
+
+std::vector<uint32_t> SystemCatalog::OrphanRowsetColumns() {
+  const std::pair<size_t, size_t> stamp{rowsetColumns.size(), rowsets.size()};
+  if (orphanRowsetColumnsFor_ != stamp) {
+    orphanRowsetColumnsFor_ = stamp;
+    orphanRowsetColumns_.clear();
+    std::unordered_set<int64_t> ids;
+    for (const RowsetRow& rowset : rowsets) ids.insert(rowset.rowsetId);
+    for (size_t i = 0; i < rowsetColumns.size(); ++i)
+      if (!ids.count(rowsetColumns[i].rowsetId)) orphanRowsetColumns_.push_back(static_cast<uint32_t>(i));
+  }
+  return orphanRowsetColumns_;
 }
 
 void SystemCatalog::SelectRowsetColumns(int64_t rowsetId) {
@@ -205,6 +276,26 @@ void SystemCatalog::SelectRowsetColumns(int64_t rowsetId) {
   tableHobtColumns.clear();
   tableRowsetColumnMap.clear();
   for (uint32_t i : RowsetColumnsOf(rowsetId)) tableRowsetColumns.push_back(rowsetColumns[i]);
+  if (!tableRowsetColumns.empty() && rowsetId != 0) {
+    // A physical row whose rowset id took a damaged byte belongs to no
+    // rowset; it is this rowset's where its id is one byte from this
+    // rowset's alone and its place is free here.
+    std::unordered_set<int32_t> ids;
+    for (const RowsetColumnRow& row : tableRowsetColumns) ids.insert(row.rowsetColumnId);
+    for (uint32_t i : OrphanRowsetColumns()) {
+      const RowsetColumnRow& row = rowsetColumns[i];
+      if (!DifferInOneByte(row.rowsetId, rowsetId) || ids.count(row.rowsetColumnId)) continue;
+      bool alone = true;
+      for (const RowsetRow& rowset : rowsets)
+        alone = alone && (rowset.rowsetId == rowsetId || !DifferInOneByte(row.rowsetId, rowset.rowsetId));
+      if (!alone) continue;
+      ids.insert(row.rowsetColumnId);
+      RowsetColumnRow adopted = row;
+      adopted.rowsetId = rowsetId;
+      tableRowsetColumns.push_back(adopted);
+    }
+    return;
+  }
   if (!tableRowsetColumns.empty()) return;
   // SQL Server 2005 keeps the physical columns in objects 13 and 4.
   for (uint32_t i : HobtColumnsOf(rowsetId)) tableHobtColumns.push_back(hobtColumns[i]);

@@ -142,7 +142,7 @@ TEST(DamagedDatabase, PagesWithoutCatalogRowsBecomeALostTable) {
   EXPECT_EQ(rows.out, "c1\tc2\tc3\tc4\tc5\n7\t70\tGrüße\tX-7\t0x00FF\n8\t-80\t日本\tY8\t0x100200\n");
   EXPECT_NE(rows.err.find("warning: " + name +
                           ": no catalog rows describe this page; it is listed as a "
-                          "table of their own, its columns inferred from 2 records, page 1:50\n"),
+                          "table of its own, its columns inferred from 2 records, page 1:50\n"),
             std::string::npos)
       << rows.err;
 
@@ -401,21 +401,28 @@ TEST(DamagedDatabase, CatalogRowsWithDamagedRecordHeadersAreStillRead) {
 }
 
 // The sample with the column rows of Orders.ShipName and ShipAddress given
-// to another object (as damage to their ids does): the table lists every
-// row with the columns whose rows stand, their values as before.
+// to another object (as damage to their ids does). One byte of the id
+// damaged: the rows are the table's again, no object having that id. Two
+// bytes: the table lists every row with the columns whose rows stand,
+// their values as before.
 TEST(DamagedDatabase, ATableWithAColumnRowLostListsItsOtherColumns) {
-  Bytes bytes = testing::ReadFileBytes(kSample);
+  Bytes oneByte = testing::ReadFileBytes(kSample);
+  Bytes bytes = oneByte;
   bool moved = false;
   ForEachOrdersColumnRecord([&](int colid, size_t at) {
     if (colid != 9 && colid != 10) return;
+    oneByte[at + 4 + 3] ^= 0x40;
     bytes[at + 4 + 3] ^= 0x40;
+    bytes[at + 4 + 2] ^= 0x40;
     moved = true;
   });
   ASSERT_TRUE(moved);
   MemoryEnv env;
+  env.AddFile("/db/onebyte.mdf", oneByte);
   env.AddFile("/db/nocolumn.mdf", bytes);
 
   auto intact = RunInProcess({"rows", kSample, "Orders", "--quiet"});
+  EXPECT_EQ(RunInProcess({"rows", "/db/onebyte.mdf", "Orders", "--quiet"}, &env).out, intact.out);
   auto rows = RunInProcess({"rows", "/db/nocolumn.mdf", "Orders", "--quiet"}, &env);
   EXPECT_EQ(rows.out.substr(0, rows.out.find('\n')),
             "OrderID\tCustomerID\tEmployeeID\tOrderDate\tRequiredDate\tShippedDate\tShipVia\tFreight\tShipCity\t"
@@ -511,6 +518,40 @@ TEST(DamagedDatabase, DamagedRowsetFieldsAreTakenFromTheirOtherCopies) {
     EXPECT_EQ(rows.exitCode, 0) << c.what << ": " << rows.err;
     EXPECT_EQ(rows.out, intact.out) << c.what;
   }
+}
+
+// Rows that damage gave to no object (their object or rowset id one byte
+// off) are the table's again, and two variable columns whose indexes both
+// took damage get the free indexes in column order.
+TEST(DamagedDatabase, RowsOfNoObjectAndTwoDamagedIndexesAreMended) {
+  using namespace testing;
+  std::vector<ColumnDescriptor> columns = {
+      SqlColumn("Id", "int(4)", kTypeInt), SqlColumn("Name", "nvarchar(40)", kTypeNVarChar),
+      SqlColumn("Qty", "int(4)", kTypeInt), SqlColumn("Note", "varchar(10)", kTypeVarChar)};
+  LayOutColumns(columns);
+  TableSpec table;
+  table.objectId = 550;
+  table.name = "Adopted";
+  table.columns = columns;
+  table.rows = {
+      CompressedRow{
+          {Value(SqlIntBytes(1, 4)), Value(Utf16("eins")), Value(SqlIntBytes(10, 4)), Value(Bytes{'a', 'b'})}},
+      CompressedRow{{Value(SqlIntBytes(2, 4)), Value(Utf16("zwei")), Value(SqlIntBytes(20, 4)), Value(Bytes{'c'})}}};
+  MemoryEnv env;
+  env.AddFile("/db/intact.mdf", ImageWithTables({table}).Build());
+  auto intact = RunInProcess({"rows", "/db/intact.mdf", "dbo.Adopted", "--quiet"}, &env);
+  ASSERT_EQ(intact.out, "Id\tName\tQty\tNote\n1\teins\t10\tab\n2\tzwei\t20\tc\n");
+
+  table.catalogColumnDamage = {{3, [](SysColParsRow& r) { r.objectId ^= 0x00010000; }}};
+  table.physicalColumnDamage = {
+      {1, [](SysRsColsRow& r) { r.rowsetId ^= int64_t{0x20} << 8; }},
+      {2, [](SysRsColsRow& r) { r.offset = static_cast<uint16_t>(r.offset ^ 0x00FF); }},
+      {4, [](SysRsColsRow& r) { r.offset = static_cast<uint16_t>(r.offset ^ 0x00FF); }},
+  };
+  env.AddFile("/db/damaged.mdf", ImageWithTables({table}).Build());
+  auto rows = RunInProcess({"rows", "/db/damaged.mdf", "dbo.Adopted", "--quiet"}, &env);
+  EXPECT_EQ(rows.exitCode, 0) << rows.err;
+  EXPECT_EQ(rows.out, intact.out);
 }
 
 // A unit and rowset whose table's object and column rows are all lost
