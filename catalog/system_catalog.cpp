@@ -180,11 +180,17 @@ void SystemCatalog::Load() {
       5, Filter::kAllPages, rowsets, [](CDataPage& page, auto& rows) { page.ReadRowsetRows(rows); },
       [](const RowsetRow& row) { return row.rowsetId; });
   if (!sql2000) {
+    l.ReadRows(
+        54, Filter::kAllPages, indexes, [](CDataPage& page, auto& rows) { page.ReadIndexRows(rows); },
+        [](const IndexRow& row) { return std::pair(row.objectId, row.indexId); });
     std::vector<ObjectNameRow> nameRows;
     l.ReadSystemTable(34, Filter::kAllPages, [&](CDataPage& page) { page.ReadObjectNameRows(nameRows, false); });
     std::set<int32_t> withRows;
     for (const RowsetRow& rowset : rowsets)
       if (rowset.indexId == 0 || rowset.indexId == 1) withRows.insert(rowset.objectId);
+    // The heap's or clustered index's own row says so as well.
+    for (const IndexRow& index : indexes)
+      if ((index.indexId == 0 || index.indexId == 1) && index.rowsetId > 0) withRows.insert(index.objectId);
     MendObjectsFromNameIndexes(nameRows, withRows);
   } else if (!file->systemPageMap.empty()) {
     // The 2000 layout's pages carry the id of the table that owns them.
@@ -220,9 +226,6 @@ void SystemCatalog::Load() {
         [](const ObjectRefRow& row) {
           return std::tuple(row.refClass, row.dependentId, row.dependentSubId, row.independentId, row.independentSubId);
         });
-    l.ReadRows(
-        54, Filter::kAllPages, indexes, [](CDataPage& page, auto& rows) { page.ReadIndexRows(rows); },
-        [](const IndexRow& row) { return std::pair(row.objectId, row.indexId); });
     l.ReadRows(
         55, Filter::kAllPages, indexColumns, [](CDataPage& page, auto& rows) { page.ReadIndexColumnRows(rows); },
         [](const IndexColumnRow& row) { return std::tuple(row.objectId, row.indexId, row.indexColumnId); });

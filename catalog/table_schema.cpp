@@ -239,8 +239,13 @@ std::vector<uint32_t> SystemCatalog::OrphanColumns() {
     orphanColumns_.clear();
     std::unordered_set<int32_t> ids;
     for (const ObjectRow& object : objects) ids.insert(object.objectId);
+    std::unordered_map<int32_t, int> rowsOf;
+    for (const ColumnRow& row : columns) ++rowsOf[row.objectId];
+    // A damaged id leaves one row apart; the rows of an object whose own
+    // row is lost share theirs.
     for (size_t i = 0; i < columns.size(); ++i)
-      if (!ids.count(columns[i].objectId)) orphanColumns_.push_back(static_cast<uint32_t>(i));
+      if (!ids.count(columns[i].objectId) && rowsOf[columns[i].objectId] == 1)
+        orphanColumns_.push_back(static_cast<uint32_t>(i));
   }
   return orphanColumns_;
 }
@@ -252,8 +257,11 @@ std::vector<uint32_t> SystemCatalog::OrphanLegacyColumns() {
     orphanLegacyColumns_.clear();
     std::unordered_set<int32_t> ids;
     for (const ObjectRow& object : objects) ids.insert(object.objectId);
+    std::unordered_map<int32_t, int> rowsOf;
+    for (const LegacyColumnRow& row : legacyColumns) ++rowsOf[row.objectId];
     for (size_t i = 0; i < legacyColumns.size(); ++i)
-      if (!ids.count(legacyColumns[i].objectId)) orphanLegacyColumns_.push_back(static_cast<uint32_t>(i));
+      if (!ids.count(legacyColumns[i].objectId) && rowsOf[legacyColumns[i].objectId] == 1)
+        orphanLegacyColumns_.push_back(static_cast<uint32_t>(i));
   }
   return orphanLegacyColumns_;
 }
@@ -265,8 +273,11 @@ std::vector<uint32_t> SystemCatalog::OrphanRowsetColumns() {
     orphanRowsetColumns_.clear();
     std::unordered_set<int64_t> ids;
     for (const RowsetRow& rowset : rowsets) ids.insert(rowset.rowsetId);
+    std::unordered_map<int64_t, int> rowsOf;
+    for (const RowsetColumnRow& row : rowsetColumns) ++rowsOf[row.rowsetId];
     for (size_t i = 0; i < rowsetColumns.size(); ++i)
-      if (!ids.count(rowsetColumns[i].rowsetId)) orphanRowsetColumns_.push_back(static_cast<uint32_t>(i));
+      if (!ids.count(rowsetColumns[i].rowsetId) && rowsOf[rowsetColumns[i].rowsetId] == 1)
+        orphanRowsetColumns_.push_back(static_cast<uint32_t>(i));
   }
   return orphanRowsetColumns_;
 }
@@ -281,10 +292,17 @@ void SystemCatalog::SelectRowsetColumns(int64_t rowsetId) {
     // rowset; it is this rowset's where its id is one byte from this
     // rowset's alone and its place is free here.
     std::unordered_set<int32_t> ids;
-    for (const RowsetColumnRow& row : tableRowsetColumns) ids.insert(row.rowsetColumnId);
+    int32_t highest = 0;
+    for (const RowsetColumnRow& row : tableRowsetColumns) {
+      ids.insert(row.rowsetColumnId);
+      if (row.rowsetColumnId < 0x4000000) highest = std::max(highest, row.rowsetColumnId);
+    }
+    // Rowsets are numbered one after another, so only a row that fills a
+    // gap among this rowset's columns is taken.
     for (uint32_t i : OrphanRowsetColumns()) {
       const RowsetColumnRow& row = rowsetColumns[i];
       if (!DifferInOneByte(row.rowsetId, rowsetId) || ids.count(row.rowsetColumnId)) continue;
+      if (row.rowsetColumnId <= 0 || row.rowsetColumnId > highest) continue;
       bool alone = true;
       for (const RowsetRow& rowset : rowsets)
         alone = alone && (rowset.rowsetId == rowsetId || !DifferInOneByte(row.rowsetId, rowset.rowsetId));

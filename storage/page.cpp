@@ -1,6 +1,7 @@
 #include "storage/page.h"
 
 #include <algorithm>
+#include <map>
 #include <optional>
 
 #include "storage/database_file.h"
@@ -169,8 +170,9 @@ PrimaryRecordPage::PrimaryRecordPage(Bytes buffer, const CDatabaseFile* database
     slotOffsets = WalkRecords(kSlotArrayEnd - 2 * std::max<int>(header->slotCount, 0), header->minLen, true);
     huntedFrom = slotOffsets.size();
     slotArrayRepaired = true;
-  } else if (options().Hunts() && HeaderAllowsRecords()) {
-    HuntDeletedRecords();
+  } else {
+    if (HeaderAllowsRecords()) MendSlotEntries();
+    if (options().Hunts() && HeaderAllowsRecords()) HuntDeletedRecords();
   }
   BuildAllRecords();
 }
@@ -195,6 +197,81 @@ std::unique_ptr<PrimaryRecordPage> PrimaryRecordPage::WithRepairedHeader(Bytes b
   page->records.clear();
   page->BuildAllRecords();
   return page;
+}
+
+void PrimaryRecordPage::MendSlotEntries() {
+  if (!header || header->pageType != kPageTypeData || header->level != 0 || slotOffsets.empty()) return;
+  const ByteSpan page = bytes().first(std::min<size_t>(data.size(), kPageSize));
+  if (page.size() < static_cast<size_t>(kPageSize)) return;
+  const int recordEnd = kSlotArrayEnd - 2 * static_cast<int>(slotOffsets.size()) + 2;
+  // The length of the uncompressed record starting at `offset`, 0 where
+  // none does.
+  auto lengthAt = [&](int offset) -> int {
+    if (offset < kPageHeaderSize || offset >= recordEnd) return 0;
+    const uint8_t status = page[static_cast<size_t>(offset)];
+    if (status & kStatusCompressed) return 0;
+    const int type = (status >> 1) & 7;
+    if (type != kRecordPrimary && type != kRecordForwarded && type != kRecordGhostData) return 0;
+    const int32_t length = MeasureRecordLength(page.subspan(static_cast<size_t>(offset)), true);
+    return length > 0 && offset + length <= recordEnd ? length : 0;
+  };
+  std::vector<std::pair<int, int>> extents;  // the records the good entries point at
+  std::vector<size_t> bad;
+  size_t compressed = 0;
+  for (uint16_t offset : slotOffsets)
+    if (offset < page.size() && (page[offset] & kStatusCompressed)) ++compressed;
+  if (compressed * 2 >= slotOffsets.size()) return;  // compressed records are measured elsewhere
+  for (size_t j = 0; j < slotOffsets.size(); ++j) {
+    const uint16_t offset = slotOffsets[j];
+    if (offset == 0) continue;
+    if (const int length = lengthAt(offset)) {
+      extents.emplace_back(offset, offset + length);
+    } else {
+      bad.push_back(j);
+    }
+  }
+  // Only a few entries took damage; more means the array is not this page's.
+  if (bad.empty() || bad.size() * 4 > slotOffsets.size()) return;
+  // The fixed-part length most of the page's records have: a record one
+  // entry lost has it as well.
+  std::map<uint16_t, size_t> fixedLengths;
+  for (const auto& [start, end] : extents) ++fixedLengths[LoadLE<uint16_t>(page, static_cast<size_t>(start) + 2)];
+  uint16_t usual = 0;
+  size_t most = 0;
+  for (const auto& [length, count] : fixedLengths)
+    if (count > most) usual = length, most = count;
+  auto free = [&](int offset, int length) {
+    if (LoadLE<uint16_t>(page, static_cast<size_t>(offset) + 2) != usual) return false;
+    for (const auto& [start, end] : extents)
+      if (offset < end && offset + length > start) return false;
+    return true;
+  };
+  // An entry one damaged byte moved: the one offset that differs from it
+  // in one byte and points at a record no other entry covers.
+  for (size_t j : bad) {
+    const uint16_t stored = slotOffsets[j];
+    // An entry pointing at free space between the records may point at a
+    // record whose own header took the damage; it is moved only into a
+    // record it then lies inside.
+    bool covered = stored < kPageHeaderSize || stored >= recordEnd;
+    for (const auto& [start, end] : extents) covered = covered || (stored >= start && stored < end);
+    int found = 0;
+    int candidates = 0;
+    for (int shift : {0, 8}) {
+      for (int value = 0; value < 256; ++value) {
+        const int offset = (stored & ~(0xFF << shift)) | (value << shift);
+        if (offset == stored) continue;
+        const int length = lengthAt(offset);
+        if (!length || !free(offset, length)) continue;
+        if (!covered && !(offset < stored && stored < offset + length)) continue;
+        found = offset;
+        ++candidates;
+      }
+    }
+    if (candidates != 1) continue;
+    slotOffsets[j] = static_cast<uint16_t>(found);
+    extents.emplace_back(found, found + lengthAt(found));
+  }
 }
 
 bool PrimaryRecordPage::SlotArrayLooksDamaged() const {

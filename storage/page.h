@@ -116,6 +116,9 @@ class PrimaryRecordPage : public RecordPage {
   void HuntDeletedRecords();
   // Whether some slot of a data page points where no record stands.
   bool SlotArrayLooksDamaged() const;
+  // Puts back the few slot entries that point where no record stands, each
+  // where one damaged byte moved it from a record no other entry covers.
+  void MendSlotEntries();
   // The offsets of the records standing on the page, from the first record
   // on to `end`, found by measuring each record and, after a gap, by the
   // next place that looks like the start of a record of the page's table.

@@ -411,7 +411,7 @@ TEST(DamagedDatabase, ATableWithAColumnRowLostListsItsOtherColumns) {
   bool moved = false;
   ForEachOrdersColumnRecord([&](int colid, size_t at) {
     if (colid != 9 && colid != 10) return;
-    oneByte[at + 4 + 3] ^= 0x40;
+    oneByte[at + 4 + 3] ^= colid == 9 ? 0x40 : 0x20;
     bytes[at + 4 + 3] ^= 0x40;
     bytes[at + 4 + 2] ^= 0x40;
     moved = true;
@@ -579,7 +579,7 @@ TEST(DamagedDatabase, PagesOfATableWhoseObjectAndColumnRowsAreLostAreALostTable)
 
 // Page header fields one damaged byte makes impossible: a slot count the
 // free-space fields contradict, a link to a page that cannot be, a
-// negative free count. The
+// negative free count, slot entries that point where no record stands. The
 // records of the page are still read, on a catalog page and on a data page.
 TEST(DamagedDatabase, ImpossibleSlotCountsAndLinksCostNoRecords) {
   auto db = testing::OpenDatabaseFile(kSample);
@@ -594,7 +594,7 @@ TEST(DamagedDatabase, ImpossibleSlotCountsAndLinksCostNoRecords) {
   for (const PageMapEntry& entry : db->file().dataPageMap[static_cast<uint32_t>(orders)])
     if (entry.pageType == kPageTypeData) dataPages.push_back(entry.pageIndex);
   ASSERT_FALSE(catalogPages.empty());
-  ASSERT_GE(dataPages.size(), 3u);
+  ASSERT_GE(dataPages.size(), 5u);
   Bytes bytes = testing::ReadFileBytes(kSample);
   const auto at = [&](int32_t page, size_t offset) -> uint8_t& {
     return bytes[static_cast<size_t>(page) * kPageSize + offset];
@@ -606,6 +606,10 @@ TEST(DamagedDatabase, ImpossibleSlotCountsAndLinksCostNoRecords) {
   at(dataPages[1], 23) ^= 0xFF;
   at(dataPages[1], 13) ^= 0xFF;  // previous page's file id
   at(dataPages[2], 29) ^= 0xFF;  // free count, high byte
+  // Slot entries one damaged byte moved, the high byte of one, the low
+  // byte of another.
+  at(dataPages[3], kPageSize - 2 - 2 * 5 + 1) ^= 0xFF;
+  at(dataPages[4], kPageSize - 2 - 2 * 7) ^= 0xFF;
   MemoryEnv env;
   env.AddFile("/db/slots.mdf", bytes);
   for (const char* mode : {"standard", "advanced"}) {
