@@ -199,6 +199,9 @@ std::unique_ptr<PrimaryRecordPage> PrimaryRecordPage::WithRepairedHeader(Bytes b
   return page;
 }
 
+// A forwarding stub: its status byte and the 8-byte address of the record.
+constexpr int kForwardingStubLength = 9;
+
 void PrimaryRecordPage::MendSlotEntries() {
   if (!header || header->pageType != kPageTypeData || header->level != 0 || slotOffsets.empty()) return;
   const ByteSpan page = bytes().first(std::min<size_t>(data.size(), kPageSize));
@@ -211,6 +214,7 @@ void PrimaryRecordPage::MendSlotEntries() {
     const uint8_t status = page[static_cast<size_t>(offset)];
     if (status & kStatusCompressed) return 0;
     const int type = (status >> 1) & 7;
+    if (type == kRecordForwardingStub) return offset + kForwardingStubLength <= recordEnd ? kForwardingStubLength : 0;
     if (type != kRecordPrimary && type != kRecordForwarded && type != kRecordGhostData) return 0;
     const int32_t length = MeasureRecordLength(page.subspan(static_cast<size_t>(offset)), true);
     return length > 0 && offset + length <= recordEnd ? length : 0;
