@@ -299,12 +299,14 @@ class SystemCatalog {
   // Column rows and physical column rows whose object or rowset the
   // catalog does not have (their id damaged, or their owner's rows lost),
   // for the sizes of the lists they were found in.
-  std::vector<uint32_t> OrphanColumns();
-  std::vector<uint32_t> OrphanRowsetColumns();
-  std::vector<uint32_t> OrphanLegacyColumns();
-  std::vector<uint32_t> orphanColumns_, orphanRowsetColumns_, orphanLegacyColumns_;
-  std::pair<size_t, size_t> orphanColumnsFor_{SIZE_MAX, 0}, orphanRowsetColumnsFor_{SIZE_MAX, 0},
-      orphanLegacyColumnsFor_{SIZE_MAX, 0};
+  const std::vector<uint32_t>& OrphanColumns();
+  const std::vector<uint32_t>& OrphanRowsetColumns();
+  const std::vector<uint32_t>& OrphanLegacyColumns();
+  struct OrphanRows {
+    std::vector<uint32_t> positions;
+    std::pair<size_t, size_t> builtFor{SIZE_MAX, 0};  // (rows, owners)
+  };
+  OrphanRows orphanColumns_, orphanRowsetColumns_, orphanLegacyColumns_;
   void ApplyPhysicalLayout(std::vector<ColumnDescriptor>& descriptors);
   void ApplyKeys(std::vector<ColumnDescriptor>& descriptors, const std::vector<IndexColumnRow>& keyColumns,
                  const std::string& tableName);

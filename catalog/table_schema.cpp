@@ -14,6 +14,29 @@
 namespace ravelin {
 namespace {
 
+// The positions of the rows of `rows` whose owner (`ownerOf`) is none of
+// `owners` and that no other row shares it with: a damaged id leaves one
+// row apart, while the rows of an owner whose own row is lost share theirs.
+template <typename Row, typename Owner, typename OwnerFn>
+std::vector<uint32_t> LoneRowsOfNoOwner(const std::vector<Row>& rows, const std::unordered_set<Owner>& owners,
+                                        OwnerFn ownerOf) {
+  std::unordered_map<Owner, int> rowsOf;
+  for (const Row& row : rows) ++rowsOf[ownerOf(row)];
+  std::vector<uint32_t> positions;
+  for (size_t i = 0; i < rows.size(); ++i)
+    if (!owners.count(ownerOf(rows[i])) && rowsOf[ownerOf(rows[i])] == 1) positions.push_back(static_cast<uint32_t>(i));
+  return positions;
+}
+
+// Whether `id` is one damaged byte from `own` and from no other of `ids`.
+template <typename Id, typename Range, typename IdFn>
+bool OneByteFromItAlone(Id id, Id own, const Range& ids, IdFn idOf) {
+  if (!DifferInOneByte(id, own)) return false;
+  for (const auto& item : ids)
+    if (idOf(item) != own && DifferInOneByte(id, idOf(item))) return false;
+  return true;
+}
+
 // The index id part of an allocation unit id (bits 48 to 63), which SQL
 // Server writes into the header index id of the unit's pages.
 uint64_t IndexPart(int64_t allocUnitId) { return static_cast<uint64_t>(allocUnitId) >> 48; }
@@ -186,11 +209,8 @@ void SystemCatalog::SelectTableColumns(int32_t objectId) {
     bool adopted = false;
     for (uint32_t i : OrphanLegacyColumns()) {
       const LegacyColumnRow& row = legacyColumns[i];
-      if (!DifferInOneByte(row.objectId, objectId) || seen.count(row.columnId) || row.columnId <= 0) continue;
-      bool alone = true;
-      for (const ObjectRow& object : objects)
-        alone = alone && (object.objectId == objectId || !DifferInOneByte(row.objectId, object.objectId));
-      if (!alone) continue;
+      if (seen.count(row.columnId) || row.columnId <= 0) continue;
+      if (!OneByteFromItAlone(row.objectId, objectId, objects, [](const ObjectRow& o) { return o.objectId; })) continue;
       seen.insert(row.columnId);
       tableLegacyColumns.push_back(row);
       tableLegacyColumns.back().objectId = objectId;
@@ -220,11 +240,8 @@ void SystemCatalog::SelectTableColumns(int32_t objectId) {
   // its column id is free here.
   for (uint32_t i : OrphanColumns()) {
     const ColumnRow& row = columns[i];
-    if (!DifferInOneByte(row.objectId, objectId) || seen.count(row.columnId)) continue;
-    bool alone = true;
-    for (const ObjectRow& object : objects)
-      alone = alone && (object.objectId == objectId || !DifferInOneByte(row.objectId, object.objectId));
-    if (!alone) continue;
+    if (seen.count(row.columnId)) continue;
+    if (!OneByteFromItAlone(row.objectId, objectId, objects, [](const ObjectRow& o) { return o.objectId; })) continue;
     seen.insert(row.columnId);
     ColumnRow adopted = row;
     adopted.objectId = objectId;
@@ -232,54 +249,36 @@ void SystemCatalog::SelectTableColumns(int32_t objectId) {
   }
 }
 
-std::vector<uint32_t> SystemCatalog::OrphanColumns() {
+const std::vector<uint32_t>& SystemCatalog::OrphanColumns() {
   const std::pair<size_t, size_t> stamp{columns.size(), objects.size()};
-  if (orphanColumnsFor_ != stamp) {
-    orphanColumnsFor_ = stamp;
-    orphanColumns_.clear();
+  if (orphanColumns_.builtFor != stamp) {
     std::unordered_set<int32_t> ids;
     for (const ObjectRow& object : objects) ids.insert(object.objectId);
-    std::unordered_map<int32_t, int> rowsOf;
-    for (const ColumnRow& row : columns) ++rowsOf[row.objectId];
-    // A damaged id leaves one row apart; the rows of an object whose own
-    // row is lost share theirs.
-    for (size_t i = 0; i < columns.size(); ++i)
-      if (!ids.count(columns[i].objectId) && rowsOf[columns[i].objectId] == 1)
-        orphanColumns_.push_back(static_cast<uint32_t>(i));
+    orphanColumns_ = {LoneRowsOfNoOwner(columns, ids, [](const ColumnRow& r) { return r.objectId; }), stamp};
   }
-  return orphanColumns_;
+  return orphanColumns_.positions;
 }
 
-std::vector<uint32_t> SystemCatalog::OrphanLegacyColumns() {
+const std::vector<uint32_t>& SystemCatalog::OrphanLegacyColumns() {
   const std::pair<size_t, size_t> stamp{legacyColumns.size(), objects.size()};
-  if (orphanLegacyColumnsFor_ != stamp) {
-    orphanLegacyColumnsFor_ = stamp;
-    orphanLegacyColumns_.clear();
+  if (orphanLegacyColumns_.builtFor != stamp) {
     std::unordered_set<int32_t> ids;
     for (const ObjectRow& object : objects) ids.insert(object.objectId);
-    std::unordered_map<int32_t, int> rowsOf;
-    for (const LegacyColumnRow& row : legacyColumns) ++rowsOf[row.objectId];
-    for (size_t i = 0; i < legacyColumns.size(); ++i)
-      if (!ids.count(legacyColumns[i].objectId) && rowsOf[legacyColumns[i].objectId] == 1)
-        orphanLegacyColumns_.push_back(static_cast<uint32_t>(i));
+    orphanLegacyColumns_ = {LoneRowsOfNoOwner(legacyColumns, ids, [](const LegacyColumnRow& r) { return r.objectId; }),
+                            stamp};
   }
-  return orphanLegacyColumns_;
+  return orphanLegacyColumns_.positions;
 }
 
-std::vector<uint32_t> SystemCatalog::OrphanRowsetColumns() {
+const std::vector<uint32_t>& SystemCatalog::OrphanRowsetColumns() {
   const std::pair<size_t, size_t> stamp{rowsetColumns.size(), rowsets.size()};
-  if (orphanRowsetColumnsFor_ != stamp) {
-    orphanRowsetColumnsFor_ = stamp;
-    orphanRowsetColumns_.clear();
+  if (orphanRowsetColumns_.builtFor != stamp) {
     std::unordered_set<int64_t> ids;
     for (const RowsetRow& rowset : rowsets) ids.insert(rowset.rowsetId);
-    std::unordered_map<int64_t, int> rowsOf;
-    for (const RowsetColumnRow& row : rowsetColumns) ++rowsOf[row.rowsetId];
-    for (size_t i = 0; i < rowsetColumns.size(); ++i)
-      if (!ids.count(rowsetColumns[i].rowsetId) && rowsOf[rowsetColumns[i].rowsetId] == 1)
-        orphanRowsetColumns_.push_back(static_cast<uint32_t>(i));
+    orphanRowsetColumns_ = {LoneRowsOfNoOwner(rowsetColumns, ids, [](const RowsetColumnRow& r) { return r.rowsetId; }),
+                            stamp};
   }
-  return orphanRowsetColumns_;
+  return orphanRowsetColumns_.positions;
 }
 
 void SystemCatalog::SelectRowsetColumns(int64_t rowsetId) {
@@ -301,12 +300,8 @@ void SystemCatalog::SelectRowsetColumns(int64_t rowsetId) {
     // gap among this rowset's columns is taken.
     for (uint32_t i : OrphanRowsetColumns()) {
       const RowsetColumnRow& row = rowsetColumns[i];
-      if (!DifferInOneByte(row.rowsetId, rowsetId) || ids.count(row.rowsetColumnId)) continue;
-      if (row.rowsetColumnId <= 0 || row.rowsetColumnId > highest) continue;
-      bool alone = true;
-      for (const RowsetRow& rowset : rowsets)
-        alone = alone && (rowset.rowsetId == rowsetId || !DifferInOneByte(row.rowsetId, rowset.rowsetId));
-      if (!alone) continue;
+      if (ids.count(row.rowsetColumnId) || row.rowsetColumnId <= 0 || row.rowsetColumnId > highest) continue;
+      if (!OneByteFromItAlone(row.rowsetId, rowsetId, rowsets, [](const RowsetRow& r) { return r.rowsetId; })) continue;
       ids.insert(row.rowsetColumnId);
       RowsetColumnRow adopted = row;
       adopted.rowsetId = rowsetId;

@@ -199,8 +199,24 @@ std::unique_ptr<PrimaryRecordPage> PrimaryRecordPage::WithRepairedHeader(Bytes b
   return page;
 }
 
+namespace {
+
 // A forwarding stub: its status byte and the 8-byte address of the record.
 constexpr int kForwardingStubLength = 9;
+
+// The length of the uncompressed record (or forwarding stub) that starts at
+// `offset` of `page`, by its status byte and its own measure; 0 where none
+// does, and for a compressed record, which is measured elsewhere.
+int UncompressedRecordLengthAt(ByteSpan page, size_t offset) {
+  const uint8_t status = page[offset];
+  if (status & kStatusCompressed) return 0;
+  const int type = (status >> 1) & 7;
+  if (type == kRecordForwardingStub) return kForwardingStubLength;
+  if (type != kRecordPrimary && type != kRecordForwarded && type != kRecordGhostData) return 0;
+  return std::max(0, MeasureRecordLength(page.subspan(offset), true));
+}
+
+}  // namespace
 
 void PrimaryRecordPage::MendSlotEntries() {
   if (!header || header->pageType != kPageTypeData || header->level != 0 || slotOffsets.empty()) return;
@@ -211,13 +227,8 @@ void PrimaryRecordPage::MendSlotEntries() {
   // none does.
   auto lengthAt = [&](int offset) -> int {
     if (offset < kPageHeaderSize || offset >= recordEnd) return 0;
-    const uint8_t status = page[static_cast<size_t>(offset)];
-    if (status & kStatusCompressed) return 0;
-    const int type = (status >> 1) & 7;
-    if (type == kRecordForwardingStub) return offset + kForwardingStubLength <= recordEnd ? kForwardingStubLength : 0;
-    if (type != kRecordPrimary && type != kRecordForwarded && type != kRecordGhostData) return 0;
-    const int32_t length = MeasureRecordLength(page.subspan(static_cast<size_t>(offset)), true);
-    return length > 0 && offset + length <= recordEnd ? length : 0;
+    const int length = UncompressedRecordLengthAt(page, static_cast<size_t>(offset));
+    return offset + length <= recordEnd ? length : 0;
   };
   std::vector<std::pair<int, int>> extents;  // the records the good entries point at
   std::vector<size_t> bad;
@@ -288,12 +299,8 @@ bool PrimaryRecordPage::SlotArrayLooksDamaged() const {
     if (offset < kPageHeaderSize || offset >= recordEnd) return false;
     if (std::find(seen.begin(), seen.end(), offset) != seen.end()) return false;
     seen.push_back(offset);
-    const uint8_t status = page[offset];
-    if (status & kStatusCompressed) return true;  // compressed records are measured elsewhere
-    const int type = (status >> 1) & 7;
-    if (type == kRecordForwardingStub) return true;
-    if (type != kRecordPrimary && type != kRecordForwarded && type != kRecordGhostData) return false;
-    return MeasureRecordLength(page.subspan(offset), true) > 0;
+    // Compressed records are measured elsewhere.
+    return (page[offset] & kStatusCompressed) || UncompressedRecordLengthAt(page, offset) > 0;
   };
   // A single bad slot costs its record; a slot array that mostly points
   // where no record stands has been overwritten.
