@@ -313,6 +313,7 @@ TEST_F(MainWindowTest, StopDuringTheScanOfALargeFile) {
   ticker.start();
   Open(path);
   ticker.stop();
+  const qint64 openTime = clock.elapsed();
 
   EXPECT_TRUE(stopEnabled);
   const QString wait = kTextPleaseWait, stopFirst = kTextStopToContinue;
@@ -330,7 +331,11 @@ TEST_F(MainWindowTest, StopDuringTheScanOfALargeFile) {
   EXPECT_EQ(settings.busy.load(), 0);
   window->UpdateCommandStates();
   EXPECT_FALSE(window->commandBar().action(kCommandStop)->isEnabled());
-  EXPECT_LT(longestGap, 100) << "the window's thread stopped serving events for " << longestGap << " ms";
+  // A scan run on the window's thread would stall it for most of the open;
+  // on a loaded machine (two test processes, sanitizers) the scheduler alone
+  // can hold it back for a tenth of a second, so the bound leaves room.
+  EXPECT_LT(longestGap, std::max<qint64>(250, openTime / 4))
+      << "the window's thread stopped serving events for " << longestGap << " ms of " << openTime;
 }
 
 TEST_F(MainWindowTest, ClosingAsksOnceThenReleasesTellsAndEnds) {
