@@ -55,8 +55,9 @@ class LobAssembler {
  public:
   LobAssembler(const CDatabaseFile& file, const LobReadOptions& options) : file_(file), options_(options) {}
 
-  // Adds the bytes of the structure in `structure`.
-  void AddStructure(ByteSpan structure, int32_t payloadLength, int depth) {
+  // Adds the bytes of the structure in `structure`, whose bytes start at
+  // offset `start` of the value (negative when not known).
+  void AddStructure(ByteSpan structure, int32_t payloadLength, int depth, int64_t start = -1) {
     if (depth > kMaxDepth) {
       incomplete_ = true;
       return;
@@ -69,7 +70,11 @@ class LobAssembler {
     switch (kind) {
       case kLobSmallRoot: {
         SmallRoot root(structure, &file_);
-        if (!root.valid) return;
+        if (!root.valid) {
+          // An empty value has a length of 0; any other invalid root is damage.
+          if (root.dataLength != 0) incomplete_ = true;
+          return;
+        }
         // Hex shows the stored bytes and wide text is read as UTF-16, so
         // only 8-bit text is narrowed.
         if (!options_.collect && !options_.asHex && !options_.wideText) root.NarrowUtf16();
@@ -78,37 +83,69 @@ class LobAssembler {
       }
       case kLobData: {
         LobSData fragment(structure, payloadLength, &file_);
-        if (fragment.valid) AddBytes(fragment.data);
+        if (fragment.valid)
+          AddBytes(fragment.data);
+        else if (payloadLength != 0)
+          incomplete_ = true;
         return;
       }
       case kLobInternal:
-        AddLinks(Internal(structure, &file_).entries, depth);
+        AddLinks(Internal(structure, &file_).entries, depth, start);
         return;
       case kLobLargeRootYukon:
-        AddLinks(LargeRootYukon(structure, payloadLength, &file_).entries, depth);
+        AddLinks(LargeRootYukon(structure, payloadLength, &file_).entries, depth, start);
+        return;
+      case kLobUnreadable:
+        // SQL Server 2000 stores kind 8 for some empty values.
         return;
       default:
+        // No structure of this kind exists: the record is not what the
+        // link expected.
+        incomplete_ = true;
         return;
     }
   }
 
   // Adds the value of the record `link` names; false when that record
-  // cannot be found or has no structure.
-  bool AddLink(const LobLink& link, int depth) {
+  // cannot be found or has no structure. The linked bytes start at `start`
+  // of the value, negative when not known.
+  bool AddLink(const LobLink& link, int depth, int64_t start = -1) {
     if (Full()) return true;
-    if (file_.stop().requested() || !visited_.emplace(link.page, link.slot).second) {
+    if (file_.stop().requested()) {
       incomplete_ = true;
       return false;
     }
     const TextMixPage* page = Page(link.page);
-    const TextRecord* record = page ? page->RecordAt(link.slot) : nullptr;
-    if (!record || !record->fixedData) {
+    TextMixPage::Found found;
+    if (page && rootId_) {
+      // Under a root every record carries the root's id, which finds the
+      // record when the slot entry or the link's slot took damage.
+      const int64_t length = start < 0 ? -1 : link.size - start;
+      found = page->FindValueRecord(link.slot, *rootId_, false,
+                                    length > 0 && length <= kMaxFragment ? static_cast<int32_t>(length) : -1);
+    } else if (page && page->RecordAt(link.slot)) {
+      found = TextMixPage::Found{std::make_unique<TextRecord>(*page->RecordAt(link.slot)), page->OffsetAt(link.slot)};
+    }
+    if (!found.record || !found.record->fixedData || !visited_.emplace(link.page, found.offset).second) {
       incomplete_ = true;
       return false;
     }
-    // The page may be replaced while the children are read: keep a copy.
-    const Bytes structure = *record->fixedData;
-    AddStructure(structure, record->payloadLength, depth);
+    AddStructure(*found.record->fixedData, found.record->payloadLength, depth, start);
+    return true;
+  }
+
+  // Adds the value whose root a text pointer names by `link` and `blobId`;
+  // false when no record of the page can be that root.
+  bool AddRoot(const LobLink& link, uint64_t blobId) {
+    const TextMixPage* page = file_.stop().requested() ? nullptr : Page(link.page);
+    const TextMixPage::Found root = page ? page->FindValueRecord(link.slot, blobId, true, -1) : TextMixPage::Found{};
+    if (!root.record || !root.record->fixedData) {
+      incomplete_ = true;
+      return false;
+    }
+    visited_.emplace(link.page, root.offset);
+    rootId_ = blobId;
+    AddStructure(*root.record->fixedData, root.record->payloadLength, 0, 0);
     return true;
   }
 
@@ -125,12 +162,14 @@ class LobAssembler {
   }
 
  private:
-  void AddLinks(const std::vector<LobLink>& links, int depth) {
+  // Each link gives the offset where its bytes end in the value, so the
+  // bytes of one start where those of the link before end.
+  void AddLinks(const std::vector<LobLink>& links, int depth, int64_t start) {
     // Running out of memory ends this node with what it gave so far.
     try {
-      for (const LobLink& link : links) {
+      for (size_t k = 0; k < links.size(); ++k) {
         if (Full()) return;
-        AddLink(link, depth + 1);
+        AddLink(links[k], depth + 1, k == 0 ? start : links[k - 1].size);
       }
     } catch (const std::bad_alloc&) {
       truncated_ = true;
@@ -164,7 +203,10 @@ class LobAssembler {
 
   const CDatabaseFile& file_;
   const LobReadOptions& options_;
+  // Records by page and offset.
   std::set<std::tuple<PageRef, int32_t>> visited_;
+  // The blob id of the value's root, which the records under it carry.
+  std::optional<uint64_t> rootId_;
   std::unique_ptr<TextMixPage> page_;
   PageRef pageRef_;
   Bytes value_;
@@ -276,7 +318,7 @@ std::string ReadTextPointerValue(ByteSpan textPointer, const CDatabaseFile& file
   link.page = ReadDiskPageRef(textPointer, 8);
   link.slot = LoadLE<uint16_t>(textPointer, 14);
   LobAssembler assembler(file, options);
-  if (!assembler.AddLink(link, 0)) {
+  if (!assembler.AddRoot(link, LoadLE<uint64_t>(textPointer, 0))) {
     assembler.Finish(outcome);
     return {};
   }

@@ -2,13 +2,28 @@
 
 namespace ravelin {
 
-void RestoreTornBits(std::span<uint8_t> page, uint32_t tornBits) {
-  for (int k = 1; k <= 15; ++k) {
-    size_t at = static_cast<size_t>(k) * 512 + 511;
-    if (at >= page.size()) break;
-    uint8_t saved = static_cast<uint8_t>((tornBits >> (2 * k)) & 3);
+bool RestoreTornBits(std::span<uint8_t> page, uint32_t tornBits) {
+  // Each write stamps the same two bits on the end of every sector and keeps
+  // them in the low bits of the saved word. A sector without the stamp is not
+  // of this write (or took damage there) and keeps its bytes; when most
+  // sectors lack it, the saved word itself is not this page's (a damaged
+  // header), and putting its bits back would change bytes that were right.
+  constexpr int kSectors = 15;
+  const uint8_t stamp = tornBits & 3;
+  const auto stamped = [&](int k) {
+    const size_t at = static_cast<size_t>(k) * 512 + 511;
+    return at < page.size() && (page[at] & 3) == stamp;
+  };
+  int count = 0;
+  for (int k = 1; k <= kSectors; ++k) count += stamped(k) ? 1 : 0;
+  if (2 * count <= kSectors) return false;
+  for (int k = 1; k <= kSectors; ++k) {
+    if (!stamped(k)) continue;
+    const size_t at = static_cast<size_t>(k) * 512 + 511;
+    const auto saved = static_cast<uint8_t>((tornBits >> (2 * k)) & 3);
     page[at] = static_cast<uint8_t>((page[at] & ~3u) | saved);
   }
+  return true;
 }
 
 PageRef ReadDiskPageRef(ByteSpan data, size_t offset) {
@@ -43,10 +58,9 @@ CPage_Header::CPage_Header(std::span<uint8_t> page) {
   xdesIdLow = LoadLE<int16_t>(p, 56);
   ghostRecordCount = LoadLE<int16_t>(p, 58);
   tornBits = LoadLE<uint32_t>(p, 60);
-  if (flagBits & kFlagTornBits) {
-    RestoreTornBits(page, tornBits);
-    tornBitsRestored = true;
-  }
+  // Every page SQL Server writes has header version 1; a header with another
+  // took damage, and its saved bits are no page's.
+  if ((flagBits & kFlagTornBits) && headerVersion == 1) tornBitsRestored = RestoreTornBits(page, tornBits);
 }
 
 }  // namespace ravelin

@@ -64,8 +64,11 @@ class CPage_Header {
 };
 
 // Replaces the low two bits of the last byte of sectors 1..15 with bits
-// 2k, 2k+1 of `tornBits`. Sector 0 (the header) is left alone.
-void RestoreTornBits(std::span<uint8_t> page, uint32_t tornBits);
+// 2k, 2k+1 of `tornBits`. Sector 0 (the header) is left alone, and so is
+// every sector that lacks the write's stamp (the low two bits of
+// `tornBits`); when most sectors lack it, nothing is changed and the result
+// is false.
+bool RestoreTornBits(std::span<uint8_t> page, uint32_t tornBits);
 
 // An on-disk page pointer (page number, then file id) at `offset`.
 PageRef ReadDiskPageRef(ByteSpan data, size_t offset);

@@ -5,6 +5,8 @@
 #define RAVELIN_STORAGE_TEXT_PAGE_H_
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "storage/bytes.h"
 #include "storage/page.h"
@@ -44,6 +46,29 @@ class TextMixPage : public RecordPage {
 
   // The record of `slot`; null when the slot is out of range or empty.
   const TextRecord* RecordAt(int slot) const;
+  // Where the record of `slot` starts; -1 when there is none.
+  int OffsetAt(int slot) const;
+
+  // A record of the value `blobId` found by FindValueRecord, and where it
+  // starts on the page.
+  struct Found {
+    std::unique_ptr<TextRecord> record;
+    int offset = 0;
+  };
+
+  // The record a link names by `slot` in the value whose blob id is
+  // `blobId` (a root's own id, which a text pointer's first eight bytes
+  // repeat and every record under the root carries too). `root` asks for a
+  // root, else for a node under one; `payloadLength`, when not negative, is
+  // the length the record's data should have. The slot's record when its
+  // id agrees; else the one record of that kind and id on the page, found
+  // through the other slots or, when the slot array is damaged, in the
+  // page's bytes; else the slot's record when its id differs from `blobId`
+  // in one byte. Nothing when no record or several could be it.
+  Found FindValueRecord(int slot, uint64_t blobId, bool root, int32_t payloadLength) const;
+
+ private:
+  std::vector<int> offsets_;  // of each slot's record, -1 where none
 };
 
 }  // namespace ravelin

@@ -23,6 +23,8 @@ using testing::DataStructure;
 using testing::InRowRoot;
 using testing::InternalStructure;
 using testing::LargeRootStructure;
+using testing::LE16;
+using testing::LE64;
 using testing::LobLinkSpec;
 using testing::PageBuilder;
 using testing::SmallRootStructure;
@@ -236,6 +238,52 @@ TEST(TextPage, PageNumberCorrection) {
   EXPECT_EQ(ReadTextPointerValue(TextPointer({1, 30}, 0), t.db(), {}), "kept");
   EXPECT_EQ(ReadTextPointerValue(TextPointer({1, 15}, 0), t.db(), {}), "fifteen");
   EXPECT_FALSE(t.db().ReadTextPage({1, 0}));
+}
+
+// Every record of a value carries its root's blob id, which the text
+// pointer repeats: with it a value is found whole on a page whose slot
+// array took damage, and a record of another value is never read as it.
+TEST(TextPage, ValuesAreFoundByTheirBlobIdWhereSlotEntriesAreDamaged) {
+  const auto build = [](bool damaged) {
+    DatabaseImage image(40);
+    image.Page(1).ObjectId(34);
+    PageBuilder& p = image.Page(30).PageType(3).ObjectId(0x30000).IndexId(256);
+    p.AddRecord(TextRecordBytes(DataStructure(Ascii("Hello, "), 7)));                                // 30/0
+    p.AddRecord(TextRecordBytes(DataStructure(Ascii("world"), 7)));                                  // 30/1
+    p.AddRecord(TextRecordBytes(LargeRootStructure({{{1, 30}, 0, 7}, {{1, 30}, 1, 12}}, 5, 0, 7)));  // 30/2
+    p.AddRecord(TextRecordBytes(SmallRootStructure(Ascii("abcd"), 80, 8)));                          // 30/3
+    p.AddRecord(TextRecordBytes(LargeRootStructure({{{1, 30}, 5, 4}}, 5, 0, 9)));                    // 30/4
+    p.AddRecord(TextRecordBytes(Concat({LE64(9), LE16(11), Bytes(20, 'q')})));                       // 30/5
+    if (damaged) {
+      // The entries of both fragments and of the root now point into the
+      // middle of records, and the root's entry at the next value's root.
+      const Bytes intact = PageBuilder(p).Build();
+      const auto offset = [&](int slot) { return LoadLE<uint16_t>(intact, kPageSize - 2 - 2 * slot); };
+      p.Slot(0, offset(0) + 3).Slot(1, 7000).Slot(2, offset(3));
+    }
+    return image;
+  };
+  for (bool damaged : {false, true}) {
+    SCOPED_TRACE(damaged ? "damaged slot array" : "intact");
+    TestDatabase t(build(damaged));
+    ASSERT_TRUE(t.Open());
+    LobReadOutcome outcome;
+    EXPECT_EQ(ReadTextPointerValue(TextPointer({1, 30}, 2, 7), t.db(), {}, &outcome), "Hello, world");
+    EXPECT_FALSE(outcome.incomplete);
+    EXPECT_EQ(ReadTextPointerValue(TextPointer({1, 30}, 3, 8), t.db(), {}), "abcd");
+    // One damaged byte of the pointer's id still names the slot's root when
+    // no record carries that id.
+    EXPECT_EQ(ReadTextPointerValue(TextPointer({1, 30}, 3, 0x0108), t.db(), {}), "abcd");
+    // An id no record carries, far from the slot's: another value's bytes
+    // are not this value's.
+    LobReadOutcome none;
+    EXPECT_EQ(ReadTextPointerValue(TextPointer({1, 30}, 3, 0x5555), t.db(), {}, &none), "");
+    EXPECT_TRUE(none.incomplete);
+    // A link to a record of no kind a value has is a value cut short.
+    LobReadOutcome odd;
+    ReadTextPointerValue(TextPointer({1, 30}, 4, 9), t.db(), {}, &odd);
+    EXPECT_TRUE(odd.incomplete);
+  }
 }
 
 // --- real files ------------------------------------------------------------

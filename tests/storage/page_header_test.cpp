@@ -46,15 +46,50 @@ TEST(PageHeader, ShortBufferLeavesDefaults) {
 TEST(PageHeader, RestoresTornBitsOfEverySectorButTheFirst) {
   Bytes page(kPageSize, 0xFF);
   for (size_t i = 0; i < 96; ++i) page[i] = 0;
+  page[0] = 1;  // header version
   page[4] = 0x00;
   page[5] = 0x01;  // flagBits 0x100
-  page[60] = 12;   // tornBits 12: sector 1 gets 3, the others 0
+  page[60] = 15;   // tornBits 15: the stamp 3, which every sector ends with; sector 1 gets 3, the others 0
   CPage_Header h(page);
   EXPECT_TRUE(h.tornBitsRestored);
   EXPECT_EQ(page[511], 0xFF);
   EXPECT_EQ(page[1023] & 3, 3);
   for (int k = 2; k <= 15; ++k) EXPECT_EQ(page[k * 512 + 511] & 3, 0) << "sector " << k;
   EXPECT_EQ(page[1023] & ~3, 0xFC);
+
+  // A saved word whose stamp the sectors do not carry is not of this page's
+  // write (a damaged header): the bytes stay as read.
+  Bytes other(kPageSize, 0xFF);
+  for (size_t i = 0; i < 96; ++i) other[i] = 0;
+  other[0] = 1;  // header version
+  other[5] = 0x01;
+  other[60] = 0x5C;  // stamp 0
+  const Bytes before = other;
+  CPage_Header damaged(other);
+  EXPECT_FALSE(damaged.tornBitsRestored);
+  EXPECT_EQ(other, before);
+
+  // A sector whose end took damage keeps it; the others are restored.
+  Bytes torn(kPageSize, 0xFF);
+  for (size_t i = 0; i < 96; ++i) torn[i] = 0;
+  torn[0] = 1;  // header version
+  torn[5] = 0x01;
+  torn[60] = 15;
+  torn[4 * 512 + 511] = 0x10;  // stamp 0
+  CPage_Header partly(torn);
+  EXPECT_TRUE(partly.tornBitsRestored);
+  EXPECT_EQ(torn[4 * 512 + 511], 0x10);
+  EXPECT_EQ(torn[1023] & 3, 3);
+  EXPECT_EQ(torn[5 * 512 + 511] & 3, 0);
+
+  // A header of another version than SQL Server writes took damage.
+  Bytes junk = torn;
+  junk[0] = 0x5F;
+  junk[60] = 0xFF;
+  const Bytes asRead = junk;
+  CPage_Header randomHeader(junk);
+  EXPECT_FALSE(randomHeader.tornBitsRestored);
+  EXPECT_EQ(junk, asRead);
 }
 
 TEST(PageHeader, TornRoundTripRecoversTheWrittenBytes) {

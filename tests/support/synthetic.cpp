@@ -250,7 +250,9 @@ Bytes LargeRootStructure(const std::vector<LobLinkSpec>& links, uint16_t kind, s
   return PadTo(std::move(s), padTo);
 }
 
-Bytes TextPointer(PageRef page, uint16_t slot) { return Concat({LE64(0x1234), DiskPageRef(page), LE16(slot)}); }
+Bytes TextPointer(PageRef page, uint16_t slot, uint64_t blobId) {
+  return Concat({LE64(blobId), DiskPageRef(page), LE16(slot)});
+}
 
 Bytes InRowRoot(const std::vector<LobLinkSpec>& links, uint8_t type) {
   Bytes s = Concat({Bytes{type, 0, 0, 0}, LE32(1), LE32(0x5678)});

@@ -124,9 +124,10 @@ Bytes DataStructure(const Bytes& data, uint64_t blobId = 1);
 Bytes InternalStructure(const std::vector<LobLinkSpec>& links, uint64_t blobId = 1);
 Bytes LargeRootStructure(const std::vector<LobLinkSpec>& links, uint16_t kind = 5, size_t padTo = 0,
                          uint64_t blobId = 1);
-// What a row holds: a 16-byte text pointer, or an in-row root (type 2 or 4,
-// a 12-byte header, then one 12-byte link per entry).
-Bytes TextPointer(PageRef page, uint16_t slot);
+// What a row holds: a 16-byte text pointer (which starts with its root's
+// blob id), or an in-row root (type 2 or 4, a 12-byte header, then one
+// 12-byte link per entry).
+Bytes TextPointer(PageRef page, uint16_t slot, uint64_t blobId = 1);
 Bytes InRowRoot(const std::vector<LobLinkSpec>& links, uint8_t type = 4);
 
 // --- IAM pages -------------------------------------------------------------
