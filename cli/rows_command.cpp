@@ -107,6 +107,9 @@ int RunRows(const RowsOptions& o) {
   if (std::optional<Warning> broken = ListingWarning(pages, tableName)) sink.ReportWarning(*broken);
   if (std::optional<Warning> lost = LostPagesWarning(db->file(), DescribeTableStorage(catalog), pages, tableName))
     sink.ReportWarning(*lost);
+  if (std::optional<Warning> unreadable =
+          UnreadablePagesWarning(db->file(), DescribeTableStorage(catalog), pages, tableName))
+    sink.ReportWarning(*unreadable);
   reader.SetDataValues(true);
   sink.SetProgressRange(0, static_cast<int64_t>(pages.size()));
 

@@ -87,6 +87,9 @@ bool WriteRows(const OpenedDatabase& db, ExportWriter& writer, const PreparedTab
   if (std::optional<Warning> lost =
           LostPagesWarning(db.file(), DescribeTableStorage(catalog), pages, prepared.qualifiedName))
     sink.ReportWarning(*lost);
+  if (std::optional<Warning> unreadable =
+          UnreadablePagesWarning(db.file(), DescribeTableStorage(catalog), pages, prepared.qualifiedName))
+    sink.ReportWarning(*unreadable);
   if (!writer.BeginTable(prepared.table)) return false;
 
   const size_t width = prepared.descriptorOf.size();

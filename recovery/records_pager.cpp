@@ -152,6 +152,9 @@ void RecordsPager::ListFirstPage() {
     p.shape = catalog->DescribeRecordShape(p.columns);
     p.table = catalog->currentObject.name;
     if (std::optional<Warning> broken = ListingWarning(p.pages, p.table)) sink_.ReportWarning(*broken);
+    if (std::optional<Warning> unreadable =
+            UnreadablePagesWarning(db->file(), DescribeTableStorage(*catalog), p.pages, p.table))
+      sink_.ReportWarning(*unreadable);
   } else {
     p.pages = TablePageList();
     p.columns.clear();

@@ -218,6 +218,60 @@ std::optional<Warning> LostPagesWarning(const CDatabaseFile& file, const TableSt
                      std::to_string(storage.firstPage.pageNo) + " does not read as a page"};
 }
 
+std::optional<Warning> UnreadablePagesWarning(const CDatabaseFile& file, const TableStorage& storage,
+                                              const TablePageList& pages, const std::string& table) {
+  if (pages.empty() || StopRequested(file)) return std::nullopt;
+  std::vector<PageRef> allocated;
+  if (storage.legacyLayout) {
+    // The 2000 layout files the IAM pages of a table's text and indexes
+    // under its id too; those of its rows say index 0 or 1.
+    std::vector<PageRef> iams;
+    if (auto it = file.iamPageMap.find(static_cast<uint32_t>(storage.objectId)); it != file.iamPageMap.end()) {
+      for (const PageMapEntry& entry : it->second) {
+        auto header = file.ReadPageHeader(entry.ToPageRef());
+        if (header && (header->indexId == 0 || header->indexId == 1)) iams.push_back(entry.ToPageRef());
+      }
+    }
+    allocated = CollectIamListPages(file, iams);
+  } else if (IsValidPageRef(file, storage.firstIamPage))
+    allocated = CollectIamChainPages(file, storage.firstIamPage);
+  if (allocated.empty()) return std::nullopt;
+  const std::set<PageRef> listed(pages.pages.begin(), pages.pages.end());
+  const AllocationMap& maps = file.allocation();
+  std::vector<PageRef> unreadable;
+  for (const PageRef& ref : allocated) {
+    if (StopRequested(file)) return std::nullopt;
+    // Pages of an extent the unit owns that the maps do not call in use
+    // were never written, or are free: no loss.
+    if (!IsValidPageRef(file, ref) || maps.StateOf(ref) != AllocationState::kAllocated) continue;
+    const std::optional<Bytes> bytes = file.ReadPageBytes(ref, false);
+    if (bytes && ReadDiskPageRef(*bytes, 32) == ref) continue;
+    // A listed page whose header alone is damaged is read by its records.
+    const bool zeroed = bytes && std::all_of(bytes->begin(), bytes->end(), [](uint8_t b) { return b == 0; });
+    if (bytes && listed.count(ref) && !zeroed) continue;
+    unreadable.push_back(ref);
+  }
+  if (unreadable.empty()) return std::nullopt;
+  const auto name = [](PageRef ref) { return std::to_string(ref.fileId) + ":" + std::to_string(ref.pageNo); };
+  constexpr size_t kNamed = 5;
+  std::string where = unreadable.size() == 1 ? "page " : "pages ";
+  const size_t named = std::min(unreadable.size(), kNamed);
+  for (size_t i = 0; i < named; ++i) {
+    if (i > 0) where += i + 1 == named && unreadable.size() <= kNamed ? " and " : ", ";
+    where += name(unreadable[i]);
+  }
+  if (unreadable.size() > kNamed) where += " and " + std::to_string(unreadable.size() - kNamed) + " more";
+  const std::string count = std::to_string(unreadable.size());
+  return Warning{table,
+                 unreadable.size() == 1
+                     ? "1 page the table's allocation gives it does not read as a page (zeroed or damaged); any rows "
+                       "it held are lost"
+                     : count +
+                           " pages the table's allocation gives it do not read as pages (zeroed or damaged); any "
+                           "rows they held are lost",
+                 where};
+}
+
 ColumnReader ChooseColumnReader(const SystemCatalog& catalog) {
   return !catalog.IsSql2000() && !catalog.tableRowsetColumns.empty() ? ColumnReader::kLayout
                                                                      : ColumnReader::kPositional;

@@ -114,6 +114,14 @@ std::optional<Warning> ListingWarning(const TablePageList& pages, const std::str
 std::optional<Warning> LostPagesWarning(const CDatabaseFile& file, const TableStorage& storage,
                                         const TablePageList& pages, const std::string& table);
 
+// The warning for a listing that could not read pages the table's
+// allocation gives it: pages its IAM pages list and the page maps call in
+// use that read as nothing (zeroed, random, cut off with the file), whose
+// rows, if they held any, are lost. Nothing when there are none, or when
+// the listing found no page at all (LostPagesWarning speaks then).
+std::optional<Warning> UnreadablePagesWarning(const CDatabaseFile& file, const TableStorage& storage,
+                                              const TablePageList& pages, const std::string& table);
+
 // The layout reader when the catalog gives the physical position of every
 // column (2005+ with rowset columns), the positional reader otherwise.
 ColumnReader ChooseColumnReader(const SystemCatalog& catalog);

@@ -80,7 +80,7 @@ TEST(DamagedDatabase, FreePagesAreHistoryNotData) {
 
 // The sample with one page of Orders' chain zeroed: Standard mode's walk
 // breaks there, says so, and the rest of the table comes from the pages
-// the scan filed under it.
+// the scan filed under it; the page's rows are reported lost.
 TEST(DamagedDatabase, ABrokenChainIsFinishedFromTheMaps) {
   Bytes bytes = testing::ReadFileBytes(kSample);
   auto db = testing::OpenDatabaseFile(kSample);
@@ -105,6 +105,18 @@ TEST(DamagedDatabase, ABrokenChainIsFinishedFromTheMaps) {
   const size_t intactLines = static_cast<size_t>(std::count(intact.out.begin(), intact.out.end(), '\n'));
   EXPECT_GT(listed, intactLines / 2);
   EXPECT_LT(listed, intactLines);
+
+  // The zeroed page is the table's by its allocation: both modes say its
+  // rows are lost, Advanced mode too, which walks no chain.
+  const std::string lostPage =
+      "warning: dbo.Orders: 1 page the table's allocation gives it does not read as a page "
+      "(zeroed or damaged); any rows it held are lost, page 1:" +
+      std::to_string(zeroed) + "\n";
+  EXPECT_NE(rows.err.find(lostPage), std::string::npos) << rows.err;
+  auto advanced = RunInProcess({"rows", "/db/broken.mdf", "Orders", "--mode", "advanced", "--quiet"}, &env);
+  EXPECT_EQ(advanced.exitCode, 3);
+  EXPECT_NE(advanced.err.find(lostPage), std::string::npos) << advanced.err;
+  EXPECT_EQ(advanced.out, rows.out);
 }
 
 // Two tables whose data pages survive; the catalog rows of one of them are
