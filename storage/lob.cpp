@@ -18,6 +18,8 @@ constexpr int32_t kStructureHeaderSize = 10;
 constexpr int32_t kMaxFragment = 8192;
 // Real trees are a few levels deep; a deeper one is damage.
 constexpr int kMaxDepth = 32;
+// Searches of a page's bytes for one value's records.
+constexpr int kMaxSearches = 64;
 
 constexpr size_t kSmallRootLengthOffset = 10;
 constexpr size_t kSmallRootDataOffset = 16;
@@ -122,7 +124,8 @@ class LobAssembler {
       // record when the slot entry or the link's slot took damage.
       const int64_t length = start < 0 ? -1 : link.size - start;
       found = page->FindValueRecord(link.slot, *rootId_, false,
-                                    length > 0 && length <= kMaxFragment ? static_cast<int32_t>(length) : -1);
+                                    length > 0 && length <= kMaxFragment ? static_cast<int32_t>(length) : -1,
+                                    MaySearch(*page, link.slot, *rootId_));
     } else if (page && page->RecordAt(link.slot)) {
       found = TextMixPage::Found{std::make_unique<TextRecord>(*page->RecordAt(link.slot)), page->OffsetAt(link.slot)};
     }
@@ -138,7 +141,9 @@ class LobAssembler {
   // false when no record of the page can be that root.
   bool AddRoot(const LobLink& link, uint64_t blobId) {
     const TextMixPage* page = file_.stop().requested() ? nullptr : Page(link.page);
-    const TextMixPage::Found root = page ? page->FindValueRecord(link.slot, blobId, true, -1) : TextMixPage::Found{};
+    const TextMixPage::Found root =
+        page ? page->FindValueRecord(link.slot, blobId, true, -1, MaySearch(*page, link.slot, blobId))
+             : TextMixPage::Found{};
     if (!root.record || !root.record->fixedData) {
       incomplete_ = true;
       return false;
@@ -153,6 +158,12 @@ class LobAssembler {
   std::string Finish(LobReadOutcome* outcome) {
     std::string text;
     if (!options_.collect) text = RenderLobBytes(value_, options_);
+    // 8-bit text ends at its first NUL; one with text after it is a damaged
+    // byte, and the value comes out only in part.
+    if (!options_.collect && !options_.asHex && !options_.wideText && !options_.prefixed) {
+      const auto nul = std::find(value_.begin(), value_.end(), uint8_t{0});
+      if (std::any_of(nul, value_.end(), [](uint8_t b) { return b != 0; })) incomplete_ = true;
+    }
     if (outcome) {
       outcome->truncated = outcome->truncated || truncated_;
       outcome->incomplete = outcome->incomplete || incomplete_;
@@ -177,6 +188,18 @@ class LobAssembler {
   }
 
   bool Full() const { return truncated_ || assembled_ >= options_.byteLimit; }
+
+  // Whether a lookup whose slot does not hold the record may search the
+  // page's bytes: a value gets a few such searches, so that a damaged
+  // tree of many links costs no more than a few pages' reading.
+  bool MaySearch(const TextMixPage& page, int slot, uint64_t blobId) {
+    const TextRecord* named = page.RecordAt(slot);
+    if (named && named->fixedData && named->fixedData->size() >= 8 && LoadLE<uint64_t>(*named->fixedData, 0) == blobId)
+      return true;
+    if (searches_ == 0) return false;
+    --searches_;
+    return true;
+  }
 
   void AddBytes(ByteSpan bytes) {
     if (Full()) return;
@@ -207,6 +230,7 @@ class LobAssembler {
   std::set<std::tuple<PageRef, int32_t>> visited_;
   // The blob id of the value's root, which the records under it carry.
   std::optional<uint64_t> rootId_;
+  int searches_ = kMaxSearches;
   std::unique_ptr<TextMixPage> page_;
   PageRef pageRef_;
   Bytes value_;

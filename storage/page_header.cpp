@@ -4,22 +4,21 @@ namespace ravelin {
 
 bool RestoreTornBits(std::span<uint8_t> page, uint32_t tornBits) {
   // Each write stamps the same two bits on the end of every sector and keeps
-  // them in the low bits of the saved word. A sector without the stamp is not
-  // of this write (or took damage there) and keeps its bytes; when most
-  // sectors lack it, the saved word itself is not this page's (a damaged
-  // header), and putting its bits back would change bytes that were right.
+  // them in the low bits of the saved word. When most sectors lack the
+  // stamp, the saved word is not this page's (a damaged header) and putting
+  // its bits back would change bytes that were right; when most carry it,
+  // the saved bits are this write's, for a sector whose end took damage too.
   constexpr int kSectors = 15;
   const uint8_t stamp = tornBits & 3;
-  const auto stamped = [&](int k) {
-    const size_t at = static_cast<size_t>(k) * 512 + 511;
-    return at < page.size() && (page[at] & 3) == stamp;
-  };
-  int count = 0;
-  for (int k = 1; k <= kSectors; ++k) count += stamped(k) ? 1 : 0;
-  if (2 * count <= kSectors) return false;
+  int stamped = 0;
   for (int k = 1; k <= kSectors; ++k) {
-    if (!stamped(k)) continue;
     const size_t at = static_cast<size_t>(k) * 512 + 511;
+    if (at < page.size() && (page[at] & 3) == stamp) ++stamped;
+  }
+  if (2 * stamped <= kSectors) return false;
+  for (int k = 1; k <= kSectors; ++k) {
+    const size_t at = static_cast<size_t>(k) * 512 + 511;
+    if (at >= page.size()) break;
     const auto saved = static_cast<uint8_t>((tornBits >> (2 * k)) & 3);
     page[at] = static_cast<uint8_t>((page[at] & ~3u) | saved);
   }
@@ -58,9 +57,7 @@ CPage_Header::CPage_Header(std::span<uint8_t> page) {
   xdesIdLow = LoadLE<int16_t>(p, 56);
   ghostRecordCount = LoadLE<int16_t>(p, 58);
   tornBits = LoadLE<uint32_t>(p, 60);
-  // Every page SQL Server writes has header version 1; a header with another
-  // took damage, and its saved bits are no page's.
-  if ((flagBits & kFlagTornBits) && headerVersion == 1) tornBitsRestored = RestoreTornBits(page, tornBits);
+  if (flagBits & kFlagTornBits) tornBitsRestored = RestoreTornBits(page, tornBits);
 }
 
 }  // namespace ravelin

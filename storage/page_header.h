@@ -64,10 +64,10 @@ class CPage_Header {
 };
 
 // Replaces the low two bits of the last byte of sectors 1..15 with bits
-// 2k, 2k+1 of `tornBits`. Sector 0 (the header) is left alone, and so is
-// every sector that lacks the write's stamp (the low two bits of
-// `tornBits`); when most sectors lack it, nothing is changed and the result
-// is false.
+// 2k, 2k+1 of `tornBits`. Sector 0 (the header) is left alone. When most
+// sectors lack the write's stamp (the low two bits of `tornBits`), the
+// saved word is no word of this page: nothing is changed and the result is
+// false.
 bool RestoreTornBits(std::span<uint8_t> page, uint32_t tornBits);
 
 // An on-disk page pointer (page number, then file id) at `offset`.

@@ -98,7 +98,8 @@ int TextMixPage::OffsetAt(int slot) const {
   return offsets_[static_cast<size_t>(slot)];
 }
 
-TextMixPage::Found TextMixPage::FindValueRecord(int slot, uint64_t blobId, bool root, int32_t payloadLength) const {
+TextMixPage::Found TextMixPage::FindValueRecord(int slot, uint64_t blobId, bool root, int32_t payloadLength,
+                                                bool searchBytes) const {
   const auto fits = [&](const TextRecord* record) {
     if (!HasBlobId(record) || BlobIdOf(*record) != blobId) return false;
     if (root ? !IsRoot(*record) : !IsNode(*record)) return false;
@@ -126,7 +127,7 @@ TextMixPage::Found TextMixPage::FindValueRecord(int slot, uint64_t blobId, bool 
 
   // A damaged slot array: the id stands four bytes into the record.
   const ByteSpan pageBytes = bytes().first(std::min<size_t>(data.size(), kPageSize));
-  if (blobId != 0) {
+  if (searchBytes && blobId != 0) {
     Found one;
     for (size_t at = kPageHeaderSize; at + 4 + 8 <= pageBytes.size(); ++at) {
       if (LoadLE<uint64_t>(pageBytes, at + 4) != blobId) continue;

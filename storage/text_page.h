@@ -64,8 +64,9 @@ class TextMixPage : public RecordPage {
   // id agrees; else the one record of that kind and id on the page, found
   // through the other slots or, when the slot array is damaged, in the
   // page's bytes; else the slot's record when its id differs from `blobId`
-  // in one byte. Nothing when no record or several could be it.
-  Found FindValueRecord(int slot, uint64_t blobId, bool root, int32_t payloadLength) const;
+  // in one byte. Nothing when no record or several could be it. Without
+  // `searchBytes` the page's bytes are not searched.
+  Found FindValueRecord(int slot, uint64_t blobId, bool root, int32_t payloadLength, bool searchBytes = true) const;
 
  private:
   std::vector<int> offsets_;  // of each slot's record, -1 where none
