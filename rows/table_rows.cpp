@@ -11,6 +11,8 @@
 #include "storage/database_file.h"
 #include "storage/iam_walk.h"
 #include "storage/page.h"
+#include "storage/page_header.h"
+#include "storage/page_protection.h"
 
 namespace ravelin {
 namespace {
@@ -410,14 +412,34 @@ std::vector<TableRow> TableRowReader::ReadPageRows(PageRef ref) {
     // A page the table's allocation gives it whose header is damaged: its
     // records are found by walking it.
     const auto fixedEnd = static_cast<uint16_t>(std::max<int32_t>(shape_.fullFixedEnd, 0));
+    const bool stamped = SectorEndsStamped(*bytes);
     auto page = PrimaryRecordPage::WithRepairedHeader(std::move(*bytes), &file_, ref, fixedEnd);
-    return ReadRecordRows(*page, ref);
+    std::vector<TableRow> rows = ReadRecordRows(*page, ref);
+    // The torn-page bits the header kept are lost with it: a byte at a
+    // sector's end may be wrong in any of these rows.
+    if (stamped && !rows.empty() && sink_)
+      sink_->ReportWarning(Warning{table_,
+                                   std::to_string(rows.size()) + (rows.size() == 1 ? " row was" : " rows were") +
+                                       " read from a page whose header is damaged; the bytes at its sector ends "
+                                       "may be wrong (its torn-page bits are lost)",
+                                   "page " + std::to_string(ref.fileId) + ":" + std::to_string(ref.pageNo)});
+    return rows;
   }
+  // A checksum or torn-page bits that disagree with the page's bytes: some
+  // byte changed after SQL Server wrote it, maybe inside a record.
+  const bool protectionFails = CheckPageProtection(*bytes) == PageProtection::kDamaged;
   MendImpossibleHeaderFields(*bytes, ref);
   PrimaryRecordPage page(std::move(*bytes), &file_);
   if (!page.header || page.header->pageType != kPageTypeData) return {};
   if (!owners_.empty() && owners_.count(page.header->objectId) == 0) return {};
-  return ReadRecordRows(page, ref);
+  std::vector<TableRow> rows = ReadRecordRows(page, ref);
+  if (protectionFails && !rows.empty() && sink_)
+    sink_->ReportWarning(Warning{table_,
+                                 std::to_string(rows.size()) + (rows.size() == 1 ? " row was" : " rows were") +
+                                     " read from a page whose checksum or torn-page bits do not agree with its "
+                                     "bytes; some of their values may be wrong",
+                                 "page " + std::to_string(ref.fileId) + ":" + std::to_string(ref.pageNo)});
+  return rows;
 }
 
 std::vector<TableRow> TableRowReader::ReadRecordRows(const PrimaryRecordPage& page, PageRef where) {

@@ -8,6 +8,8 @@
 #include <tuple>
 
 #include "storage/database_file.h"
+#include "storage/page_header.h"
+#include "storage/page_protection.h"
 #include "storage/text_codec.h"
 #include "storage/text_page.h"
 
@@ -220,6 +222,15 @@ class LobAssembler {
     if (!page_ || pageRef_ != ref) {
       page_ = file_.ReadTextPage(ref);
       pageRef_ = ref;
+      // A page whose header is damaged lost the torn-page bits it kept: the
+      // bytes at its sector ends are not known, and the value is not whole.
+      if (page_ && page_->header && page_->header->thisPage != ref &&
+          (page_->header->tornBitsRestored || SectorEndsStamped(page_->bytes())))
+        incomplete_ = true;
+      // A page checksum that disagrees: some byte changed after the write.
+      if (page_ && page_->header && (page_->header->flagBits & kFlagChecksum) &&
+          CheckPageProtection(page_->bytes()) == PageProtection::kDamaged)
+        incomplete_ = true;
     }
     return page_.get();
   }

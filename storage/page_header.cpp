@@ -25,6 +25,14 @@ bool RestoreTornBits(std::span<uint8_t> page, uint32_t tornBits) {
   return true;
 }
 
+bool SectorEndsStamped(ByteSpan page) {
+  if (page.size() < static_cast<size_t>(kPageSize)) return false;
+  const uint8_t stamp = page[1023] & 3;
+  for (size_t k = 2; k <= 15; ++k)
+    if ((page[k * 512 + 511] & 3) != stamp) return false;
+  return true;
+}
+
 PageRef ReadDiskPageRef(ByteSpan data, size_t offset) {
   PageRef ref;
   ref.pageNo = LoadLE<int32_t>(data, offset);

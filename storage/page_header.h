@@ -70,6 +70,12 @@ class CPage_Header {
 // false.
 bool RestoreTornBits(std::span<uint8_t> page, uint32_t tornBits);
 
+// Whether the last bytes of sectors 1..15 all end in the same two bits, as
+// on a page written with torn-page protection before its saved bits are put
+// back. Under a damaged header those bits cannot be put back: bytes at the
+// sector ends may be wrong.
+bool SectorEndsStamped(ByteSpan page);
+
 // An on-disk page pointer (page number, then file id) at `offset`.
 PageRef ReadDiskPageRef(ByteSpan data, size_t offset);
 

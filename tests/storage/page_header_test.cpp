@@ -94,6 +94,17 @@ TEST(PageHeader, RestoresTornBitsOfEverySectorButTheFirst) {
   EXPECT_EQ(flipped[2047] & 3, 0);
 }
 
+TEST(PageHeader, StampedSectorEndsTellATornProtectedPage) {
+  PageBuilder builder(5, 1);
+  builder.AddRecord(Bytes(3000, 0x61));
+  const Bytes torn = builder.TornProtect(2).Build();
+  EXPECT_TRUE(SectorEndsStamped(torn));
+  Bytes other = torn;
+  other[3 * 512 + 511] ^= 1;
+  EXPECT_FALSE(SectorEndsStamped(other));
+  EXPECT_FALSE(SectorEndsStamped(Bytes(100, 0)));
+}
+
 TEST(PageHeader, TornRoundTripRecoversTheWrittenBytes) {
   PageBuilder builder(5, 1);
   builder.AddRecord(Bytes(3000, 0x61));  // spans sectors 0..6 with 'a' bytes
