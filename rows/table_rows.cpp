@@ -74,6 +74,9 @@ WalkedPages WalkDataPageChain(const CDatabaseFile& file, PageRef start) {
   return walk;
 }
 
+// "1:182": a page as the warnings name it.
+std::string PageName(PageRef ref) { return std::to_string(ref.fileId) + ":" + std::to_string(ref.pageNo); }
+
 // Whether a page's header is too damaged to be its own: it does not name
 // the page that holds it.
 bool HeaderDamaged(const CPage_Header& header, PageRef where) {
@@ -254,13 +257,12 @@ std::optional<Warning> UnreadablePagesWarning(const CDatabaseFile& file, const T
     unreadable.push_back(ref);
   }
   if (unreadable.empty()) return std::nullopt;
-  const auto name = [](PageRef ref) { return std::to_string(ref.fileId) + ":" + std::to_string(ref.pageNo); };
   constexpr size_t kNamed = 5;
   std::string where = unreadable.size() == 1 ? "page " : "pages ";
   const size_t named = std::min(unreadable.size(), kNamed);
   for (size_t i = 0; i < named; ++i) {
     if (i > 0) where += i + 1 == named && unreadable.size() <= kNamed ? " and " : ", ";
-    where += name(unreadable[i]);
+    where += PageName(unreadable[i]);
   }
   if (unreadable.size() > kNamed) where += " and " + std::to_string(unreadable.size() - kNamed) + " more";
   const std::string count = std::to_string(unreadable.size());
@@ -417,12 +419,11 @@ std::vector<TableRow> TableRowReader::ReadPageRows(PageRef ref) {
     std::vector<TableRow> rows = ReadRecordRows(*page, ref);
     // The torn-page bits the header kept are lost with it: a byte at a
     // sector's end may be wrong in any of these rows.
-    if (stamped && !rows.empty() && sink_)
-      sink_->ReportWarning(Warning{table_,
-                                   std::to_string(rows.size()) + (rows.size() == 1 ? " row was" : " rows were") +
-                                       " read from a page whose header is damaged; the bytes at its sector ends "
-                                       "may be wrong (its torn-page bits are lost)",
-                                   "page " + std::to_string(ref.fileId) + ":" + std::to_string(ref.pageNo)});
+    if (stamped)
+      ReportPageRows(rows.size(),
+                     "read from a page whose header is damaged; the bytes at its sector ends may be wrong (its "
+                     "torn-page bits are lost)",
+                     ref);
     return rows;
   }
   // A checksum or torn-page bits that disagree with the page's bytes: some
@@ -433,13 +434,18 @@ std::vector<TableRow> TableRowReader::ReadPageRows(PageRef ref) {
   if (!page.header || page.header->pageType != kPageTypeData) return {};
   if (!owners_.empty() && owners_.count(page.header->objectId) == 0) return {};
   std::vector<TableRow> rows = ReadRecordRows(page, ref);
-  if (protectionFails && !rows.empty() && sink_)
-    sink_->ReportWarning(Warning{table_,
-                                 std::to_string(rows.size()) + (rows.size() == 1 ? " row was" : " rows were") +
-                                     " read from a page whose checksum or torn-page bits do not agree with its "
-                                     "bytes; some of their values may be wrong",
-                                 "page " + std::to_string(ref.fileId) + ":" + std::to_string(ref.pageNo)});
+  if (protectionFails)
+    ReportPageRows(rows.size(),
+                   "read from a page whose checksum or torn-page bits do not agree with its bytes; some of their "
+                   "values may be wrong",
+                   ref);
   return rows;
+}
+
+void TableRowReader::ReportPageRows(size_t count, const std::string& what, PageRef where) {
+  if (count == 0 || !sink_) return;
+  sink_->ReportWarning(Warning{table_, std::to_string(count) + (count == 1 ? " row was " : " rows were ") + what,
+                               "page " + PageName(where)});
 }
 
 std::vector<TableRow> TableRowReader::ReadRecordRows(const PrimaryRecordPage& page, PageRef where) {

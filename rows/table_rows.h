@@ -198,6 +198,10 @@ class TableRowReader {
   const RowColumnSet& columns() const { return columns_; }
 
  private:
+  // Warns that `count` rows of the page at `where` were `what` (nothing for
+  // none).
+  void ReportPageRows(size_t count, const std::string& what, PageRef where);
+
   std::vector<TableRow> ReadRows(const PrimaryRecordPage& page, PageRef where, bool systemVariant);
   // Whether the record in `slot` is a row of this listing.
   bool TakeRecord(const CRecord& record, const RecordLocation& here);

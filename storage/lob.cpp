@@ -195,9 +195,7 @@ class LobAssembler {
   // page's bytes: a value gets a few such searches, so that a damaged
   // tree of many links costs no more than a few pages' reading.
   bool MaySearch(const TextMixPage& page, int slot, uint64_t blobId) {
-    const TextRecord* named = page.RecordAt(slot);
-    if (named && named->fixedData && named->fixedData->size() >= 8 && LoadLE<uint64_t>(*named->fixedData, 0) == blobId)
-      return true;
+    if (page.SlotHoldsBlob(slot, blobId)) return true;
     if (searches_ == 0) return false;
     --searches_;
     return true;

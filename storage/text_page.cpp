@@ -98,6 +98,11 @@ int TextMixPage::OffsetAt(int slot) const {
   return offsets_[static_cast<size_t>(slot)];
 }
 
+bool TextMixPage::SlotHoldsBlob(int slot, uint64_t blobId) const {
+  const TextRecord* record = RecordAt(slot);
+  return HasBlobId(record) && BlobIdOf(*record) == blobId;
+}
+
 TextMixPage::Found TextMixPage::FindValueRecord(int slot, uint64_t blobId, bool root, int32_t payloadLength,
                                                 bool searchBytes) const {
   const auto fits = [&](const TextRecord* record) {
@@ -111,7 +116,7 @@ TextMixPage::Found TextMixPage::FindValueRecord(int slot, uint64_t blobId, bool 
     return Found{std::make_unique<TextRecord>(record), offset};
   };
   const TextRecord* named = RecordAt(slot);
-  if (HasBlobId(named) && BlobIdOf(*named) == blobId) return found(*named, offsets_[static_cast<size_t>(slot)]);
+  if (SlotHoldsBlob(slot, blobId)) return found(*named, offsets_[static_cast<size_t>(slot)]);
 
   // Another slot whose record is the one: a slot entry or the link's slot
   // number took the damage.

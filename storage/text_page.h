@@ -48,6 +48,8 @@ class TextMixPage : public RecordPage {
   const TextRecord* RecordAt(int slot) const;
   // Where the record of `slot` starts; -1 when there is none.
   int OffsetAt(int slot) const;
+  // Whether the record of `slot` carries blob id `blobId`.
+  bool SlotHoldsBlob(int slot, uint64_t blobId) const;
 
   // A record of the value `blobId` found by FindValueRecord, and where it
   // starts on the page.
