@@ -76,8 +76,11 @@ bool Placed(const std::vector<Place>& places, size_t c) {
 // one gap between the others has its length, and the index of a variable
 // column that is out of range or taken twice, where exactly one index is
 // free. More than two misplaced columns are left as they are: the rows
-// then disagree with each other, not with damage.
-void RepairPlaces(std::vector<Place>& places) {
+// then disagree with each other, not with damage. `columns` is how many
+// columns the table has by its other rows: fewer places than that means
+// rows of it are lost, and which indexes are free is not known.
+void RepairPlaces(std::vector<Place>& places, size_t columns) {
+  columns = std::max(columns, places.size());
   std::vector<bool> trusted(places.size(), true);
   std::vector<size_t> misplaced;
   for (size_t c = 0; c < places.size(); ++c)
@@ -119,8 +122,9 @@ void RepairPlaces(std::vector<Place>& places) {
   std::vector<size_t> wrong;
   for (size_t c : variables) {
     const int32_t index = -places[c].offset;
-    if (index < 1 || index > static_cast<int32_t>(places.size())) wrong.push_back(c);
+    if (index < 1 || index > static_cast<int32_t>(columns)) wrong.push_back(c);
   }
+  if (places.size() < columns) return;
   std::vector<int32_t> free;
   for (int32_t index = 1; index <= count; ++index)
     if (!uses.count(index)) free.push_back(index);
@@ -196,7 +200,7 @@ void SystemCatalog::RepairColumnPlaces() {
       places.push_back(MakePlace(row.fixedOffset, row.systemTypeId, row.length, tableLegacyColumns.size()));
       places.back().order = row.columnId;
     }
-    RepairPlaces(places);
+    RepairPlaces(places, places.size());
     for (size_t i = 0; i < places.size(); ++i)
       tableLegacyColumns[i].fixedOffset = static_cast<int16_t>(places[i].offset);
   } else if (!tableRowsetColumns.empty()) {
@@ -205,7 +209,7 @@ void SystemCatalog::RepairColumnPlaces() {
                                  PhysicalFixedLength(row), tableRowsetColumns.size()));
       places.back().order = row.rowsetColumnId;
     }
-    RepairPlaces(places);
+    RepairPlaces(places, tableColumns.size());
     for (size_t i = 0; i < places.size(); ++i) {
       RowsetColumnRow& row = tableRowsetColumns[i];
       row.offset = static_cast<int32_t>((static_cast<uint32_t>(row.offset) & 0xFFFF0000u) |
@@ -216,7 +220,7 @@ void SystemCatalog::RepairColumnPlaces() {
       places.push_back(MakePlace(row.leafOffset, row.systemTypeId, row.length, tableHobtColumns.size()));
       places.back().order = row.hobtColumnId;
     }
-    RepairPlaces(places);
+    RepairPlaces(places, tableColumns.size());
     for (size_t i = 0; i < places.size(); ++i) tableHobtColumns[i].leafOffset = static_cast<int16_t>(places[i].offset);
   }
 }

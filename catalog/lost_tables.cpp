@@ -592,6 +592,9 @@ std::vector<LostTable> MatchLostTables(SystemCatalog& catalog, std::vector<LostT
   // rowset row counted). A pair counts when each is the other's only best.
   const auto score = [&](const LostTable& group, const Candidate& candidate) {
     if (!LayoutFits(group, candidate.shape)) return 0;
+    // A table whose rowset row counted no rows does not own records that
+    // merely share its layout (another structure's, whose rows were lost).
+    if (candidate.rowCount == 0 && group.recordsRead > 0) return 0;
     const bool counted = group.wholeGroupRead && candidate.rowCount >= 0 &&
                          static_cast<int64_t>(group.recordsRead) == candidate.rowCount;
     return counted ? 2 : 1;

@@ -28,6 +28,10 @@ struct RecordShape {
   // Columns the records have that no column row describes any more (their
   // rows were lost): their values cannot be shown.
   int32_t columnsWithoutRows = 0;
+  // Whether no physical column row of the table survives: its values are
+  // then read in the columns' declared order, which the records need not
+  // follow (a clustered index puts its key columns first).
+  bool layoutAssumed = false;
 
   // A fixed-length column: its physical position (1-based; records with
   // fewer columns do not hold it) and where it ends in the record.

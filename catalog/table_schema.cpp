@@ -849,6 +849,9 @@ RecordShape SystemCatalog::DescribeRecordShape(const std::vector<ColumnDescripto
     if ((legacy ? d.legacyFixedOffset : d.leafOffset) == 0) placed = false;
   }
   const int32_t missing = placed ? std::max<int32_t>(0, highestId - position) : 0;
+  shape.layoutAssumed =
+      !legacy && !tablePages.empty() &&
+      std::none_of(descriptors.begin(), descriptors.end(), [](const ColumnDescriptor& d) { return d.leafOffset != 0; });
   shape.maxColumns = position + missing + 1;
   shape.variableColumns = variable + missing + 1;
   if (!lengthsKnown) {

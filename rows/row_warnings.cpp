@@ -34,7 +34,13 @@ void AppendRowWarnings(const std::string& table, const TableRow& row, const RowC
 }
 
 void ReportColumnsWithoutRows(const RecordShape& shape, const std::string& table, ProgressSink* sink) {
-  if (!sink || shape.columnsWithoutRows <= 0) return;
+  if (!sink) return;
+  if (shape.layoutAssumed)
+    sink->ReportWarning(Warning{table,
+                                "the physical rows of its columns are lost; its values are read in the columns' "
+                                "declared order, which its records may not follow",
+                                ""});
+  if (shape.columnsWithoutRows <= 0) return;
   const int32_t n = shape.columnsWithoutRows;
   Warning warning;
   warning.subject = table;

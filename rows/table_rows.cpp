@@ -189,7 +189,7 @@ const char* RowStatusText(RowStatus status) {
 bool IsUsablePageRef(PageRef ref) { return ref.fileId != 0 && ref.pageNo != 0; }
 
 bool IsValidPageRef(const CDatabaseFile& file, PageRef ref) {
-  if (ref.fileId < 0 || ref.pageNo < 1) return false;
+  if (ref.fileId < 1 || ref.pageNo < 1) return false;
   uint64_t pageCount = file.pageCount;
   if (ref.fileId >= 2) {
     auto it = file.secondaryFiles.find(ref.fileId);
@@ -223,37 +223,56 @@ std::optional<Warning> LostPagesWarning(const CDatabaseFile& file, const TableSt
                      std::to_string(storage.firstPage.pageNo) + " does not read as a page"};
 }
 
+namespace {
+
+// The pages the table's IAM pages allocate to its rows; those named one by
+// one in the IAM pages' single-page slots also go to `singlePages`.
+std::vector<PageRef> AllocatedPages(const CDatabaseFile& file, const TableStorage& storage,
+                                    std::set<PageRef>* singlePages = nullptr) {
+  if (!storage.legacyLayout)
+    return IsValidPageRef(file, storage.firstIamPage)
+               ? CollectIamChainPages(file, storage.firstIamPage, nullptr, singlePages)
+               : std::vector<PageRef>{};
+  // The 2000 layout files the IAM pages of a table's text and indexes
+  // under its id too; those of its rows say index 0 or 1.
+  std::vector<PageRef> iams;
+  if (auto it = file.iamPageMap.find(static_cast<uint32_t>(storage.objectId)); it != file.iamPageMap.end()) {
+    for (const PageMapEntry& entry : it->second) {
+      auto header = file.ReadPageHeader(entry.ToPageRef());
+      if (header && (header->indexId == 0 || header->indexId == 1)) iams.push_back(entry.ToPageRef());
+    }
+  }
+  return CollectIamListPages(file, iams, singlePages);
+}
+
+}  // namespace
+
 std::optional<Warning> UnreadablePagesWarning(const CDatabaseFile& file, const TableStorage& storage,
                                               const TablePageList& pages, const std::string& table) {
-  if (pages.empty() || StopRequested(file)) return std::nullopt;
-  std::vector<PageRef> allocated;
-  if (storage.legacyLayout) {
-    // The 2000 layout files the IAM pages of a table's text and indexes
-    // under its id too; those of its rows say index 0 or 1.
-    std::vector<PageRef> iams;
-    if (auto it = file.iamPageMap.find(static_cast<uint32_t>(storage.objectId)); it != file.iamPageMap.end()) {
-      for (const PageMapEntry& entry : it->second) {
-        auto header = file.ReadPageHeader(entry.ToPageRef());
-        if (header && (header->indexId == 0 || header->indexId == 1)) iams.push_back(entry.ToPageRef());
-      }
-    }
-    allocated = CollectIamListPages(file, iams);
-  } else if (IsValidPageRef(file, storage.firstIamPage))
-    allocated = CollectIamChainPages(file, storage.firstIamPage);
+  if (StopRequested(file)) return std::nullopt;
+  // A table none of whose pages could be listed is reported by its first page.
+  if (pages.empty() && LostPagesWarning(file, storage, pages, table)) return std::nullopt;
+  std::set<PageRef> singlePages;
+  const std::vector<PageRef> allocated = AllocatedPages(file, storage, &singlePages);
   if (allocated.empty()) return std::nullopt;
   const std::set<PageRef> listed(pages.pages.begin(), pages.pages.end());
   const AllocationMap& maps = file.allocation();
   std::vector<PageRef> unreadable;
   for (const PageRef& ref : allocated) {
     if (StopRequested(file)) return std::nullopt;
+    if (!IsValidPageRef(file, ref)) continue;
     // Pages of an extent the unit owns that the maps do not call in use
     // were never written, or are free: no loss.
-    if (!IsValidPageRef(file, ref) || maps.StateOf(ref) != AllocationState::kAllocated) continue;
+    const AllocationState state = maps.StateOf(ref);
+    if (state == AllocationState::kFree) continue;
     const std::optional<Bytes> bytes = file.ReadPageBytes(ref, false);
     if (bytes && ReadDiskPageRef(*bytes, 32) == ref) continue;
     // A listed page whose header alone is damaged is read by its records.
     const bool zeroed = bytes && std::all_of(bytes->begin(), bytes->end(), [](uint8_t b) { return b == 0; });
     if (bytes && listed.count(ref) && !zeroed) continue;
+    // Where the maps cannot be read, a zeroed page of an extent may never
+    // have been written; a page the IAM names alone was.
+    if (state == AllocationState::kUnknown && zeroed && !singlePages.count(ref)) continue;
     unreadable.push_back(ref);
   }
   if (unreadable.empty()) return std::nullopt;
@@ -285,20 +304,22 @@ TablePageList CollectListingPages(const CDatabaseFile& file, const SystemCatalog
   return CollectListingPages(file, DescribeTableStorage(catalog));
 }
 
-// The pages the table's IAM chain allocates whose headers are too damaged
+// The pages the table's IAM pages allocate whose headers are too damaged
 // for the scan to have filed them under the table: they are appended to
-// `list`, to be read with a repaired header.
-void AddDamagedAllocatedPages(const CDatabaseFile& file, const TableStorage& table, TablePageList& list) {
-  if (table.legacyLayout || !IsValidPageRef(file, table.firstIamPage)) return;
+// `list`, to be read with a repaired header. Returns how many.
+size_t AddDamagedAllocatedPages(const CDatabaseFile& file, const TableStorage& table, TablePageList& list) {
   const std::set<PageRef> listed(list.pages.begin(), list.pages.end());
-  for (const PageRef& ref : CollectIamChainPages(file, table.firstIamPage)) {
-    if (StopRequested(file)) return;
+  size_t added = 0;
+  for (const PageRef& ref : AllocatedPages(file, table)) {
+    if (StopRequested(file)) return added;
     if (listed.count(ref) || !IsValidPageRef(file, ref)) continue;
     auto header = file.ReadPageHeader(ref);
     if (!header || !HeaderDamaged(*header, ref)) continue;
     list.pages.push_back(ref);
     list.repairHeaders.insert(ref);
+    ++added;
   }
+  return added;
 }
 
 // Pages the allocation maps clearly mark as free are no longer the table's:
@@ -360,6 +381,8 @@ TablePageList CollectAllocatedListingPages(const CDatabaseFile& file, const Tabl
       list.pages.push_back(ref);
       ++list.completedFromMaps;
     }
+    // Pages whose damaged headers the scan could not file under the table.
+    list.completedFromMaps += AddDamagedAllocatedPages(file, table, list);
   }
   return list;
 }
@@ -415,8 +438,18 @@ std::vector<TableRow> TableRowReader::ReadPageRows(PageRef ref) {
     // records are found by walking it.
     const auto fixedEnd = static_cast<uint16_t>(std::max<int32_t>(shape_.fullFixedEnd, 0));
     const bool stamped = SectorEndsStamped(*bytes);
+    const bool zeroed = std::all_of(bytes->begin(), bytes->end(), [](uint8_t b) { return b == 0; });
     auto page = PrimaryRecordPage::WithRepairedHeader(std::move(*bytes), &file_, ref, fixedEnd);
     std::vector<TableRow> rows = ReadRecordRows(*page, ref);
+    // Nothing on it reads as a record: the page was overwritten, and the
+    // rows it held are lost (zeroed pages are told apart with the table's
+    // allocation before the listing; a free page held no rows).
+    if (rows.empty() && sink_ && !zeroed && !freePages_.count(ref) &&
+        std::none_of(page->records.begin(), page->records.end(), [](const auto& record) { return record != nullptr; }))
+      sink_->ReportWarning(Warning{table_,
+                                   "1 page the table's allocation gives it does not read as a page (zeroed or "
+                                   "damaged); any rows it held are lost",
+                                   "page " + PageName(ref)});
     // The torn-page bits the header kept are lost with it: a byte at a
     // sector's end may be wrong in any of these rows.
     if (stamped)

@@ -12,11 +12,14 @@ namespace {
 // Gathers the pages of several IAM pages, each page once.
 class PageCollector {
  public:
-  explicit PageCollector(const CDatabaseFile& file) : file_(file) {}
+  PageCollector(const CDatabaseFile& file, std::set<PageRef>* singlePages) : file_(file), singles_(singlePages) {}
 
   void AddIamPage(IamPage& iam) {
-    for (const PageRef& ref : iam.singlePages)
-      if (ref.fileId > 0 && ref.pageNo > 0 && static_cast<uint64_t>(ref.pageNo) <= PageLimit(ref.fileId)) Add(ref);
+    for (const PageRef& ref : iam.singlePages) {
+      if (ref.fileId <= 0 || ref.pageNo <= 0 || static_cast<uint64_t>(ref.pageNo) > PageLimit(ref.fileId)) continue;
+      Add(ref);
+      if (singles_) singles_->insert(ref);
+    }
     for (ExtentEntry& extent : iam.ListAllocatedExtents())
       for (const PageRef& ref : ExtentAllocationMap::ExpandExtent(extent))
         if (ref.fileId != 0 && ref.pageNo != 0) Add(ref);
@@ -40,6 +43,7 @@ class PageCollector {
   }
 
   const CDatabaseFile& file_;
+  std::set<PageRef>* singles_;
   std::vector<PageRef> pages_;
   std::set<PageRef> seen_;
 };
@@ -53,9 +57,9 @@ std::unique_ptr<IamPage> ReadCheckedIamPage(const CDatabaseFile& file, PageRef r
 
 }  // namespace
 
-std::vector<PageRef> CollectIamChainPages(const CDatabaseFile& file, PageRef firstIam,
-                                          std::optional<PageRef>* brokenAt) {
-  PageCollector collector(file);
+std::vector<PageRef> CollectIamChainPages(const CDatabaseFile& file, PageRef firstIam, std::optional<PageRef>* brokenAt,
+                                          std::set<PageRef>* singlePages) {
+  PageCollector collector(file, singlePages);
   std::set<PageRef> visited;
   PageRef current = firstIam;
   while (current.pageNo != 0 && !file.stop().requested()) {
@@ -71,8 +75,9 @@ std::vector<PageRef> CollectIamChainPages(const CDatabaseFile& file, PageRef fir
   return collector.Take();
 }
 
-std::vector<PageRef> CollectIamListPages(const CDatabaseFile& file, std::span<const PageRef> iamPages) {
-  PageCollector collector(file);
+std::vector<PageRef> CollectIamListPages(const CDatabaseFile& file, std::span<const PageRef> iamPages,
+                                         std::set<PageRef>* singlePages) {
+  PageCollector collector(file, singlePages);
   std::set<PageRef> visited;
   for (const PageRef& ref : iamPages) {
     if (file.stop().requested()) break;

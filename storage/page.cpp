@@ -358,7 +358,9 @@ void PrimaryRecordPage::BuildAllRecords() {
   const CPage_Header& h = *header;
   const bool showDeleted = options().showDeleted;
   const bool upperIndexLevel = h.pageType == kPageTypeIndex && h.level != 0;
-  const bool onlyGhosts = h.ghostRecordCount >= h.slotCount && !showDeleted;
+  // A header that counts no slots (one rebuilt for a walk of the page)
+  // does not make the records found ghosts.
+  const bool onlyGhosts = h.slotCount > 0 && h.ghostRecordCount >= h.slotCount && !showDeleted;
   records.reserve(slotOffsets.size());
   for (uint16_t offset : slotOffsets) {
     if (upperIndexLevel || onlyGhosts || offset < kPageHeaderSize || offset > kPageSize) {

@@ -238,6 +238,32 @@ TEST_P(TableSchema, Sql2005DroppedColumnsStayInPlace) {
   EXPECT_EQ(catalog.firstStoredColumn, 0);
 }
 
+// The physical rows of a table's first columns lost: the variable column
+// whose index lies past the rows that remain (not past the table's
+// columns) keeps its index.
+TEST_P(TableSchema, Sql2005VariableIndexesSurviveLostPhysicalRows) {
+  AddObject(1, "T", "U ");
+  AddRowset(10, 1, 0);
+  AddColumn(1, 1, "a");
+  for (int32_t id = 2; id <= 4; ++id) AddColumn(1, id, std::string(1, static_cast<char>('a' + id - 1)), 231);
+  auto hobt = [&](int32_t id, int16_t offset) {
+    HobtColumnRow row;
+    row.hobtId = 10;
+    row.hobtColumnId = id;
+    row.systemTypeId = 231;
+    row.length = 20;
+    row.leafOffset = offset;
+    row.nullBit = static_cast<int16_t>(id);
+    catalog.hobtColumns.push_back(row);
+  };
+  hobt(3, -2);
+  hobt(4, -3);
+  auto d = Prepare("T");
+  ASSERT_EQ(d.size(), 4u);
+  EXPECT_EQ(d[3].name, "d");
+  EXPECT_EQ(d[3].leafOffset, -3);
+}
+
 TEST_P(TableSchema, KeyFlagsAndForeignKeys) {
   AddObject(1, "T", "U ");
   AddColumn(1, 1, "id");

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 #include "storage/memory_env.h"
 #include "storage/page_protection.h"
@@ -120,6 +121,84 @@ TEST(DamagedDatabase, ABrokenChainIsFinishedFromTheMaps) {
   EXPECT_EQ(advanced.out, rows.out);
 }
 
+// A page of Orders overwritten with random bytes: nothing on it reads as a
+// record, and both modes say its rows are lost.
+TEST(DamagedDatabase, AnOverwrittenPageIsReportedLost) {
+  Bytes bytes = testing::ReadFileBytes(kSample);
+  auto db = testing::OpenDatabaseFile(kSample);
+  ASSERT_TRUE(db);
+  db->catalog()->PrepareObject("Orders", "U ", {});
+  const std::vector<PageRef> pages = db->catalog()->tablePages;
+  ASSERT_GE(pages.size(), 3u);
+  const int32_t overwritten = pages[1].pageNo;
+  std::mt19937 random(20261210);
+  for (size_t i = 0; i < kPageSize; ++i)
+    bytes[static_cast<size_t>(overwritten) * kPageSize + i] = static_cast<uint8_t>(random());
+  MemoryEnv env;
+  env.AddFile("/db/overwritten.mdf", bytes);
+  for (const char* mode : {"standard", "advanced"}) {
+    SCOPED_TRACE(mode);
+    auto rows = RunInProcess({"rows", "/db/overwritten.mdf", "Orders", "--mode", mode, "--quiet"}, &env);
+    EXPECT_EQ(rows.exitCode, 3) << rows.err;
+    EXPECT_NE(rows.err.find("warning: dbo.Orders: 1 page the table's allocation gives it does not read as a page "
+                            "(zeroed or damaged); any rows it held are lost, page 1:" +
+                            std::to_string(overwritten) + "\n"),
+              std::string::npos)
+        << rows.err;
+  }
+}
+
+// A page of Orders whose header took random bytes: the page is the table's
+// by its allocation, and its records are found by walking it, in both modes.
+TEST(DamagedDatabase, APageWithARandomHeaderKeepsItsRows) {
+  Bytes bytes = testing::ReadFileBytes(kSample);
+  auto db = testing::OpenDatabaseFile(kSample);
+  ASSERT_TRUE(db);
+  db->catalog()->PrepareObject("Orders", "U ", {});
+  const std::vector<PageRef> pages = db->catalog()->tablePages;
+  ASSERT_GE(pages.size(), 3u);
+  const int32_t damaged = pages[1].pageNo;
+  std::mt19937 random(20261210);
+  for (size_t i = 0; i < kPageHeaderSize; ++i)
+    bytes[static_cast<size_t>(damaged) * kPageSize + i] = static_cast<uint8_t>(random());
+  MemoryEnv env;
+  env.AddFile("/db/header.mdf", bytes);
+  auto intact = RunInProcess({"rows", kSample, "Orders", "--quiet"});
+  for (const char* mode : {"standard", "advanced"}) {
+    SCOPED_TRACE(mode);
+    auto rows = RunInProcess({"rows", "/db/header.mdf", "Orders", "--mode", mode, "--quiet"}, &env);
+    // Its torn-page bits went with the header: a record across a sector end
+    // may be lost.
+    EXPECT_GE(std::count(rows.out.begin(), rows.out.end(), '\n') + 2,
+              std::count(intact.out.begin(), intact.out.end(), '\n'))
+        << rows.err;
+    EXPECT_NE(rows.err.find("page 1:" + std::to_string(damaged)), std::string::npos) << rows.err;
+  }
+}
+
+// A small table's only page zeroed together with the page maps that cover
+// it: its IAM page still names the page, so its rows are reported lost in
+// both modes rather than the table listing as empty.
+TEST(DamagedDatabase, ALostPageIsReportedWhenThePageMapsAreLostToo) {
+  Bytes bytes = testing::ReadFileBytes(kSample);
+  auto db = testing::OpenDatabaseFile(kSample);
+  ASSERT_TRUE(db);
+  db->catalog()->PrepareObject("Shippers", "U ", {});
+  const std::vector<PageRef> pages = db->catalog()->tablePages;
+  ASSERT_EQ(pages.size(), 1u);
+  for (int32_t zeroed : {1, pages[0].pageNo})  // the PFS page and the data page
+    std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(zeroed) * kPageSize, kPageSize, 0);
+  MemoryEnv env;
+  env.AddFile("/db/nomaps.mdf", bytes);
+  for (const char* mode : {"standard", "advanced"}) {
+    SCOPED_TRACE(mode);
+    auto rows = RunInProcess({"rows", "/db/nomaps.mdf", "Shippers", "--mode", mode, "--quiet"}, &env);
+    EXPECT_EQ(rows.exitCode, 3) << rows.err;
+    EXPECT_EQ(rows.out, "ShipperID\tCompanyName\tPhone\n");
+    EXPECT_NE(rows.err.find("1:" + std::to_string(pages[0].pageNo)), std::string::npos) << rows.err;
+  }
+}
+
 // A data page with a page checksum: while the checksum agrees the rows
 // come without a word; a byte changed inside a record afterwards is a
 // warning naming the page (exit code 3), though the record still reads.
@@ -232,6 +311,16 @@ TEST(DamagedDatabase, PagesWithoutCatalogRowsBecomeALostTable) {
   auto none = RunInProcess({"schema", "/db/nounit.mdf", "--quiet"}, &env);
   EXPECT_EQ(none.out.find("Lost table"), std::string::npos) << none.out;
 
+  // A table whose rowset row counts no rows does not take records that
+  // merely share its layout: they stay a lost table of their own.
+  lost.rowsetDamage = [](SysRowsetsRow& row) { row.rowCount = 0; };
+  env.AddFile("/db/counted.mdf", ImageWithTables({kept, lost}).Build());
+  auto counted = RunInProcess({"rows", "/db/counted.mdf", "dbo.Gone", "--quiet"}, &env);
+  EXPECT_EQ(counted.out, "Id\tQty\tName\tCode\tBlob\n") << counted.err;
+  auto apart = RunInProcess({"schema", "/db/counted.mdf", "--quiet"}, &env);
+  EXPECT_NE(apart.out.find("Lost table"), std::string::npos) << apart.out;
+  lost.rowsetDamage = nullptr;
+
   // With only its object row lost (and every copy of its name), its column
   // rows and storage still describe it: it lists under its object id with
   // its own columns.
@@ -315,6 +404,34 @@ TEST(DamagedDatabase, LostPhysicalColumnRowsAreMended) {
   auto mended = RunInProcess({"rows", "/db/damaged.mdf", "dbo.Mended", "--quiet"}, &env);
   EXPECT_EQ(mended.exitCode, 0) << mended.err;
   EXPECT_EQ(mended.out, intact.out);
+
+  // With the rows of the first columns lost, the last variable column's
+  // index is past the rows that remain but not past the table's columns:
+  // it keeps its place.
+  std::vector<ColumnDescriptor> texts = {
+      SqlColumn("Id", "int(4)", kTypeInt), SqlColumn("A", "nvarchar(10)", kTypeNVarChar),
+      SqlColumn("B", "nvarchar(10)", kTypeNVarChar), SqlColumn("C", "nvarchar(10)", kTypeNVarChar)};
+  LayOutColumns(texts);
+  TableSpec three;
+  three.objectId = 501;
+  three.name = "Texts";
+  three.columns = texts;
+  three.rows = {CompressedRow{{Value(SqlIntBytes(1, 4)), Value(Utf16("a")), Value(Utf16("b")), Value(Utf16("c"))}}};
+  three.physicalRowsLost = {1, 2};
+  env.AddFile("/db/texts.mdf", ImageWithTables({three}).Build());
+  auto lastKept = RunInProcess({"rows", "/db/texts.mdf", "dbo.Texts", "--quiet"}, &env);
+  EXPECT_EQ(lastKept.out, "Id\tA\tB\tC\n1\ta\tb\tc\n") << lastKept.err;
+
+  // Every physical row lost: the values are read in declared order, and
+  // the listing says so (a clustered key may have been stored first).
+  three.physicalRowsLost = {1, 2, 3, 4};
+  env.AddFile("/db/nolayout.mdf", ImageWithTables({three}).Build());
+  auto assumed = RunInProcess({"rows", "/db/nolayout.mdf", "dbo.Texts", "--quiet"}, &env);
+  EXPECT_EQ(assumed.exitCode, 3) << assumed.err;
+  EXPECT_NE(assumed.err.find("warning: dbo.Texts: the physical rows of its columns are lost; its values are read in "
+                             "the columns' declared order, which its records may not follow\n"),
+            std::string::npos)
+      << assumed.err;
 }
 
 // A table whose object, rowset and unit rows stand but every column row is

@@ -303,7 +303,12 @@ DatabaseImage ImageWithTables(const std::vector<TableSpec>& tables, uint32_t pag
     const uint8_t compression = !table.compression                        ? 0
                                 : *table.compression == Compression::kRow ? uint8_t{1}
                                                                           : uint8_t{2};
-    SysRowsetsRow heap{.rowsetId = rowsetId, .objectId = table.objectId, .indexId = 0, .compression = compression};
+    // SQL Server keeps the rowset's row count in its row.
+    SysRowsetsRow heap{.rowsetId = rowsetId,
+                       .objectId = table.objectId,
+                       .indexId = 0,
+                       .rowCount = static_cast<int64_t>(table.rows.size()),
+                       .compression = compression};
     if (table.rowsetDamage) table.rowsetDamage(heap);
     rows[5].push_back(heap.Build());
     if (table.indexRow)
