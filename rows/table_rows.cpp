@@ -225,6 +225,31 @@ std::optional<Warning> LostPagesWarning(const CDatabaseFile& file, const TableSt
 
 namespace {
 
+bool IsZeroed(const Bytes& bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0; });
+}
+
+// "N pages the table's allocation gives it do not read as pages ...",
+// naming the first few.
+Warning LostAllocatedPagesWarning(const std::string& table, const std::vector<PageRef>& lost) {
+  constexpr size_t kNamed = 5;
+  std::string where = lost.size() == 1 ? "page " : "pages ";
+  const size_t named = std::min(lost.size(), kNamed);
+  for (size_t i = 0; i < named; ++i) {
+    if (i > 0) where += i + 1 == named && lost.size() <= kNamed ? " and " : ", ";
+    where += PageName(lost[i]);
+  }
+  if (lost.size() > kNamed) where += " and " + std::to_string(lost.size() - kNamed) + " more";
+  return Warning{table,
+                 lost.size() == 1
+                     ? "1 page the table's allocation gives it does not read as a page (zeroed or damaged); any rows "
+                       "it held are lost"
+                     : std::to_string(lost.size()) +
+                           " pages the table's allocation gives it do not read as pages (zeroed or damaged); any "
+                           "rows they held are lost",
+                 where};
+}
+
 // The pages the table's IAM pages allocate to its rows; those named one by
 // one in the IAM pages' single-page slots also go to `singlePages`.
 std::vector<PageRef> AllocatedPages(const CDatabaseFile& file, const TableStorage& storage,
@@ -268,7 +293,7 @@ std::optional<Warning> UnreadablePagesWarning(const CDatabaseFile& file, const T
     const std::optional<Bytes> bytes = file.ReadPageBytes(ref, false);
     if (bytes && ReadDiskPageRef(*bytes, 32) == ref) continue;
     // A listed page whose header alone is damaged is read by its records.
-    const bool zeroed = bytes && std::all_of(bytes->begin(), bytes->end(), [](uint8_t b) { return b == 0; });
+    const bool zeroed = bytes && IsZeroed(*bytes);
     if (bytes && listed.count(ref) && !zeroed) continue;
     // Where the maps cannot be read, a zeroed page of an extent may never
     // have been written; a page the IAM names alone was.
@@ -276,23 +301,7 @@ std::optional<Warning> UnreadablePagesWarning(const CDatabaseFile& file, const T
     unreadable.push_back(ref);
   }
   if (unreadable.empty()) return std::nullopt;
-  constexpr size_t kNamed = 5;
-  std::string where = unreadable.size() == 1 ? "page " : "pages ";
-  const size_t named = std::min(unreadable.size(), kNamed);
-  for (size_t i = 0; i < named; ++i) {
-    if (i > 0) where += i + 1 == named && unreadable.size() <= kNamed ? " and " : ", ";
-    where += PageName(unreadable[i]);
-  }
-  if (unreadable.size() > kNamed) where += " and " + std::to_string(unreadable.size() - kNamed) + " more";
-  const std::string count = std::to_string(unreadable.size());
-  return Warning{table,
-                 unreadable.size() == 1
-                     ? "1 page the table's allocation gives it does not read as a page (zeroed or damaged); any rows "
-                       "it held are lost"
-                     : count +
-                           " pages the table's allocation gives it do not read as pages (zeroed or damaged); any "
-                           "rows they held are lost",
-                 where};
+  return LostAllocatedPagesWarning(table, unreadable);
 }
 
 ColumnReader ChooseColumnReader(const SystemCatalog& catalog) {
@@ -438,7 +447,7 @@ std::vector<TableRow> TableRowReader::ReadPageRows(PageRef ref) {
     // records are found by walking it.
     const auto fixedEnd = static_cast<uint16_t>(std::max<int32_t>(shape_.fullFixedEnd, 0));
     const bool stamped = SectorEndsStamped(*bytes);
-    const bool zeroed = std::all_of(bytes->begin(), bytes->end(), [](uint8_t b) { return b == 0; });
+    const bool zeroed = IsZeroed(*bytes);
     auto page = PrimaryRecordPage::WithRepairedHeader(std::move(*bytes), &file_, ref, fixedEnd);
     std::vector<TableRow> rows = ReadRecordRows(*page, ref);
     // Nothing on it reads as a record: the page was overwritten, and the
@@ -446,10 +455,7 @@ std::vector<TableRow> TableRowReader::ReadPageRows(PageRef ref) {
     // allocation before the listing; a free page held no rows).
     if (rows.empty() && sink_ && !zeroed && !freePages_.count(ref) &&
         std::none_of(page->records.begin(), page->records.end(), [](const auto& record) { return record != nullptr; }))
-      sink_->ReportWarning(Warning{table_,
-                                   "1 page the table's allocation gives it does not read as a page (zeroed or "
-                                   "damaged); any rows it held are lost",
-                                   "page " + PageName(ref)});
+      sink_->ReportWarning(LostAllocatedPagesWarning(table_, {ref}));
     // The torn-page bits the header kept are lost with it: a byte at a
     // sector's end may be wrong in any of these rows.
     if (stamped)

@@ -32,6 +32,24 @@ std::string Lines(const std::vector<std::vector<std::string>>& rows, const std::
   return text;
 }
 
+// The sample's data pages of `table`, as the scan files them.
+std::vector<PageRef> SampleTablePages(const std::string& table) {
+  auto db = testing::OpenDatabaseFile(kSample);
+  if (!db) return {};
+  db->catalog()->PrepareObject(table, "U ", {});
+  return db->catalog()->tablePages;
+}
+
+// Page `pageNo` of `bytes` zeroed, or its first `count` bytes random.
+void ZeroPage(Bytes& bytes, int32_t pageNo) {
+  std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(pageNo) * kPageSize, kPageSize, 0);
+}
+void Scramble(Bytes& bytes, int32_t pageNo, size_t count) {
+  std::mt19937 random(20261210);
+  for (size_t i = 0; i < count; ++i)
+    bytes[static_cast<size_t>(pageNo) * kPageSize + i] = static_cast<uint8_t>(random());
+}
+
 // Calls `damage(colid, at)` for each syscolumns row of the sample's Orders,
 // `at` the offset of the row's record in the file.
 template <typename Damage>
@@ -85,13 +103,10 @@ TEST(DamagedDatabase, FreePagesAreHistoryNotData) {
 // the scan filed under it; the page's rows are reported lost.
 TEST(DamagedDatabase, ABrokenChainIsFinishedFromTheMaps) {
   Bytes bytes = testing::ReadFileBytes(kSample);
-  auto db = testing::OpenDatabaseFile(kSample);
-  ASSERT_TRUE(db);
-  db->catalog()->PrepareObject("Orders", "U ", {});
-  const std::vector<PageRef> pages = db->catalog()->tablePages;
+  const std::vector<PageRef> pages = SampleTablePages("Orders");
   ASSERT_GE(pages.size(), 3u);
   const int32_t zeroed = pages[1].pageNo;
-  std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(zeroed) * kPageSize, kPageSize, 0);
+  ZeroPage(bytes, zeroed);
   MemoryEnv env;
   env.AddFile("/db/broken.mdf", bytes);
 
@@ -125,15 +140,10 @@ TEST(DamagedDatabase, ABrokenChainIsFinishedFromTheMaps) {
 // record, and both modes say its rows are lost.
 TEST(DamagedDatabase, AnOverwrittenPageIsReportedLost) {
   Bytes bytes = testing::ReadFileBytes(kSample);
-  auto db = testing::OpenDatabaseFile(kSample);
-  ASSERT_TRUE(db);
-  db->catalog()->PrepareObject("Orders", "U ", {});
-  const std::vector<PageRef> pages = db->catalog()->tablePages;
+  const std::vector<PageRef> pages = SampleTablePages("Orders");
   ASSERT_GE(pages.size(), 3u);
   const int32_t overwritten = pages[1].pageNo;
-  std::mt19937 random(20261210);
-  for (size_t i = 0; i < kPageSize; ++i)
-    bytes[static_cast<size_t>(overwritten) * kPageSize + i] = static_cast<uint8_t>(random());
+  Scramble(bytes, overwritten, kPageSize);
   MemoryEnv env;
   env.AddFile("/db/overwritten.mdf", bytes);
   for (const char* mode : {"standard", "advanced"}) {
@@ -152,15 +162,10 @@ TEST(DamagedDatabase, AnOverwrittenPageIsReportedLost) {
 // by its allocation, and its records are found by walking it, in both modes.
 TEST(DamagedDatabase, APageWithARandomHeaderKeepsItsRows) {
   Bytes bytes = testing::ReadFileBytes(kSample);
-  auto db = testing::OpenDatabaseFile(kSample);
-  ASSERT_TRUE(db);
-  db->catalog()->PrepareObject("Orders", "U ", {});
-  const std::vector<PageRef> pages = db->catalog()->tablePages;
+  const std::vector<PageRef> pages = SampleTablePages("Orders");
   ASSERT_GE(pages.size(), 3u);
   const int32_t damaged = pages[1].pageNo;
-  std::mt19937 random(20261210);
-  for (size_t i = 0; i < kPageHeaderSize; ++i)
-    bytes[static_cast<size_t>(damaged) * kPageSize + i] = static_cast<uint8_t>(random());
+  Scramble(bytes, damaged, kPageHeaderSize);
   MemoryEnv env;
   env.AddFile("/db/header.mdf", bytes);
   auto intact = RunInProcess({"rows", kSample, "Orders", "--quiet"});
@@ -181,13 +186,9 @@ TEST(DamagedDatabase, APageWithARandomHeaderKeepsItsRows) {
 // both modes rather than the table listing as empty.
 TEST(DamagedDatabase, ALostPageIsReportedWhenThePageMapsAreLostToo) {
   Bytes bytes = testing::ReadFileBytes(kSample);
-  auto db = testing::OpenDatabaseFile(kSample);
-  ASSERT_TRUE(db);
-  db->catalog()->PrepareObject("Shippers", "U ", {});
-  const std::vector<PageRef> pages = db->catalog()->tablePages;
+  const std::vector<PageRef> pages = SampleTablePages("Shippers");
   ASSERT_EQ(pages.size(), 1u);
-  for (int32_t zeroed : {1, pages[0].pageNo})  // the PFS page and the data page
-    std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(zeroed) * kPageSize, kPageSize, 0);
+  for (int32_t zeroed : {1, pages[0].pageNo}) ZeroPage(bytes, zeroed);  // the PFS page and the data page
   MemoryEnv env;
   env.AddFile("/db/nomaps.mdf", bytes);
   for (const char* mode : {"standard", "advanced"}) {
