@@ -51,6 +51,9 @@ enum ColumnTypeCode : int32_t {
 // values are still in the records).
 inline constexpr int32_t kDroppedColumnId = -99;
 
+// More columns than a table can have (sparse columns included).
+inline constexpr int32_t kMostColumns = 30000;
+
 struct ColumnDescriptor {
   int16_t reserved = 0;
   int16_t length = 0;  // parsed from typeText for some type codes

@@ -21,9 +21,6 @@
 namespace ravelin {
 namespace {
 
-// More columns than a table can have (sparse columns included).
-constexpr int32_t kMostColumns = 30000;
-
 bool IsDecimalType(uint8_t systemTypeId) { return systemTypeId == 106 || systemTypeId == 108; }
 
 uint8_t PhysicalSystemType(const RowsetColumnRow& row) { return static_cast<uint8_t>(row.typeInfo & 0xFF); }

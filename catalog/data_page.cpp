@@ -544,6 +544,9 @@ void CDataPage::ReadHobtColumnRows(std::vector<HobtColumnRow>& rows) const {
       Field(*fixed, 8, row.hobtColumnId);
       Field(*fixed, 18, row.systemTypeId);
       Field(*fixed, 19, row.length);
+      Field(*fixed, 21, row.precision);
+      Field(*fixed, 22, row.scale);
+      Field(*fixed, 23, row.collationId);
       Field(*fixed, 27, row.leafOffset);
       Field(*fixed, 33, row.nullBit);
     }

@@ -9,6 +9,7 @@
 #define RAVELIN_CATALOG_RECORD_SHAPE_H_
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace ravelin {
@@ -32,6 +33,9 @@ struct RecordShape {
   // then read in the columns' declared order, which the records need not
   // follow (a clustered index puts its key columns first).
   bool layoutAssumed = false;
+  // Columns whose column rows were lost but whose physical rows still give
+  // their types: their values are read, under stand-in names.
+  std::vector<std::string> namesLost;
 
   // A fixed-length column: its physical position (1-based; records with
   // fewer columns do not hold it) and where it ends in the record.

@@ -300,6 +300,7 @@ void SystemCatalog::Clear() {
   lostPageKeys.clear();
   classObjects.clear();
   tableHobtColumns.clear();
+  tableNamelessColumns.clear();
   tableRowsetColumnMap.clear();
   types.clear();
   rowsetColumns.clear();

@@ -236,6 +236,9 @@ class SystemCatalog {
   std::vector<ObjectRow> objects;
   std::vector<ClassObjectRow> classObjects;
   std::vector<HobtColumnRow> tableHobtColumns;
+  // Names given to columns of the table prepared last that only their
+  // physical rows describe.
+  std::vector<std::string> tableNamelessColumns;
   std::vector<RowsetColumnMapRow> tableRowsetColumnMap;
   std::vector<TypeRow> types;
   std::vector<RowsetColumnRow> rowsetColumns;
@@ -285,6 +288,9 @@ class SystemCatalog {
   // Column rows made from the physical column rows of the table prepared
   // last whose syscolpars rows are missing.
   std::vector<ColumnRow> ColumnsFromRowsetColumns() const;
+  // The same for SQL Server 2005, from the hobt column rows a rowset still
+  // maps (a dropped column's row is no longer mapped).
+  std::vector<ColumnRow> ColumnsFromHobtColumns() const;
   void MendRowsetColumns();
   // Puts back single fields of the prepared table's column rows that
   // disagree with their other copies.

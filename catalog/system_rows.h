@@ -212,6 +212,9 @@ struct HobtColumnRow {
   int32_t hobtColumnId = 0;
   uint8_t systemTypeId = 0;
   int16_t length = 0;
+  uint8_t precision = 0;
+  uint8_t scale = 0;
+  int32_t collationId = -1;
   int16_t leafOffset = 0;
   int16_t nullBit = 0;
   int32_t mappedColumnId = -1;  // filled from object 4 when a table is prepared

@@ -577,6 +577,7 @@ std::vector<ColumnDescriptor> SystemCatalog::PrepareTable(const std::string& tab
   const std::vector<IndexColumnRow> keyColumns = SelectIndexColumns(objectId);
 
   std::vector<ColumnDescriptor> descriptors;
+  tableNamelessColumns.clear();
   const auto add = [&](std::optional<ColumnDescriptor> d) {
     if (d) descriptors.push_back(std::move(*d));
   };
@@ -586,7 +587,13 @@ std::vector<ColumnDescriptor> SystemCatalog::PrepareTable(const std::string& tab
     for (const ColumnRow& row : tableColumns) add(DescribeColumn(row));
     // A column whose syscolpars row is lost still has its physical row,
     // which carries its type; its name is lost with the row.
-    for (const ColumnRow& row : ColumnsFromRowsetColumns()) add(DescribeColumn(row));
+    const std::vector<ColumnRow> nameless =
+        tableRowsetColumns.empty() ? ColumnsFromHobtColumns() : ColumnsFromRowsetColumns();
+    for (const ColumnRow& row : nameless) {
+      const size_t before = descriptors.size();
+      add(DescribeColumn(row));
+      if (descriptors.size() > before) tableNamelessColumns.push_back(row.name);
+    }
   }
   std::stable_sort(descriptors.begin(), descriptors.end(),
                    [](const ColumnDescriptor& a, const ColumnDescriptor& b) { return a.columnId < b.columnId; });
@@ -707,6 +714,37 @@ void SystemCatalog::MendRowsetColumns() {
   for (RowsetColumnRow& row : added) tableRowsetColumns.push_back(row);
 }
 
+std::vector<ColumnRow> SystemCatalog::ColumnsFromHobtColumns() const {
+  std::vector<ColumnRow> rows;
+  if (tableColumns.empty()) return rows;  // nothing of the table's columns is known
+  std::set<int32_t> known;
+  for (const ColumnRow& row : tableColumns) known.insert(row.columnId);
+  for (const HobtColumnRow& physical : tableHobtColumns) {
+    const int32_t id = physical.hobtColumnId;
+    // The uniquifier has no rowset column; a dropped column's mapping went
+    // with it.
+    if (id <= 0 || id > kMostColumns || physical.mappedColumnId <= 0 || known.count(id)) continue;
+    ColumnRow row;
+    row.objectId = currentObject.objectId;
+    row.number = 0;
+    row.columnId = id;
+    row.name = "Column" + std::to_string(id);
+    row.systemTypeId = physical.systemTypeId;
+    row.userTypeId = row.systemTypeId;
+    row.length = physical.length;
+    row.precision = physical.precision;
+    row.scale = physical.scale;
+    if (row.systemTypeId == 106 || row.systemTypeId == 108)
+      row.length = static_cast<int16_t>(DecimalStorageLength(row.precision));
+    row.collationId = physical.collationId;
+    row.status = 0;  // nullable: a NULL shows as NULL
+    if (row.systemTypeId == 0 || row.length == 0) continue;
+    known.insert(id);
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
 std::vector<ColumnRow> SystemCatalog::ColumnsFromRowsetColumns() const {
   std::vector<ColumnRow> rows;
   std::set<int32_t> known;
@@ -770,6 +808,7 @@ RecordShape SystemCatalog::DescribeRecordShape(const std::vector<ColumnDescripto
     return d.typeCode == kTypeBit ? 1 : LengthInParentheses(d.typeText);
   };
   shape.known = true;
+  shape.namesLost = tableNamelessColumns;
 
   if (!tableRowsetColumns.empty()) {
     // Every physical column has its row, dropped and hidden ones included,

@@ -40,6 +40,16 @@ void ReportColumnsWithoutRows(const RecordShape& shape, const std::string& table
                                 "the physical rows of its columns are lost; its values are read in the columns' "
                                 "declared order, which its records may not follow",
                                 ""});
+  if (!shape.namesLost.empty()) {
+    const size_t n = shape.namesLost.size();
+    std::string names;
+    for (const std::string& name : shape.namesLost) names += (names.empty() ? "" : ", ") + name;
+    sink->ReportWarning(Warning{table,
+                                std::to_string(n) + (n == 1 ? " column has" : " columns have") + " lost " +
+                                    (n == 1 ? "its column row and its name" : "their column rows and names") +
+                                    "; read with the types their physical rows give, listed as " + names,
+                                ""});
+  }
   if (shape.columnsWithoutRows <= 0) return;
   const int32_t n = shape.columnsWithoutRows;
   Warning warning;

@@ -238,6 +238,54 @@ TEST_P(TableSchema, Sql2005DroppedColumnsStayInPlace) {
   EXPECT_EQ(catalog.firstStoredColumn, 0);
 }
 
+// Column rows lost while their physical rows stand: a column the rowset
+// still maps is read with the type of its physical row under a stand-in
+// name; one it no longer maps is a dropped column.
+TEST_P(TableSchema, Sql2005ColumnsWithoutColumnRowsKeepTheirTypes) {
+  AddObject(1, "T", "U ");
+  AddRowset(10, 1, 0);
+  AddColumn(1, 1, "a");
+  auto hobt = [&](int32_t id, uint8_t type, int16_t length, int16_t offset, bool mapped) {
+    HobtColumnRow row;
+    row.hobtId = 10;
+    row.hobtColumnId = id;
+    row.systemTypeId = type;
+    row.length = length;
+    row.precision = type == 106 ? 9 : 0;
+    row.scale = type == 106 ? 2 : 0;
+    row.leafOffset = offset;
+    row.nullBit = static_cast<int16_t>(id);
+    catalog.hobtColumns.push_back(row);
+    if (!mapped) return;
+    RowsetColumnMapRow map;
+    map.rowsetId = 10;
+    map.rowsetColumnId = id;
+    map.hobtColumnId = id;
+    catalog.rowsetColumnMap.push_back(map);
+  };
+  hobt(1, 56, 4, 4, true);
+  hobt(2, 106, 5, 8, true);
+  hobt(3, 167, 40, -1, true);
+  hobt(4, 56, 4, 13, false);  // dropped
+
+  auto d = Prepare("T");
+  ASSERT_EQ(d.size(), 4u);
+  EXPECT_EQ(d[1].name, "Column2");
+  EXPECT_EQ(d[1].typeCode, kTypeDecimal);
+  EXPECT_EQ(d[1].precision, 9);
+  EXPECT_EQ(d[1].scale, 2);
+  EXPECT_EQ(d[1].leafOffset, 8);
+  EXPECT_EQ(d[2].name, "Column3");
+  EXPECT_EQ(d[2].typeText, "varchar(40)");
+  EXPECT_EQ(d[2].leafOffset, -1);
+  EXPECT_EQ(d[3].hobtColumnId, kDroppedColumnId);
+  EXPECT_EQ(catalog.DescribeRecordShape(d).namesLost, (std::vector<std::string>{"Column2", "Column3"}));
+
+  // With no column row of the table left nothing is made up.
+  catalog.columns.clear();
+  EXPECT_TRUE(Prepare("T").empty());
+}
+
 // The physical rows of a table's first columns lost: the variable column
 // whose index lies past the rows that remain (not past the table's
 // columns) keeps its index.

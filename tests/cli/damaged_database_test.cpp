@@ -493,6 +493,18 @@ TEST(DamagedDatabase, ColumnsWithoutAnyRowLeaveTheirValuesOut) {
                 "warning: dbo.Holes: 2 columns of its records have lost their column rows; their values are left out"),
             std::string::npos)
       << rows.err;
+
+  // Their physical rows kept: their values are read with the types those
+  // give, under stand-in names, and the lost names are said.
+  table.physicalRowsLost.clear();
+  env.AddFile("/db/named.mdf", ImageWithTables({table}).Build());
+  rows = RunInProcess({"rows", "/db/named.mdf", "dbo.Holes", "--quiet"}, &env);
+  EXPECT_EQ(rows.exitCode, 3) << rows.err;
+  EXPECT_EQ(rows.out, "Id\tColumn2\tQty\tName\tColumn5\n1\tA01\t7\teins\tx\n2\tB02\t9\tzwei\ty\n3\tC03\t11\tdrei\tz\n");
+  EXPECT_NE(rows.err.find("warning: dbo.Holes: 2 columns have lost their column rows and names; read with the types "
+                          "their physical rows give, listed as Column2, Column5"),
+            std::string::npos)
+      << rows.err;
 }
 
 // Single fields of a table's column rows damaged, each as one inverted byte
