@@ -41,6 +41,40 @@ int32_t PhysicalDeclaredLength(const RowsetColumnRow& row) {
   }
 }
 
+struct PhysicalColumn {
+  int32_t id = 0;
+  uint8_t type = 0;
+  int32_t declaredLength = -1;
+};
+
+// The physical columns of either layout with what the catalog rows are
+// checked against: the id the catalog knows the column by, its type and
+// its declared length where that is its storage length (-1 otherwise).
+std::vector<PhysicalColumn> PhysicalColumns(const std::vector<RowsetColumnRow>& rowsetColumns,
+                                            const std::vector<HobtColumnRow>& hobtColumns) {
+  std::vector<PhysicalColumn> out;
+  for (const RowsetColumnRow& row : rowsetColumns)
+    out.push_back({row.rowsetColumnId, PhysicalSystemType(row), PhysicalDeclaredLength(row)});
+  if (!out.empty()) return out;
+  for (const HobtColumnRow& row : hobtColumns) {
+    int32_t declared = -1;
+    switch (row.systemTypeId) {
+      case 165:
+      case 167:
+      case 173:
+      case 175:
+      case 231:
+      case 239:
+        declared = row.length;
+        break;
+      default:
+        break;
+    }
+    out.push_back({row.hobtColumnId, row.systemTypeId, declared});
+  }
+  return out;
+}
+
 // A column's place in the record as its physical row gives it: a fixed
 // column's offset and length, or a variable column's index (-1, -2, ...).
 struct Place {
@@ -254,10 +288,13 @@ void SystemCatalog::RepairColumnFields() {
     if (length > 0 && column.length != length && column.maxInRowLength == length && !IsDecimalType(column.systemTypeId))
       column.length = static_cast<int16_t>(length);
   }
-  if (tableRowsetColumns.empty()) return;
   std::set<int32_t> catalogIds;
   for (const ColumnRow& row : tableColumns) catalogIds.insert(row.columnId);
+  if (!tableRowsetColumns.empty()) RepairRowsetPlaces(catalogIds);
+  RepairColumnIdsAndTypes(catalogIds);
+}
 
+void SystemCatalog::RepairRowsetPlaces(const std::set<int32_t>& catalogIds) {
   // The place of a physical column: where two of its three copies agree
   // and the third names a place no other row takes, the third is put back.
   std::multiset<int32_t> ids, hobtIds, nullBits;
@@ -299,31 +336,34 @@ void SystemCatalog::RepairColumnFields() {
       claimed.insert(row.hobtColumnId);
     }
   }
+}
 
+void SystemCatalog::RepairColumnIdsAndTypes(std::set<int32_t>& catalogIds) {
+  const std::vector<PhysicalColumn> physicals = PhysicalColumns(tableRowsetColumns, tableHobtColumns);
+  if (physicals.empty()) return;
   // A catalog row whose id damage changed: the one physical row without a
   // catalog row whose id differs from it in one byte and whose type is the
   // row's gives the id back (of several, the one whose length is the row's
   // as well). A physical row two catalog rows could take goes to the one
   // whose id no column can have, or to neither: a catalog row whose own
   // physical row was lost is not damage.
-  std::unordered_map<int32_t, const RowsetColumnRow*> physicalById;
-  for (const RowsetColumnRow& row : tableRowsetColumns) physicalById.emplace(row.rowsetColumnId, &row);
-  std::map<const RowsetColumnRow*, std::vector<ColumnRow*>> takers;
-  std::map<ColumnRow*, const RowsetColumnRow*> choice;
+  std::unordered_map<int32_t, const PhysicalColumn*> physicalById;
+  for (const PhysicalColumn& row : physicals) physicalById.emplace(row.id, &row);
+  std::map<const PhysicalColumn*, std::vector<ColumnRow*>> takers;
+  std::map<ColumnRow*, const PhysicalColumn*> choice;
   for (ColumnRow& column : tableColumns) {
     if (physicalById.count(column.columnId)) continue;
-    const RowsetColumnRow* match = nullptr;
+    const PhysicalColumn* match = nullptr;
     int matches = 0;
-    const RowsetColumnRow* sameLength = nullptr;
+    const PhysicalColumn* sameLength = nullptr;
     int sameLengths = 0;
-    for (const RowsetColumnRow& row : tableRowsetColumns) {
-      if (catalogIds.count(row.rowsetColumnId) || row.rowsetColumnId <= 0) continue;
-      if (!DifferInOneByte(row.rowsetColumnId, column.columnId)) continue;
-      const uint8_t type = PhysicalSystemType(row);
-      if (type != column.systemTypeId && static_cast<int32_t>(type) != column.userTypeId) continue;
+    for (const PhysicalColumn& row : physicals) {
+      if (catalogIds.count(row.id) || row.id <= 0) continue;
+      if (!DifferInOneByte(row.id, column.columnId)) continue;
+      if (row.type != column.systemTypeId && static_cast<int32_t>(row.type) != column.userTypeId) continue;
       match = &row;
       ++matches;
-      const int32_t length = PhysicalDeclaredLength(row);
+      const int32_t length = row.declaredLength;
       if (length > 0 && (length == column.length || length == column.maxInRowLength)) sameLength = &row, ++sameLengths;
     }
     if (matches > 1 && sameLengths == 1) match = sameLength, matches = 1;
@@ -341,7 +381,7 @@ void SystemCatalog::RepairColumnFields() {
       if (impossible != 1) continue;
     }
     catalogIds.erase(taker->columnId);
-    taker->columnId = physical->rowsetColumnId;
+    taker->columnId = physical->id;
     catalogIds.insert(taker->columnId);
   }
 
@@ -352,14 +392,14 @@ void SystemCatalog::RepairColumnFields() {
   for (ColumnRow& column : tableColumns) {
     auto it = physicalById.find(column.columnId);
     if (it == physicalById.end()) continue;
-    const RowsetColumnRow& physical = *it->second;
-    const uint8_t type = PhysicalSystemType(physical);
+    const PhysicalColumn& physical = *it->second;
+    const uint8_t type = physical.type;
     if (column.systemTypeId != type && column.userTypeId == type) column.systemTypeId = type;
     if (column.userTypeId != column.systemTypeId && column.systemTypeId == type &&
         DifferInOneByte(column.userTypeId, column.systemTypeId) && TypesWithId(column.userTypeId).empty())
       column.userTypeId = column.systemTypeId;
     if (column.systemTypeId != type) continue;
-    const int32_t length = PhysicalDeclaredLength(physical);
+    const int32_t length = physical.declaredLength;
     if (length > 0 && column.length != length && column.maxInRowLength == length)
       column.length = static_cast<int16_t>(length);
   }

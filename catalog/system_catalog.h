@@ -295,6 +295,8 @@ class SystemCatalog {
   // Puts back single fields of the prepared table's column rows that
   // disagree with their other copies.
   void RepairColumnFields();
+  void RepairRowsetPlaces(const std::set<int32_t>& catalogIds);
+  void RepairColumnIdsAndTypes(std::set<int32_t>& catalogIds);
   // Puts back the place of a column whose stored offset fits none of the
   // gaps its neighbours leave, where one gap alone fits it.
   void RepairColumnPlaces();

@@ -286,6 +286,38 @@ TEST_P(TableSchema, Sql2005ColumnsWithoutColumnRowsKeepTheirTypes) {
   EXPECT_TRUE(Prepare("T").empty());
 }
 
+// SQL Server 2005: a column row whose id or system type took damage gets
+// them back from the hobt column rows, as later versions' rows do from
+// their physical rows.
+TEST_P(TableSchema, Sql2005ColumnIdsAndTypesAreTakenFromThePhysicalRows) {
+  AddObject(1, "T", "U ");
+  AddRowset(10, 1, 0);
+  AddColumn(1, 1, "a");
+  AddColumn(1, 0x00FF0002, "b", 175, 12);  // one byte of its id inverted
+  AddColumn(1, 3, "c", 52, 2).systemTypeId = 52 ^ 0xFF;
+  auto hobt = [&](int32_t id, uint8_t type, int16_t length, int16_t offset) {
+    HobtColumnRow row;
+    row.hobtId = 10;
+    row.hobtColumnId = id;
+    row.systemTypeId = type;
+    row.length = length;
+    row.leafOffset = offset;
+    row.nullBit = static_cast<int16_t>(id);
+    catalog.hobtColumns.push_back(row);
+  };
+  hobt(1, 56, 4, 4);
+  hobt(2, 175, 12, 8);
+  hobt(3, 52, 2, 20);
+
+  auto d = Prepare("T");
+  ASSERT_EQ(d.size(), 3u);
+  EXPECT_EQ(d[1].name, "b");
+  EXPECT_EQ(d[1].columnId, 2);
+  EXPECT_EQ(d[1].leafOffset, 8);
+  EXPECT_EQ(d[2].name, "c");
+  EXPECT_EQ(d[2].typeCode, kTypeSmallInt);
+}
+
 // The physical rows of a table's first columns lost: the variable column
 // whose index lies past the rows that remain (not past the table's
 // columns) keeps its index.
