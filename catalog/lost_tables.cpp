@@ -6,6 +6,7 @@
 #include <memory>
 #include <set>
 
+#include "catalog/fixed_part_split.h"
 #include "catalog/system_catalog.h"
 #include "storage/allocation_map.h"
 #include "storage/database_file.h"
@@ -139,6 +140,12 @@ void AddSlices(std::vector<InferredColumn>& columns, int count, int width, uint8
     columns.push_back({"", type, static_cast<int16_t>(width), static_cast<int16_t>(4 + i * width), i + 1});
 }
 
+std::vector<FixedSample> FixedSamples(const std::vector<const Sample::Record*>& records) {
+  std::vector<FixedSample> out;
+  for (const Sample::Record* r : records) out.push_back({r->fixed, r->nullBitmap});
+  return out;
+}
+
 // The columns of records of `fixedLength` data bytes and `columnCount`
 // columns, `variableCount` of them variable.
 std::vector<InferredColumn> InferColumns(const Sample& sample, int16_t fixedLength, int16_t columnCount,
@@ -160,6 +167,12 @@ std::vector<InferredColumn> InferColumns(const Sample& sample, int16_t fixedLeng
       bool dates = !records.empty();
       for (const Sample::Record* r : records) dates = dates && LooksLikeDateTime(ByteSpan(r->fixed).subspan(0, 8));
       AddSlices(columns, 1, 8, dates ? kDateTime : kBigInt);
+    } else if (auto slices = fixedCount > 1 ? SplitFixedPart(FixedSamples(records), bytes, fixedCount) : std::nullopt) {
+      for (size_t i = 0; i < slices->size(); ++i) {
+        const FixedSlice& slice = (*slices)[i];
+        columns.push_back(
+            {"", slice.systemTypeId, slice.width, static_cast<int16_t>(4 + slice.offset), static_cast<int32_t>(i + 1)});
+      }
     } else {
       // Where the columns of the fixed part begin and end cannot be told:
       // one slice of all of it, as text when it reads as text.
@@ -653,6 +666,15 @@ void AddLostTables(SystemCatalog& catalog, std::vector<LostTable> tables) {
   for (const RowsetColumnRow& column : catalog.rowsetColumns) usedRowsets.insert(column.rowsetId);
   int64_t nextRowsetId = std::numeric_limits<int64_t>::max();
   for (LostTable& table : tables) {
+    if (legacy && !table.columnsLostOf.empty()) {
+      // Its pages name the table: the columns inferred from them are its.
+      table.objectId = static_cast<int32_t>(table.pageKey);
+      table.name = table.columnsLostOf;
+      table.columnsGiven = true;
+      AddLegacyColumnRows(catalog, table);
+      catalog.inferredShapes[table.objectId] = table.shape;
+      continue;
+    }
     while (usedIds.count(nextId & kObjectIdMask)) ++nextId;
     table.objectId = nextId++;
     usedIds.insert(table.objectId & kObjectIdMask);

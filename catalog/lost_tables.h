@@ -39,10 +39,12 @@ struct InferredColumn {
 
 struct LostTable {
   std::string name;
-  // The 2000 layout: the catalog table whose object row stands but whose
-  // column rows are lost; its pages are listed as this table, apart from
-  // it, since their columns are guesses.
+  // The catalog table whose object row stands but whose column rows are
+  // lost. In the 2000 layout its pages name it, and the inferred columns
+  // are given to it (columnsGiven); otherwise its pages are listed as this
+  // table, apart from it.
   std::string columnsLostOf;
+  bool columnsGiven = false;
   // The 2005+ layout: the pages are those of a catalog table whose
   // allocation rows are lost, matched by the layout of their records.
   bool matchedByLayout = false;

@@ -1,5 +1,6 @@
 #include "catalog/opened_database.h"
 
+#include "catalog/object_names.h"
 #include "storage/file_header_page.h"
 #include "storage/secondary_files.h"
 
@@ -66,7 +67,11 @@ void OpenedDatabase::WarnAboutLostTables(ProgressSink& sink) const {
     if (table.matchedByLayout)
       warning.what = "the table's allocation rows are lost; " + pages +
                      " that no other table claims and whose records have its layout are taken as its pages";
-    else if (!table.columnsLostOf.empty())
+    else if (table.columnsGiven) {
+      warning.subject = ObjectNames(*catalog_).Qualified(table.objectId);
+      warning.what = "the table's column rows are lost; its columns are inferred from " + records + " of its " + pages +
+                     ", their names and types guessed";
+    } else if (!table.columnsLostOf.empty())
       warning.what = "the column rows of " + table.columnsLostOf + " are lost; its " + pages + (one ? " is" : " are") +
                      " listed as this table, its columns inferred from " + records;
     else
