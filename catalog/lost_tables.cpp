@@ -354,11 +354,8 @@ void AddLegacyColumnRows(SystemCatalog& catalog, const LostTable& table) {
   }
 }
 
-// A heap rowset with one in-row unit, and the column rows with their
-// physical places.
-void AddStorageAndColumnRows(SystemCatalog& catalog, const LostTable& table, int64_t rowsetId) {
-  AddHeapRowset(catalog, rowsetId, table.objectId);
-  AddInRowUnit(catalog, table.unitId, rowsetId, table.pages.front());
+// The column rows with their physical places.
+void AddColumnRows(SystemCatalog& catalog, const LostTable& table, int64_t rowsetId) {
   int32_t id = 0;
   for (const InferredColumn& c : table.columns) {
     ColumnRow row;
@@ -384,6 +381,13 @@ void AddStorageAndColumnRows(SystemCatalog& catalog, const LostTable& table, int
     physical.nullBit = c.position;
     catalog.rowsetColumns.push_back(physical);
   }
+}
+
+// A heap rowset with one in-row unit, and the column rows.
+void AddStorageAndColumnRows(SystemCatalog& catalog, const LostTable& table, int64_t rowsetId) {
+  AddHeapRowset(catalog, rowsetId, table.objectId);
+  AddInRowUnit(catalog, table.unitId, rowsetId, table.pages.front());
+  AddColumnRows(catalog, table, rowsetId);
 }
 
 }  // namespace
@@ -499,7 +503,10 @@ std::vector<LostTable> FindLostTables(const CDatabaseFile& file, const SystemCat
     if (legacy) {
       table.unitId = key;
       for (const ObjectRow& object : catalog.objects)
-        if (object.objectId == static_cast<int32_t>(key) && !object.name.empty()) table.columnsLostOf = object.name;
+        if (object.objectId == static_cast<int32_t>(key) && !object.name.empty()) {
+          table.columnsLostOf = object.name;
+          table.ownerObjectId = object.objectId;
+        }
     } else {
       const uint64_t indexPart = sample.firstIndexId;
       table.unitId = static_cast<int64_t>((indexPart << 48) | (static_cast<uint64_t>(key) << 16));
@@ -508,6 +515,10 @@ std::vector<LostTable> FindLostTables(const CDatabaseFile& file, const SystemCat
         for (const ObjectRow& object : catalog.objects) {
           if (object.objectId != static_cast<int32_t>(key) || object.name.empty()) continue;
           table.columnsLostOf = object.name;
+          table.ownerObjectId = object.objectId;
+          for (const RowsetRow& rowset : catalog.rowsets)
+            if (rowset.objectId == object.objectId && rowset.indexId >= 0 && rowset.indexId <= 1)
+              table.ownerRowsetId = rowset.rowsetId;
         }
       }
       if (table.columnsLostOf.empty()) {
@@ -518,8 +529,11 @@ std::vector<LostTable> FindLostTables(const CDatabaseFile& file, const SystemCat
           for (const RowsetRow& rowset : catalog.rowsets) {
             if (rowset.rowsetId != unit.ownerId) continue;
             for (const ObjectRow& object : catalog.objects)
-              if (object.objectId == rowset.objectId && object.typeCode == "U " && !object.name.empty())
+              if (object.objectId == rowset.objectId && object.typeCode == "U " && !object.name.empty()) {
                 table.columnsLostOf = object.name;
+                table.ownerObjectId = object.objectId;
+                table.ownerRowsetId = rowset.rowsetId;
+              }
           }
         }
       }
@@ -565,6 +579,10 @@ std::vector<LostTable> MatchLostTables(SystemCatalog& catalog, std::vector<LostT
   bool given = false;
   std::vector<LostTable> unnamed;
   for (LostTable& group : lost) {
+    if (!group.columnsLostOf.empty()) {
+      unnamed.push_back(std::move(group));
+      continue;
+    }
     auto rowset = rowsetsById.find(group.unitId);
     if (rowset != rowsetsById.end() && !catalog.RowsetIdNamesUnit(group.unitId)) rowset = rowsetsById.end();
     auto object = rowset == rowsetsById.end() ? objectsById.end() : objectsById.find(rowset->second->objectId);
@@ -666,12 +684,15 @@ void AddLostTables(SystemCatalog& catalog, std::vector<LostTable> tables) {
   for (const RowsetColumnRow& column : catalog.rowsetColumns) usedRowsets.insert(column.rowsetId);
   int64_t nextRowsetId = std::numeric_limits<int64_t>::max();
   for (LostTable& table : tables) {
-    if (legacy && !table.columnsLostOf.empty()) {
-      // Its pages name the table: the columns inferred from them are its.
-      table.objectId = static_cast<int32_t>(table.pageKey);
+    if (!table.columnsLostOf.empty() && (legacy || table.ownerRowsetId != 0)) {
+      // The pages are the table's: the columns inferred from them are its.
+      table.objectId = table.ownerObjectId;
       table.name = table.columnsLostOf;
       table.columnsGiven = true;
-      AddLegacyColumnRows(catalog, table);
+      if (legacy)
+        AddLegacyColumnRows(catalog, table);
+      else
+        AddColumnRows(catalog, table, table.ownerRowsetId);
       catalog.inferredShapes[table.objectId] = table.shape;
       continue;
     }

@@ -40,10 +40,12 @@ struct InferredColumn {
 struct LostTable {
   std::string name;
   // The catalog table whose object row stands but whose column rows are
-  // lost. In the 2000 layout its pages name it, and the inferred columns
-  // are given to it (columnsGiven); otherwise its pages are listed as this
+  // lost. Where its pages or rowset name it, the inferred columns are
+  // given to it (columnsGiven); otherwise its pages are listed as this
   // table, apart from it.
   std::string columnsLostOf;
+  int32_t ownerObjectId = 0;
+  int64_t ownerRowsetId = 0;  // its heap or clustered rowset (2005+)
   bool columnsGiven = false;
   // The 2005+ layout: the pages are those of a catalog table whose
   // allocation rows are lost, matched by the layout of their records.

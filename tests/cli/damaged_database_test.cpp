@@ -431,9 +431,9 @@ TEST(DamagedDatabase, LostPhysicalColumnRowsAreMended) {
 }
 
 // A table whose object, rowset and unit rows stand but every column row is
-// lost: its pages cannot be read as its own, so they are a lost table with
-// inferred columns, and the warning names the table they belong to.
-TEST(DamagedDatabase, ATableWithoutColumnRowsListsItsPagesAsALostTable) {
+// lost: it lists its rows under its own name with columns inferred from
+// its records, and says so.
+TEST(DamagedDatabase, ATableWithoutColumnRowsListsItsRowsWithInferredColumns) {
   using namespace testing;
   std::vector<ColumnDescriptor> columns = {SqlColumn("Id", "int(4)", kTypeInt),
                                            SqlColumn("Name", "nvarchar(40)", kTypeNVarChar)};
@@ -448,12 +448,15 @@ TEST(DamagedDatabase, ATableWithoutColumnRowsListsItsPagesAsALostTable) {
   MemoryEnv env;
   env.AddFile("/db/bare.mdf", ImageWithTables({table}).Build());
 
-  const std::string name = "Lost table " + std::to_string((int64_t{256} << 48) | (int64_t{300} << 16));
-  auto rows = RunInProcess({"rows", "/db/bare.mdf", name, "--quiet"}, &env);
+  auto rows = RunInProcess({"rows", "/db/bare.mdf", "dbo.Bare", "--quiet"}, &env);
   EXPECT_EQ(rows.exitCode, 3) << rows.err;
   EXPECT_EQ(rows.out, "c1\tc2\n3\tdrei\n4\tvier\n");
-  EXPECT_NE(rows.err.find("warning: " + name + ": the column rows of dbo.Bare are lost;"), std::string::npos)
+  EXPECT_NE(rows.err.find("warning: dbo.Bare: the table's column rows are lost; its columns are inferred from 2 "
+                          "records of its 1 page, their names and types guessed"),
+            std::string::npos)
       << rows.err;
+  auto schema = RunInProcess({"schema", "/db/bare.mdf"}, &env);
+  EXPECT_EQ(schema.out.find("Lost table"), std::string::npos) << schema.out;
 }
 
 // Two columns whose catalog and physical rows are both lost, one of them
