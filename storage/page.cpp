@@ -191,7 +191,12 @@ std::unique_ptr<PrimaryRecordPage> PrimaryRecordPage::WithRepairedHeader(Bytes b
   StoreLE16(&buffer[34], static_cast<uint16_t>(static_cast<uint32_t>(where.pageNo) >> 16));
   StoreLE16(&buffer[36], static_cast<uint16_t>(where.fileId));
   auto page = std::make_unique<PrimaryRecordPage>(std::move(buffer), databaseFile);
-  page->slotOffsets = page->WalkRecords(kSlotArrayEnd, fixedEnd, true);
+  // The slot array at the page's end survives a damaged header: it names
+  // the live records and leaves out deleted ones still in the free space.
+  // Without it the records are where a walk of the page finds them.
+  page->slotOffsets = page->SlotsBeforeTheHeaderWasLost();
+  if (page->slotOffsets.empty()) page->slotOffsets = page->WalkRecords(kSlotArrayEnd, fixedEnd, true);
+  page->header->slotCount = static_cast<int16_t>(page->slotOffsets.size());
   page->huntedFrom = page->slotOffsets.size();
   page->slotArrayRepaired = true;
   page->records.clear();
@@ -217,6 +222,37 @@ int UncompressedRecordLengthAt(ByteSpan page, size_t offset) {
 }
 
 }  // namespace
+
+std::vector<uint16_t> PrimaryRecordPage::SlotsBeforeTheHeaderWasLost() const {
+  std::vector<uint16_t> slots;
+  const ByteSpan page = bytes().first(std::min<size_t>(data.size(), kPageSize));
+  if (page.size() < static_cast<size_t>(kPageSize)) return slots;
+  std::vector<std::pair<int, int>> taken;
+  for (int j = 0; j < kMaxSlots; ++j) {
+    const int entryAt = kSlotArrayEnd - 2 * j;
+    const int offset = LoadLE<uint16_t>(page, static_cast<size_t>(entryAt));
+    // An emptied slot keeps its place in the array.
+    if (offset == 0 && !slots.empty()) {
+      slots.push_back(0);
+      continue;
+    }
+    if (offset < kPageHeaderSize || offset >= entryAt) break;
+    const int length = UncompressedRecordLengthAt(page, static_cast<size_t>(offset));
+    if (length <= 0 || offset + length > entryAt) break;
+    bool overlaps = false;
+    for (const auto& [start, end] : taken) overlaps = overlaps || (offset < end && offset + length > start);
+    if (overlaps) break;
+    taken.emplace_back(offset, offset + length);
+    slots.push_back(static_cast<uint16_t>(offset));
+  }
+  while (!slots.empty() && slots.back() == 0) slots.pop_back();
+  // The array and the records grow toward each other: entries that reach
+  // into a record are not the array's.
+  int lowestArrayByte = kSlotArrayEnd - 2 * (static_cast<int>(slots.size()) - 1);
+  for (const auto& [start, end] : taken)
+    if (end > lowestArrayByte) return {};
+  return slots;
+}
 
 void PrimaryRecordPage::MendSlotEntries() {
   if (!header || header->pageType != kPageTypeData || header->level != 0 || slotOffsets.empty()) return;

@@ -123,6 +123,10 @@ class PrimaryRecordPage : public RecordPage {
   // on to `end`, found by measuring each record and, after a gap, by the
   // next place that looks like the start of a record of the page's table.
   std::vector<uint16_t> WalkRecords(int end, uint16_t fixedEnd, bool acceptGhosts) const;
+  // The entries of a slot array whose count was lost with the header: from
+  // the page's end, as long as each points at a record of its own; empty
+  // when the first does not.
+  std::vector<uint16_t> SlotsBeforeTheHeaderWasLost() const;
   void BuildAllRecords();
   std::unique_ptr<CRecord> BuildRecord(uint16_t offset, bool followForwarding) const;
 };
