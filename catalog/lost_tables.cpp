@@ -20,6 +20,8 @@ namespace {
 constexpr size_t kPagesSampled = 64;
 constexpr size_t kRecordsSampled = 2000;
 constexpr size_t kMaxLostTables = 2000;
+// Records a table's inferred columns must come from to stand in for its own.
+constexpr size_t kRecordsForConfidence = 8;
 // Object ids given to the lost tables of the 2005+ layout, from here on.
 constexpr int32_t kFirstLostObjectId = 0x70000000;
 
@@ -149,7 +151,8 @@ std::vector<FixedSample> FixedSamples(const std::vector<const Sample::Record*>& 
 // The columns of records of `fixedLength` data bytes and `columnCount`
 // columns, `variableCount` of them variable.
 std::vector<InferredColumn> InferColumns(const Sample& sample, int16_t fixedLength, int16_t columnCount,
-                                         int variableCount) {
+                                         int variableCount, bool* typed = nullptr) {
+  if (typed) *typed = true;
   std::vector<const Sample::Record*> records;
   for (const Sample::Record& r : sample.records)
     if (r.fixedLength == fixedLength && r.columnCount == columnCount) records.push_back(&r);
@@ -157,7 +160,13 @@ std::vector<InferredColumn> InferColumns(const Sample& sample, int16_t fixedLeng
   std::vector<InferredColumn> columns;
   const int bytes = fixedLength;
   if (bytes > 0) {
-    if (fixedCount > 1 && bytes == 4 * fixedCount) {
+    if (auto slices = fixedCount >= 1 ? SplitFixedPart(FixedSamples(records), bytes, fixedCount) : std::nullopt) {
+      for (size_t i = 0; i < slices->size(); ++i) {
+        const FixedSlice& slice = (*slices)[i];
+        columns.push_back(
+            {"", slice.systemTypeId, slice.width, static_cast<int16_t>(4 + slice.offset), static_cast<int32_t>(i + 1)});
+      }
+    } else if (fixedCount > 1 && bytes == 4 * fixedCount) {
       AddSlices(columns, fixedCount, 4, kInt);
     } else if (fixedCount > 1 && bytes == 8 * fixedCount) {
       AddSlices(columns, fixedCount, 8, kBigInt);
@@ -167,15 +176,10 @@ std::vector<InferredColumn> InferColumns(const Sample& sample, int16_t fixedLeng
       bool dates = !records.empty();
       for (const Sample::Record* r : records) dates = dates && LooksLikeDateTime(ByteSpan(r->fixed).subspan(0, 8));
       AddSlices(columns, 1, 8, dates ? kDateTime : kBigInt);
-    } else if (auto slices = fixedCount > 1 ? SplitFixedPart(FixedSamples(records), bytes, fixedCount) : std::nullopt) {
-      for (size_t i = 0; i < slices->size(); ++i) {
-        const FixedSlice& slice = (*slices)[i];
-        columns.push_back(
-            {"", slice.systemTypeId, slice.width, static_cast<int16_t>(4 + slice.offset), static_cast<int32_t>(i + 1)});
-      }
     } else {
       // Where the columns of the fixed part begin and end cannot be told:
       // one slice of all of it, as text when it reads as text.
+      if (typed) *typed = fixedCount <= 1;
       std::vector<ByteSpan> values;
       for (const Sample::Record* r : records) values.emplace_back(r->fixed);
       AddSlices(columns, 1, bytes, fixedCount <= 1 ? TextOrBinary(values, true) : kBinary);
@@ -206,6 +210,28 @@ std::vector<InferredColumn> InferColumns(const Sample& sample, int16_t fixedLeng
   }
   for (size_t i = 0; i < columns.size(); ++i) columns[i].name = "c" + std::to_string(i + 1);
   return columns;
+}
+
+// Whether the variable columns' places agree with the records' null
+// bitmaps: a NULL variable column is empty, and a column with a value is
+// not NULL.
+bool NullsFitPositions(const Sample& sample, int16_t fixedLength, int16_t columnCount,
+                       const std::vector<InferredColumn>& columns) {
+  for (const Sample::Record& r : sample.records) {
+    if (r.fixedLength != fixedLength || r.columnCount != columnCount) continue;
+    size_t index = 0;
+    for (const InferredColumn& c : columns) {
+      if (c.offset >= 0) continue;
+      const auto bit = static_cast<size_t>(c.position - 1);
+      if (bit / 8 >= r.nullBitmap.size()) return false;
+      const bool isNull = (r.nullBitmap[bit / 8] >> (bit % 8)) & 1;
+      const bool present = index < r.variable.size();
+      const bool empty = !present || (!r.variable[index]->complex && r.variable[index]->length == 0);
+      if ((isNull && !empty) || (!isNull && !present)) return false;
+      ++index;
+    }
+  }
+  return true;
 }
 
 RecordShape ShapeOf(const std::vector<InferredColumn>& columns, int16_t fixedLength, int16_t columnCount,
@@ -495,7 +521,13 @@ std::vector<LostTable> FindLostTables(const CDatabaseFile& file, const SystemCat
     table.wholeGroupRead = sample.pages.size() == table.pages.size() && sample.records.size() < kRecordsSampled;
     for (const Sample::Record& r : sample.records)
       if (r.fixedLength == fixedLength && r.columnCount == columnCount) table.nullBitmaps.push_back(r.nullBitmap);
-    table.columns = InferColumns(sample, fixedLength, columnCount, variableCount);
+    bool typed = false;
+    table.columns = InferColumns(sample, fixedLength, columnCount, variableCount, &typed);
+    // Inferred columns stand in for a named table's own only where they
+    // are likely right: every fixed column typed, records enough to tell,
+    // and the variable columns' NULLs where the null bitmap puts them.
+    table.confident = typed && table.recordsRead >= kRecordsForConfidence &&
+                      NullsFitPositions(sample, fixedLength, columnCount, table.columns);
     if (table.columns.empty()) continue;
     table.shape = ShapeOf(table.columns, fixedLength, columnCount, variableCount);
 
@@ -684,7 +716,7 @@ void AddLostTables(SystemCatalog& catalog, std::vector<LostTable> tables) {
   for (const RowsetColumnRow& column : catalog.rowsetColumns) usedRowsets.insert(column.rowsetId);
   int64_t nextRowsetId = std::numeric_limits<int64_t>::max();
   for (LostTable& table : tables) {
-    if (!table.columnsLostOf.empty() && (legacy || table.ownerRowsetId != 0)) {
+    if (!table.columnsLostOf.empty() && table.confident && (legacy || table.ownerRowsetId != 0)) {
       // The pages are the table's: the columns inferred from them are its.
       table.objectId = table.ownerObjectId;
       table.name = table.columnsLostOf;

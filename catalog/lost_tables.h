@@ -47,6 +47,8 @@ struct LostTable {
   int32_t ownerObjectId = 0;
   int64_t ownerRowsetId = 0;  // its heap or clustered rowset (2005+)
   bool columnsGiven = false;
+  // Whether the inferred columns are likely the table's (see FindLostTables).
+  bool confident = false;
   // The 2005+ layout: the pages are those of a catalog table whose
   // allocation rows are lost, matched by the layout of their records.
   bool matchedByLayout = false;

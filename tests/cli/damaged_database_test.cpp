@@ -347,15 +347,17 @@ TEST(DamagedDatabase, PagesWithoutCatalogRowsBecomeALostTable) {
       << orphan.err;
 }
 
-// The sample with every page of its column table zeroed: each table keeps
-// its name and lists its rows with columns inferred from its records, the
-// fixed parts split into typed columns where the bytes of the records tell
-// (Orders: ints, a nchar, datetimes and a money amount), so that every
-// value comes out as from the intact file, under made-up names.
+// The sample with every page of its column table zeroed: a table keeps its
+// name and lists its rows with columns inferred from its records, the
+// fixed parts split into typed columns where the bytes tell (Orders: ints,
+// a nchar, datetimes and a money amount), so that every value comes out as
+// from the intact file, under made-up names. A table of too few records to
+// tell (Shippers, 3) lists nothing; its page is a table of its own.
 TEST(DamagedDatabase, LostColumnRowsAreInferredFromTheRecords) {
   Bytes bytes = testing::ReadFileBytes(kSample);
   auto db = testing::OpenDatabaseFile(kSample);
   ASSERT_TRUE(db);
+  const int32_t shippers = db->catalog()->FindObject("Shippers", "U ").objectId;
   size_t zeroed = 0;
   for (const PageMapEntry& entry : db->file().systemPageMap[3]) {
     std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(entry.pageIndex) * kPageSize, kPageSize, 0);
@@ -366,18 +368,30 @@ TEST(DamagedDatabase, LostColumnRowsAreInferredFromTheRecords) {
   env.AddFile("/db/nocolumns.mdf", bytes);
 
   const auto body = [](const std::string& out) { return out.substr(out.find('\n')); };
-  for (const char* table : {"Shippers", "Orders", "Order Details"}) {
+  for (const char* table : {"Orders", "Order Details"}) {
     auto intact = RunInProcess({"rows", kSample, table, "--quiet"});
     auto rows = RunInProcess({"rows", "/db/nocolumns.mdf", table, "--quiet"}, &env);
     EXPECT_EQ(rows.exitCode, 3) << rows.err;
     EXPECT_EQ(body(rows.out), body(intact.out)) << table;
     EXPECT_EQ(rows.out.substr(0, 3), "c1\t") << table;
   }
-  auto rows = RunInProcess({"rows", "/db/nocolumns.mdf", "Shippers", "--quiet"}, &env);
-  EXPECT_NE(rows.err.find("warning: dbo.Shippers: the table's column rows are lost; its columns are inferred from 3 "
-                          "records of its 1 page, their names and types guessed, page 1:"),
+  auto rows = RunInProcess({"rows", "/db/nocolumns.mdf", "Orders", "--quiet"}, &env);
+  EXPECT_NE(rows.err.find("warning: dbo.Orders: the table's column rows are lost; its columns are inferred from 830 "
+                          "records of its 20 pages, their names and types guessed, page 1:"),
             std::string::npos)
       << rows.err;
+
+  const std::string lost = "Lost table " + std::to_string(shippers);
+  auto intact = RunInProcess({"rows", kSample, "Shippers", "--quiet"});
+  rows = RunInProcess({"rows", "/db/nocolumns.mdf", lost, "--quiet"}, &env);
+  EXPECT_EQ(rows.exitCode, 3) << rows.err;
+  EXPECT_EQ(body(rows.out), body(intact.out));
+  EXPECT_NE(rows.err.find("warning: " + lost +
+                          ": the column rows of Shippers are lost; its 1 page is listed as this "
+                          "table, its columns inferred from 3 records, page 1:"),
+            std::string::npos)
+      << rows.err;
+  EXPECT_EQ(RunInProcess({"rows", "/db/nocolumns.mdf", "Shippers", "--quiet"}, &env).out, "\n");
 }
 
 // The physical column rows of a table, damaged: two lost (a variable
@@ -452,16 +466,20 @@ TEST(DamagedDatabase, ATableWithoutColumnRowsListsItsRowsWithInferredColumns) {
   table.objectId = 520;
   table.name = "Bare";
   table.columns = columns;
-  table.rows = {CompressedRow{{Value(SqlIntBytes(3, 4)), Value(Utf16("drei"))}},
-                CompressedRow{{Value(SqlIntBytes(4, 4)), Value(Utf16("vier"))}}};
+  const char* names[] = {"eins", "zwei", "drei", "vier", "fuenf", "sechs", "sieben", "acht"};
+  std::string expected = "c1\tc2\n";
+  for (int i = 0; i < 8; ++i) {
+    table.rows.push_back(CompressedRow{{Value(SqlIntBytes(i + 1, 4)), Value(Utf16(names[i]))}});
+    expected += std::to_string(i + 1) + "\t" + names[i] + "\n";
+  }
   table.columnRows = false;
   MemoryEnv env;
   env.AddFile("/db/bare.mdf", ImageWithTables({table}).Build());
 
   auto rows = RunInProcess({"rows", "/db/bare.mdf", "dbo.Bare", "--quiet"}, &env);
   EXPECT_EQ(rows.exitCode, 3) << rows.err;
-  EXPECT_EQ(rows.out, "c1\tc2\n3\tdrei\n4\tvier\n");
-  EXPECT_NE(rows.err.find("warning: dbo.Bare: the table's column rows are lost; its columns are inferred from 2 "
+  EXPECT_EQ(rows.out, expected);
+  EXPECT_NE(rows.err.find("warning: dbo.Bare: the table's column rows are lost; its columns are inferred from 8 "
                           "records of its 1 page, their names and types guessed"),
             std::string::npos)
       << rows.err;
