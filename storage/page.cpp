@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <set>
 
 #include "storage/database_file.h"
 
@@ -193,9 +194,20 @@ std::unique_ptr<PrimaryRecordPage> PrimaryRecordPage::WithRepairedHeader(Bytes b
   auto page = std::make_unique<PrimaryRecordPage>(std::move(buffer), databaseFile);
   // The slot array at the page's end survives a damaged header: it names
   // the live records and leaves out deleted ones still in the free space.
-  // Without it the records are where a walk of the page finds them.
-  page->slotOffsets = page->SlotsBeforeTheHeaderWasLost();
-  if (page->slotOffsets.empty()) page->slotOffsets = page->WalkRecords(kSlotArrayEnd, fixedEnd, true);
+  // It is taken where each record it names is one a walk of the page finds
+  // too (the walk's others are deleted ones), or where it names more; an
+  // entry pointing into a record had a byte damaged, and the walk is taken.
+  std::vector<uint16_t> slots = page->SlotsBeforeTheHeaderWasLost();
+  std::vector<uint16_t> walked = page->WalkRecords(kSlotArrayEnd, fixedEnd, true);
+  const std::set<uint16_t> found(walked.begin(), walked.end());
+  size_t named = 0;
+  bool walkFindsThem = true;
+  for (uint16_t offset : slots) {
+    if (offset == 0) continue;
+    ++named;
+    walkFindsThem = walkFindsThem && found.count(offset) > 0;
+  }
+  page->slotOffsets = named > 0 && (walkFindsThem || named > walked.size()) ? slots : walked;
   page->header->slotCount = static_cast<int16_t>(page->slotOffsets.size());
   page->huntedFrom = page->slotOffsets.size();
   page->slotArrayRepaired = true;
