@@ -231,7 +231,8 @@ bool IsZeroed(const Bytes& bytes) {
 
 // "N pages the table's allocation gives it do not read as pages ...",
 // naming the first few.
-Warning LostAllocatedPagesWarning(const std::string& table, const std::vector<PageRef>& lost) {
+Warning LostAllocatedPagesWarning(const std::string& table, const std::vector<PageRef>& lost,
+                                  const std::string& how = "the table's allocation gives it") {
   constexpr size_t kNamed = 5;
   std::string where = lost.size() == 1 ? "page " : "pages ";
   const size_t named = std::min(lost.size(), kNamed);
@@ -242,11 +243,9 @@ Warning LostAllocatedPagesWarning(const std::string& table, const std::vector<Pa
   if (lost.size() > kNamed) where += " and " + std::to_string(lost.size() - kNamed) + " more";
   return Warning{table,
                  lost.size() == 1
-                     ? "1 page the table's allocation gives it does not read as a page (zeroed or damaged); any rows "
-                       "it held are lost"
-                     : std::to_string(lost.size()) +
-                           " pages the table's allocation gives it do not read as pages (zeroed or damaged); any "
-                           "rows they held are lost",
+                     ? "1 page " + how + " does not read as a page (zeroed or damaged); any rows it held are lost"
+                     : std::to_string(lost.size()) + " pages " + how +
+                           " do not read as pages (zeroed or damaged); any rows they held are lost",
                  where};
 }
 
@@ -270,6 +269,30 @@ std::vector<PageRef> AllocatedPages(const CDatabaseFile& file, const TableStorag
   return CollectIamListPages(file, iams, singlePages);
 }
 
+// With the table's IAM pages lost, the links of its listed pages still
+// name its pages: one they link to that does not read as a page held rows.
+std::optional<Warning> LostLinkedPagesWarning(const CDatabaseFile& file, const TablePageList& pages,
+                                              const std::string& table) {
+  const std::set<PageRef> listed(pages.pages.begin(), pages.pages.end());
+  const AllocationMap& maps = file.allocation();
+  std::set<PageRef> lost;
+  for (const PageRef& ref : pages.pages) {
+    if (StopRequested(file)) return std::nullopt;
+    const auto header = file.ReadPageHeader(ref);
+    if (!header || header->thisPage != ref || header->pageType != kPageTypeData) continue;
+    for (const PageRef& link : {header->nextPage, header->prevPage}) {
+      if (link.pageNo == 0 || link.fileId != ref.fileId || listed.count(link) || lost.count(link)) continue;
+      if (!IsValidPageRef(file, link) || maps.StateOf(link) == AllocationState::kFree) continue;
+      const std::optional<Bytes> bytes = file.ReadPageBytes(link, false);
+      if (bytes && ReadDiskPageRef(*bytes, 32) == link) continue;
+      lost.insert(link);
+    }
+  }
+  if (lost.empty()) return std::nullopt;
+  return LostAllocatedPagesWarning(table, std::vector<PageRef>(lost.begin(), lost.end()),
+                                   "the table's page chain links to");
+}
+
 }  // namespace
 
 std::optional<Warning> UnreadablePagesWarning(const CDatabaseFile& file, const TableStorage& storage,
@@ -279,7 +302,7 @@ std::optional<Warning> UnreadablePagesWarning(const CDatabaseFile& file, const T
   if (pages.empty() && LostPagesWarning(file, storage, pages, table)) return std::nullopt;
   std::set<PageRef> singlePages;
   const std::vector<PageRef> allocated = AllocatedPages(file, storage, &singlePages);
-  if (allocated.empty()) return std::nullopt;
+  if (allocated.empty()) return LostLinkedPagesWarning(file, pages, table);
   const std::set<PageRef> listed(pages.pages.begin(), pages.pages.end());
   const AllocationMap& maps = file.allocation();
   std::vector<PageRef> unreadable;

@@ -156,6 +156,23 @@ TEST(DamagedDatabase, AnOverwrittenPageIsReportedLost) {
               std::string::npos)
         << rows.err;
   }
+
+  // Its IAM pages overwritten too: the page chain of the pages around it
+  // still names it.
+  auto db = testing::OpenDatabaseFile(kSample);
+  ASSERT_TRUE(db);
+  const auto orders = static_cast<uint32_t>(db->catalog()->FindObject("Orders", "U ").objectId);
+  ASSERT_TRUE(db->file().iamPageMap.count(orders));
+  for (const PageMapEntry& entry : db->file().iamPageMap.at(orders))
+    Scramble(bytes, static_cast<int32_t>(entry.pageIndex), kPageSize);
+  env.AddFile("/db/noiam.mdf", bytes);
+  auto rows = RunInProcess({"rows", "/db/noiam.mdf", "Orders", "--quiet"}, &env);
+  EXPECT_EQ(rows.exitCode, 3) << rows.err;
+  EXPECT_NE(rows.err.find("warning: dbo.Orders: 1 page the table's page chain links to does not read as a page "
+                          "(zeroed or damaged); any rows it held are lost, page 1:" +
+                          std::to_string(overwritten) + "\n"),
+            std::string::npos)
+      << rows.err;
 }
 
 // A page of Orders whose header took random bytes: the page is the table's
