@@ -354,6 +354,33 @@ size_t AddDamagedAllocatedPages(const CDatabaseFile& file, const TableStorage& t
   return added;
 }
 
+// Pages the links of the listed pages name whose headers are too damaged
+// for the scan to have filed them under the table (not zeroed: those held
+// nothing that can be read): they are appended to `list`, to be read with
+// a repaired header. Returns how many.
+size_t AddDamagedLinkedPages(const CDatabaseFile& file, TablePageList& list) {
+  std::set<PageRef> listed(list.pages.begin(), list.pages.end());
+  const std::vector<PageRef> pages = list.pages;
+  size_t added = 0;
+  for (const PageRef& ref : pages) {
+    if (StopRequested(file)) return added;
+    const auto header = file.ReadPageHeader(ref);
+    if (!header || HeaderDamaged(*header, ref) || header->pageType != kPageTypeData || header->level != 0) continue;
+    for (const PageRef& link : {header->nextPage, header->prevPage}) {
+      if (link.pageNo == 0 || link.fileId != ref.fileId || listed.count(link) || !IsValidPageRef(file, link)) continue;
+      const auto linked = file.ReadPageHeader(link);
+      if (linked && !HeaderDamaged(*linked, link)) continue;
+      const std::optional<Bytes> bytes = file.ReadPageBytes(link, false);
+      if (!bytes || IsZeroed(*bytes)) continue;
+      list.pages.push_back(link);
+      list.repairHeaders.insert(link);
+      listed.insert(link);
+      ++added;
+    }
+  }
+  return added;
+}
+
 // Pages the allocation maps clearly mark as free are no longer the table's:
 // they go, or with the deleted-record options stay marked as free.
 void SetAsideFreePages(const CDatabaseFile& file, TablePageList& list) {
@@ -397,13 +424,17 @@ TablePageList CollectAllocatedListingPages(const CDatabaseFile& file, const Tabl
   if (file.options().IsAdvancedMode()) {
     TablePageList list = ScanPages(table);
     AddDamagedAllocatedPages(file, table, list);
+    AddDamagedLinkedPages(file, list);
     return list;
   }
   TablePageList list = StandardPages(file, table);
   // Allocation structures that lead to none of the table's rows leave the
   // pages the scan found under the table.
-  if (!StopRequested(file) && !table.tablePages.empty() && (list.empty() || !ListsAnyRow(file, list)))
-    return ScanPages(table);
+  if (!StopRequested(file) && !table.tablePages.empty() && (list.empty() || !ListsAnyRow(file, list))) {
+    TablePageList scanned = ScanPages(table);
+    AddDamagedLinkedPages(file, scanned);
+    return scanned;
+  }
   // A walk that broke off is finished with the table's pages it did not
   // reach (those the maps call free are set aside afterwards).
   if (list.brokenAt) {
@@ -415,6 +446,11 @@ TablePageList CollectAllocatedListingPages(const CDatabaseFile& file, const Tabl
     }
     // Pages whose damaged headers the scan could not file under the table.
     list.completedFromMaps += AddDamagedAllocatedPages(file, table, list);
+    list.completedFromMaps += AddDamagedLinkedPages(file, list);
+  } else if (!StopRequested(file) && AllocatedPages(file, table).empty()) {
+    // Without the IAM pages a page whose header is damaged is the table's
+    // where the chain links to it.
+    AddDamagedLinkedPages(file, list);
   }
   return list;
 }

@@ -158,7 +158,7 @@ TEST(DamagedDatabase, AnOverwrittenPageIsReportedLost) {
   }
 
   // Its IAM pages overwritten too: the page chain of the pages around it
-  // still names it.
+  // still names it as the table's.
   auto db = testing::OpenDatabaseFile(kSample);
   ASSERT_TRUE(db);
   const auto orders = static_cast<uint32_t>(db->catalog()->FindObject("Orders", "U ").objectId);
@@ -167,6 +167,16 @@ TEST(DamagedDatabase, AnOverwrittenPageIsReportedLost) {
     Scramble(bytes, static_cast<int32_t>(entry.pageIndex), kPageSize);
   env.AddFile("/db/noiam.mdf", bytes);
   auto rows = RunInProcess({"rows", "/db/noiam.mdf", "Orders", "--quiet"}, &env);
+  EXPECT_EQ(rows.exitCode, 3) << rows.err;
+  EXPECT_NE(rows.err.find("warning: dbo.Orders: 1 page the table's allocation gives it does not read as a page "
+                          "(zeroed or damaged); any rows it held are lost, page 1:" +
+                          std::to_string(overwritten) + "\n"),
+            std::string::npos)
+      << rows.err;
+  // Zeroed instead, it is not read at all, and the chain's links name it.
+  ZeroPage(bytes, overwritten);
+  env.AddFile("/db/noiamzeroed.mdf", bytes);
+  rows = RunInProcess({"rows", "/db/noiamzeroed.mdf", "Orders", "--quiet"}, &env);
   EXPECT_EQ(rows.exitCode, 3) << rows.err;
   EXPECT_NE(rows.err.find("warning: dbo.Orders: 1 page the table's page chain links to does not read as a page "
                           "(zeroed or damaged); any rows it held are lost, page 1:" +
@@ -205,6 +215,23 @@ TEST(DamagedDatabase, APageWithARandomHeaderKeepsItsRows) {
     EXPECT_GE(lines(rows.out) + 2, lines(intact.out)) << rows.err;
     EXPECT_LE(lines(rows.out), lines(intact.out)) << rows.out;
     EXPECT_NE(rows.err.find("page 1:" + std::to_string(damaged)), std::string::npos) << rows.err;
+  }
+
+  // Its IAM pages overwritten as well: the page chain of its neighbours
+  // still makes it the table's.
+  auto db = testing::OpenDatabaseFile(kSample);
+  ASSERT_TRUE(db);
+  const auto orders = static_cast<uint32_t>(db->catalog()->FindObject("Orders", "U ").objectId);
+  ASSERT_TRUE(db->file().iamPageMap.count(orders));
+  for (const PageMapEntry& entry : db->file().iamPageMap.at(orders))
+    Scramble(bytes, static_cast<int32_t>(entry.pageIndex), kPageSize);
+  env.AddFile("/db/headernoiam.mdf", bytes);
+  for (const char* mode : {"standard", "advanced"}) {
+    SCOPED_TRACE(mode);
+    auto rows = RunInProcess({"rows", "/db/headernoiam.mdf", "Orders", "--mode", mode, "--quiet"}, &env);
+    EXPECT_GE(std::count(rows.out.begin(), rows.out.end(), '\n') + 2,
+              std::count(intact.out.begin(), intact.out.end(), '\n'))
+        << rows.err;
   }
 }
 
