@@ -25,20 +25,28 @@ bool IsDecimalType(uint8_t systemTypeId) { return systemTypeId == 106 || systemT
 
 uint8_t PhysicalSystemType(const RowsetColumnRow& row) { return static_cast<uint8_t>(row.typeInfo & 0xFF); }
 
-// The length a physical row's type information gives for the types whose
-// declared length is their storage length, or -1.
-int32_t PhysicalDeclaredLength(const RowsetColumnRow& row) {
-  switch (PhysicalSystemType(row)) {
+// Whether a type's declared length is its storage length (binary and text
+// types).
+bool LengthIsDeclared(uint8_t systemTypeId) {
+  switch (systemTypeId) {
     case 165:  // varbinary
     case 167:  // varchar
     case 173:  // binary
     case 175:  // char
     case 231:  // nvarchar
     case 239:  // nchar
-      return static_cast<int32_t>((static_cast<uint32_t>(row.typeInfo) >> 8) & 0xFFFF);
+      return true;
     default:
-      return -1;
+      return false;
   }
+}
+
+// The length a physical row's type information gives for the types whose
+// declared length is their storage length, or -1.
+int32_t PhysicalDeclaredLength(const RowsetColumnRow& row) {
+  return LengthIsDeclared(PhysicalSystemType(row))
+             ? static_cast<int32_t>((static_cast<uint32_t>(row.typeInfo) >> 8) & 0xFFFF)
+             : -1;
 }
 
 struct PhysicalColumn {
@@ -56,22 +64,8 @@ std::vector<PhysicalColumn> PhysicalColumns(const std::vector<RowsetColumnRow>& 
   for (const RowsetColumnRow& row : rowsetColumns)
     out.push_back({row.rowsetColumnId, PhysicalSystemType(row), PhysicalDeclaredLength(row)});
   if (!out.empty()) return out;
-  for (const HobtColumnRow& row : hobtColumns) {
-    int32_t declared = -1;
-    switch (row.systemTypeId) {
-      case 165:
-      case 167:
-      case 173:
-      case 175:
-      case 231:
-      case 239:
-        declared = row.length;
-        break;
-      default:
-        break;
-    }
-    out.push_back({row.hobtColumnId, row.systemTypeId, declared});
-  }
+  for (const HobtColumnRow& row : hobtColumns)
+    out.push_back({row.hobtColumnId, row.systemTypeId, LengthIsDeclared(row.systemTypeId) ? row.length : -1});
   return out;
 }
 

@@ -35,13 +35,6 @@ constexpr uint8_t kNChar = 239;
 constexpr int64_t kDay1930 = 10957;
 constexpr int64_t kDay2100 = 73050;
 
-int64_t LittleEndian(ByteSpan b, size_t at, size_t width) {
-  uint64_t v = 0;
-  for (size_t i = 0; i < width; ++i) v |= static_cast<uint64_t>(b[at + i]) << (8 * i);
-  if (width < 8 && (v >> (8 * width - 1)) != 0) v |= ~uint64_t{0} << (8 * width);  // sign
-  return static_cast<int64_t>(v);
-}
-
 // Significant digits of the shortest decimal text of `v` at `digits`.
 int SignificantDigits(double v, int digits) {
   char text[40];
@@ -113,10 +106,10 @@ struct Candidate {
 
 class Splitter {
  public:
-  Splitter(const std::vector<FixedSample>& records, int length) : length_(length) {
-    for (const FixedSample& r : records) {
-      if (static_cast<int>(r.fixed.size()) < length) continue;
-      samples_.push_back(r.fixed.first(static_cast<size_t>(length)));
+  Splitter(const std::vector<ByteSpan>& fixedParts, int length) {
+    for (ByteSpan fixed : fixedParts) {
+      if (static_cast<int>(fixed.size()) < length) continue;
+      samples_.push_back(fixed.first(static_cast<size_t>(length)));
       if (samples_.size() >= kRecordsScored) break;
     }
     for (ByteSpan s : samples_) runs_.push_back(MakeRuns(s));
@@ -147,12 +140,12 @@ class Splitter {
       case kTinyInt:
         return b[o] <= 100 ? 0.5 : -0.5;
       case kSmallInt: {
-        const int64_t v = LittleEndian(b, o, 2);
+        const int64_t v = LoadLE<int16_t>(b, o);
         if ((v & 0xFF) == 0) return 0.3;
         return v >= -1000 && v <= 10000 ? 1.5 : -0.5;
       }
       case kInt: {
-        const int64_t v = LittleEndian(b, o, 4);
+        const int64_t v = LoadLE<int32_t>(b, o);
         // A low byte of zero under higher ones set: mostly a slice that
         // starts inside the column before, whose high bytes are zeros.
         if ((v & 0xFFFF) == 0) return 0;
@@ -160,27 +153,27 @@ class Splitter {
         return v >= -1000 && v <= 10000000 ? 2 : (v > -(1 << 28) && v < (1 << 28)) ? 0.5 : -0.5;
       }
       case kBigInt: {
-        const int64_t v = LittleEndian(b, o, 8);
+        const int64_t v = LoadLE<int64_t>(b, o);
         if ((v & 0xFFFF) == 0) return 0;
         return v > -(int64_t{1} << 31) && v < (int64_t{1} << 31) ? 1 : -0.5;
       }
       case kMoney: {
-        const int64_t v = LittleEndian(b, o, 8);
+        const int64_t v = LoadLE<int64_t>(b, o);
         if (v <= -10000000000000 || v >= 10000000000000) return -0.5;
         if ((v & 0xFFFF) == 0) return 0;
         if ((v & 0xFF) == 0) return 1;
         return v % 100 == 0 ? 3 : 1;
       }
       case kDateTime: {
-        const int64_t ticks = LittleEndian(b, o, 4);
-        const int64_t days = LittleEndian(b, o + 4, 4);
+        const int64_t ticks = LoadLE<int32_t>(b, o);
+        const int64_t days = LoadLE<int32_t>(b, o + 4);
         if (ticks < 0 || ticks >= 25920000 || days < -53690 || days > 2958463) return kNever;
         if (days < kDay1930 || days > kDay2100) return -1;
         return ticks == 0 ? 5 : 4;
       }
       case kSmallDateTime: {
-        const int64_t minutes = LittleEndian(b, o, 2) & 0xFFFF;
-        const int64_t days = LittleEndian(b, o + 2, 2) & 0xFFFF;
+        const int64_t minutes = LoadLE<uint16_t>(b, o);
+        const int64_t days = LoadLE<uint16_t>(b, o + 2);
         if (minutes >= 1440) return kNever;
         if (days < kDay1930) return -1;
         // Midnight is common, but so are the zero high bytes of the column
@@ -216,16 +209,15 @@ class Splitter {
     }
   }
 
-  int length_;
   std::vector<ByteSpan> samples_;
   std::vector<Runs> runs_;
 };
 
 }  // namespace
 
-std::optional<std::vector<FixedSlice>> SplitFixedPart(const std::vector<FixedSample>& records, int length, int count) {
+std::optional<std::vector<FixedSlice>> SplitFixedPart(const std::vector<ByteSpan>& fixedParts, int length, int count) {
   if (length <= 0 || count <= 0 || count > length || length > kLongestPart || count > kMostSlices) return std::nullopt;
-  const Splitter splitter(records, length);
+  const Splitter splitter(fixedParts, length);
   if (splitter.records() < 2) return std::nullopt;
 
   std::vector<Candidate> candidates = {{kInt, 4},           {kSmallInt, 2}, {kTinyInt, 1}, {kDateTime, 8}, {kMoney, 8},

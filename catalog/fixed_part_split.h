@@ -21,18 +21,12 @@ struct FixedSlice {
   int16_t width = 0;   // bytes
 };
 
-// One sampled record: its fixed data bytes and its null bitmap.
-struct FixedSample {
-  ByteSpan fixed;
-  ByteSpan nullBitmap;
-};
-
-// Splits `length` bytes into exactly `count` slices, the k-th at null
-// bitmap position k (0-based), so that every sampled value fits its type
-// and the types explain the bytes better than any other split. nullopt
-// when no split is clearly best (too few records, bytes that fit no type,
-// or a part too long to search).
-std::optional<std::vector<FixedSlice>> SplitFixedPart(const std::vector<FixedSample>& records, int length, int count);
+// Splits the first `length` bytes of the sampled records' fixed data
+// (`fixedParts`) into exactly `count` slices, so that every sampled value
+// fits its type and the types explain the bytes better than any other
+// split. nullopt when no split is clearly best (too few records, bytes
+// that fit no type, or a part too long to search).
+std::optional<std::vector<FixedSlice>> SplitFixedPart(const std::vector<ByteSpan>& fixedParts, int length, int count);
 
 }  // namespace ravelin
 

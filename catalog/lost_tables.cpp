@@ -142,9 +142,9 @@ void AddSlices(std::vector<InferredColumn>& columns, int count, int width, uint8
     columns.push_back({"", type, static_cast<int16_t>(width), static_cast<int16_t>(4 + i * width), i + 1});
 }
 
-std::vector<FixedSample> FixedSamples(const std::vector<const Sample::Record*>& records) {
-  std::vector<FixedSample> out;
-  for (const Sample::Record* r : records) out.push_back({r->fixed, r->nullBitmap});
+std::vector<ByteSpan> FixedParts(const std::vector<const Sample::Record*>& records) {
+  std::vector<ByteSpan> out;
+  for (const Sample::Record* r : records) out.emplace_back(r->fixed);
   return out;
 }
 
@@ -160,7 +160,7 @@ std::vector<InferredColumn> InferColumns(const Sample& sample, int16_t fixedLeng
   std::vector<InferredColumn> columns;
   const int bytes = fixedLength;
   if (bytes > 0) {
-    if (auto slices = fixedCount >= 1 ? SplitFixedPart(FixedSamples(records), bytes, fixedCount) : std::nullopt) {
+    if (auto slices = fixedCount >= 1 ? SplitFixedPart(FixedParts(records), bytes, fixedCount) : std::nullopt) {
       for (size_t i = 0; i < slices->size(); ++i) {
         const FixedSlice& slice = (*slices)[i];
         columns.push_back(

@@ -41,6 +41,19 @@ bool OneByteFromItAlone(Id id, Id own, const Range& ids, IdFn idOf) {
 // Server writes into the header index id of the unit's pages.
 uint64_t IndexPart(int64_t allocUnitId) { return static_cast<uint64_t>(allocUnitId) >> 48; }
 
+// A column row for column `id` of `objectId` whose own row is lost: a
+// stand-in name, NULL allowed (a NULL shows as NULL); its type comes from
+// the physical row.
+ColumnRow StandInColumn(int32_t objectId, int32_t id) {
+  ColumnRow row;
+  row.objectId = objectId;
+  row.number = 0;
+  row.columnId = id;
+  row.name = "Column" + std::to_string(id);
+  row.status = 0;
+  return row;
+}
+
 }  // namespace
 
 TypeRow SystemCatalog::FindType(uint8_t systemTypeId, int32_t userTypeId) {
@@ -724,11 +737,7 @@ std::vector<ColumnRow> SystemCatalog::ColumnsFromHobtColumns() const {
     // The uniquifier has no rowset column; a dropped column's mapping went
     // with it.
     if (id <= 0 || id > kMostColumns || physical.mappedColumnId <= 0 || known.count(id)) continue;
-    ColumnRow row;
-    row.objectId = currentObject.objectId;
-    row.number = 0;
-    row.columnId = id;
-    row.name = "Column" + std::to_string(id);
+    ColumnRow row = StandInColumn(currentObject.objectId, id);
     row.systemTypeId = physical.systemTypeId;
     row.userTypeId = row.systemTypeId;
     row.length = physical.length;
@@ -737,7 +746,6 @@ std::vector<ColumnRow> SystemCatalog::ColumnsFromHobtColumns() const {
     if (row.systemTypeId == 106 || row.systemTypeId == 108)
       row.length = static_cast<int16_t>(DecimalStorageLength(row.precision));
     row.collationId = physical.collationId;
-    row.status = 0;  // nullable: a NULL shows as NULL
     if (row.systemTypeId == 0 || row.length == 0) continue;
     known.insert(id);
     rows.push_back(std::move(row));
@@ -755,11 +763,7 @@ std::vector<ColumnRow> SystemCatalog::ColumnsFromRowsetColumns() const {
     // no columns of the table.
     if (id <= 0 || id >= 0x4000000 || known.count(id)) continue;
     const auto typeInfo = static_cast<uint32_t>(physical.typeInfo);
-    ColumnRow row;
-    row.objectId = currentObject.objectId;
-    row.number = 0;
-    row.columnId = id;
-    row.name = "Column" + std::to_string(id);
+    ColumnRow row = StandInColumn(currentObject.objectId, id);
     row.systemTypeId = static_cast<uint8_t>(typeInfo & 0xFF);
     row.userTypeId = row.systemTypeId;
     switch (row.systemTypeId) {
@@ -790,7 +794,6 @@ std::vector<ColumnRow> SystemCatalog::ColumnsFromRowsetColumns() const {
         break;
     }
     row.collationId = physical.columnId;  // the field that holds the column's collation
-    row.status = 0;                       // nullable: a NULL shows as NULL
     if (row.systemTypeId == 0 || row.length == 0) continue;
     rows.push_back(std::move(row));
   }

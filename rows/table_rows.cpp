@@ -271,23 +271,11 @@ std::vector<PageRef> AllocatedPages(const CDatabaseFile& file, const TableStorag
 
 // With the table's IAM pages lost, the links of its listed pages still
 // name its pages: one they link to that does not read as a page held rows.
-std::optional<Warning> LostLinkedPagesWarning(const CDatabaseFile& file, const TablePageList& pages,
-                                              const std::string& table) {
+std::optional<Warning> LostLinkedPagesWarning(const TablePageList& pages, const std::string& table) {
   const std::set<PageRef> listed(pages.pages.begin(), pages.pages.end());
-  const AllocationMap& maps = file.allocation();
   std::set<PageRef> lost;
-  for (const PageRef& ref : pages.pages) {
-    if (StopRequested(file)) return std::nullopt;
-    const auto header = file.ReadPageHeader(ref);
-    if (!header || header->thisPage != ref || header->pageType != kPageTypeData) continue;
-    for (const PageRef& link : {header->nextPage, header->prevPage}) {
-      if (link.pageNo == 0 || link.fileId != ref.fileId || listed.count(link) || lost.count(link)) continue;
-      if (!IsValidPageRef(file, link) || maps.StateOf(link) == AllocationState::kFree) continue;
-      const std::optional<Bytes> bytes = file.ReadPageBytes(link, false);
-      if (bytes && ReadDiskPageRef(*bytes, 32) == link) continue;
-      lost.insert(link);
-    }
-  }
+  for (const auto& [from, link] : pages.lostLinks)
+    if (listed.count(from)) lost.insert(link);
   if (lost.empty()) return std::nullopt;
   return LostAllocatedPagesWarning(table, std::vector<PageRef>(lost.begin(), lost.end()),
                                    "the table's page chain links to");
@@ -302,7 +290,7 @@ std::optional<Warning> UnreadablePagesWarning(const CDatabaseFile& file, const T
   if (pages.empty() && LostPagesWarning(file, storage, pages, table)) return std::nullopt;
   std::set<PageRef> singlePages;
   const std::vector<PageRef> allocated = AllocatedPages(file, storage, &singlePages);
-  if (allocated.empty()) return LostLinkedPagesWarning(file, pages, table);
+  if (allocated.empty()) return LostLinkedPagesWarning(pages, table);
   const std::set<PageRef> listed(pages.pages.begin(), pages.pages.end());
   const AllocationMap& maps = file.allocation();
   std::vector<PageRef> unreadable;
@@ -354,12 +342,15 @@ size_t AddDamagedAllocatedPages(const CDatabaseFile& file, const TableStorage& t
   return added;
 }
 
-// Pages the links of the listed pages name whose headers are too damaged
-// for the scan to have filed them under the table (not zeroed: those held
-// nothing that can be read): they are appended to `list`, to be read with
-// a repaired header. Returns how many.
+// Pages the links of the listed pages name that do not read as pages.
+// Those with bytes other than zeros had their headers damaged too much for
+// the scan to file them under the table: they are appended to `list`, to
+// be read with a repaired header. The others held nothing that can be read
+// and go to `list.lostLinks` (unless the maps call them free). Returns how
+// many pages were appended.
 size_t AddDamagedLinkedPages(const CDatabaseFile& file, TablePageList& list) {
   std::set<PageRef> listed(list.pages.begin(), list.pages.end());
+  const AllocationMap& maps = file.allocation();
   const std::vector<PageRef> pages = list.pages;
   size_t added = 0;
   for (const PageRef& ref : pages) {
@@ -368,10 +359,12 @@ size_t AddDamagedLinkedPages(const CDatabaseFile& file, TablePageList& list) {
     if (!header || HeaderDamaged(*header, ref) || header->pageType != kPageTypeData || header->level != 0) continue;
     for (const PageRef& link : {header->nextPage, header->prevPage}) {
       if (link.pageNo == 0 || link.fileId != ref.fileId || listed.count(link) || !IsValidPageRef(file, link)) continue;
-      const auto linked = file.ReadPageHeader(link);
-      if (linked && !HeaderDamaged(*linked, link)) continue;
       const std::optional<Bytes> bytes = file.ReadPageBytes(link, false);
-      if (!bytes || IsZeroed(*bytes)) continue;
+      if (bytes && ReadDiskPageRef(*bytes, 32) == link) continue;
+      if (!bytes || IsZeroed(*bytes)) {
+        if (maps.StateOf(link) != AllocationState::kFree) list.lostLinks.emplace_back(ref, link);
+        continue;
+      }
       list.pages.push_back(link);
       list.repairHeaders.insert(link);
       listed.insert(link);

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "catalog/column_descriptor.h"
@@ -60,6 +61,10 @@ struct TablePageList {
   // table's. In Advanced mode only the pages of `repairHeaders` are.
   bool fromAllocation = false;
   std::set<PageRef> repairHeaders;
+  // Pages the links of listed pages name that do not read as pages (zeroed
+  // or unreadable), each with the page that links to it; looked for where
+  // the table's IAM pages cannot tell its pages.
+  std::vector<std::pair<PageRef, PageRef>> lostLinks;
   // Pages the allocation maps mark as free: their rows are deleted data,
   // listed only with the deleted-record options (and then marked).
   std::set<PageRef> freePages;

@@ -260,7 +260,7 @@ std::vector<uint16_t> PrimaryRecordPage::SlotsBeforeTheHeaderWasLost() const {
   while (!slots.empty() && slots.back() == 0) slots.pop_back();
   // The array and the records grow toward each other: entries that reach
   // into a record are not the array's.
-  int lowestArrayByte = kSlotArrayEnd - 2 * (static_cast<int>(slots.size()) - 1);
+  const int lowestArrayByte = kSlotArrayEnd - 2 * (static_cast<int>(slots.size()) - 1);
   for (const auto& [start, end] : taken)
     if (end > lowestArrayByte) return {};
   return slots;

@@ -43,8 +43,8 @@ std::string Types(const std::vector<FixedSlice>& slices) {
 }
 
 std::optional<std::vector<FixedSlice>> Split(const std::vector<Part>& parts, int count) {
-  std::vector<FixedSample> samples;
-  for (const Part& p : parts) samples.push_back({p.bytes(), {}});
+  std::vector<ByteSpan> samples;
+  for (const Part& p : parts) samples.emplace_back(p.bytes());
   return SplitFixedPart(samples, static_cast<int>(parts.front().bytes().size()), count);
 }
 
