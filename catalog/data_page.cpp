@@ -361,12 +361,19 @@ void CDataPage::ReadLegacyIndexKeys(std::vector<LegacyIndexKey>& keys) const {
   ForEachRecord(true, [&](const CRecord& record) {
     auto fixed = FixedPart(record, 26);
     auto name = VarText(record, 1);
-    if (!fixed || !name || name->empty() || !record.varValues[0].data) return;
+    if (!fixed || !name || name->empty()) return;
     LegacyIndexKey key;
     Field(*fixed, 0, key.objectId);
     Field(*fixed, 14, key.indexId);
     if (key.objectId <= 100) return;
     key.name = std::move(*name);
+    // A heap's row (index 0) and its text and image row (255) have no key
+    // but keep the table's name, the second as "t" and the name.
+    if (key.indexId == 0 || key.indexId == 255) {
+      keys.push_back(std::move(key));
+      return;
+    }
+    if (!record.varValues[0].data) return;
     // The key description holds 32 bytes per column: the column's type,
     // then at byte 16 its id. A nonclustered index goes on with the
     // clustered key it carries to find its rows; byte 30 marks those.
@@ -378,6 +385,22 @@ void CDataPage::ReadLegacyIndexKeys(std::vector<LegacyIndexKey>& keys) const {
       key.columnIds.push_back(LoadLE<int16_t>(description, at + 16));
     }
     if (!key.columnIds.empty()) keys.push_back(std::move(key));
+  });
+}
+
+void CDataPage::ReadLegacyCommentRows(std::vector<LegacyCommentRow>& rows) const {
+  ForEachRecord(true, [&](const CRecord& record) {
+    auto fixed = FixedPart(record, 10);
+    if (!fixed || record.varValues.empty() || !record.varValues[0].data) return;
+    LegacyCommentRow row;
+    Field(*fixed, 0, row.objectId);
+    Field(*fixed, 4, row.number);
+    Field(*fixed, 6, row.pieceId);
+    Field(*fixed, 8, row.status);
+    if (row.objectId <= 100) return;
+    const ByteSpan text(*record.varValues[0].data);
+    row.text.assign(text.begin(), text.end());
+    rows.push_back(std::move(row));
   });
 }
 

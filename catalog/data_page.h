@@ -50,8 +50,11 @@ class CDataPage : public PrimaryRecordPage {
   // sysindexes (2): keeps the clustered index (index id 1) of each object;
   // a later row replaces an earlier one.
   void ReadLegacyIndexRoots(std::map<int32_t, LegacyIndexRoot>& roots) const;
-  // Appends every named index of a user object with the columns of its key.
+  // Appends every named index of a user object with the columns of its key,
+  // and the name rows of heaps (index 0) and of text and image data (255).
   void ReadLegacyIndexKeys(std::vector<LegacyIndexKey>& keys) const;
+  // syscomments (6), 2000 layout: the pieces of definition texts.
+  void ReadLegacyCommentRows(std::vector<LegacyCommentRow>& rows) const;
   // syscolumns (3), 2000 layout.
   void ReadLegacyColumnRows(std::vector<LegacyColumnRow>& rows, uint64_t& repairCounter) const;
   // syscolpars (41 and 2187).

@@ -6,11 +6,14 @@
 #include <memory>
 #include <set>
 
+#include "catalog/data_page.h"
+#include "catalog/definition_names.h"
 #include "catalog/fixed_part_split.h"
 #include "catalog/system_catalog.h"
 #include "storage/allocation_map.h"
 #include "storage/database_file.h"
 #include "storage/page.h"
+#include "storage/text_codec.h"
 
 namespace ravelin {
 namespace {
@@ -416,6 +419,77 @@ void AddStorageAndColumnRows(SystemCatalog& catalog, const LostTable& table, int
   AddColumnRows(catalog, table, rowsetId);
 }
 
+// A 2000-layout table's name as its sysindexes rows keep it: a heap's row
+// (index 0) by the table's name, its text and image row (255) by "t" and
+// the name.
+void NameFromIndexRows(const SystemCatalog& catalog, LostTable& table) {
+  for (const LegacyIndexKey& index : catalog.legacyIndexKeys) {
+    if (index.objectId != table.objectId) continue;
+    if (index.indexId == 0 && !index.name.empty()) {
+      table.name = index.name;
+      table.nameSource = "the one its heap's index row keeps";
+      return;
+    }
+    if (index.indexId == 255 && index.name.size() > 1 && index.name[0] == 't') {
+      table.name = index.name.substr(1);
+      table.nameSource = "the one its text and image index row keeps";
+    }
+  }
+}
+
+// The definition texts of syscomments, one per object and number, their
+// pieces joined in order; encrypted ones are left out. A row marked
+// compressed holds its text in 8-bit characters.
+std::vector<std::string> LegacyDefinitionTexts(SystemCatalog& catalog) {
+  std::vector<LegacyCommentRow> rows;
+  catalog.loader->ReadSystemTable(6, CatalogLoader::PageFilter::kDataPagesByHeader, [&](CDataPage& page) {
+    // Deleted rows are the texts of dropped objects.
+    const CDataPage::Selection selection = page.selection;
+    page.selection = CDataPage::Selection::kLive;
+    page.ReadLegacyCommentRows(rows);
+    page.selection = selection;
+  });
+  std::map<std::pair<int32_t, int16_t>, std::map<int16_t, const LegacyCommentRow*>> pieces;
+  for (const LegacyCommentRow& row : rows)
+    if ((row.status & 1) == 0) pieces[{row.objectId, row.number}][row.pieceId] = &row;
+  std::vector<std::string> texts;
+  for (const auto& [object, parts] : pieces) {
+    std::string text;
+    for (const auto& [pieceId, row] : parts)
+      text += (row->status & 2) != 0 ? CodePageToUtf8(ByteSpan(row->text), AnsiCodePage())
+                                     : Utf16ToUtf8(ByteSpan(row->text));
+    texts.push_back(std::move(text));
+  }
+  return texts;
+}
+
+// Names for the tables of `added` that are still unnamed, from the
+// definitions that use them.
+void NameFromDefinitionTexts(SystemCatalog& catalog, std::vector<LostTable>& added) {
+  std::map<int32_t, std::vector<std::string>> unnamed;
+  for (const LostTable& table : added)
+    if (table.nameSource.empty()) unnamed[table.objectId];
+  if (unnamed.empty()) return;
+  for (const LegacyColumnRow& column : catalog.legacyColumns)
+    if (auto it = unnamed.find(column.objectId); it != unnamed.end()) it->second.push_back(column.name);
+  std::vector<std::string> known;
+  for (const ObjectRow& object : catalog.objects) known.push_back(object.baseName.empty() ? object.name : object.baseName);
+  for (const LostTable& table : added)
+    if (!table.nameSource.empty()) known.push_back(table.name);
+  const std::map<int32_t, NameFromDefinitions> names =
+      NamesFromDefinitions(LegacyDefinitionTexts(catalog), unnamed, known);
+  for (LostTable& table : added) {
+    auto it = names.find(table.objectId);
+    if (it == names.end()) continue;
+    table.name = it->second.name;
+    const int d = it->second.definitions;
+    const int c = it->second.columnsNamed;
+    table.nameSource = "guessed from " + std::to_string(d) +
+                       (d == 1 ? " definition that uses it as a table and names " : " definitions that use it as a table and name ") +
+                       std::to_string(c) + " of its columns";
+  }
+}
+
 }  // namespace
 
 std::vector<LostTable> AddOrphanObjects(const CDatabaseFile& file, SystemCatalog& catalog) {
@@ -468,13 +542,12 @@ std::vector<LostTable> AddOrphanObjects(const CDatabaseFile& file, SystemCatalog
     table.objectId = id;
     table.objectRowLost = true;
     table.name = "Lost table " + std::to_string(id);
-    if (catalog.IsSql2000())
-      for (const LegacyIndexKey& index : catalog.legacyIndexKeys)
-        if (index.objectId == id && index.indexId == 0 && !index.name.empty()) table.name = index.name;
-    AddTableObject(catalog, id, table.name);
+    if (catalog.IsSql2000()) NameFromIndexRows(catalog, table);
     present.insert(id);
     added.push_back(std::move(table));
   }
+  if (catalog.IsSql2000()) NameFromDefinitionTexts(catalog, added);
+  for (const LostTable& table : added) AddTableObject(catalog, table.objectId, table.name);
   if (!added.empty()) catalog.BuildIndexes();
   return added;
 }

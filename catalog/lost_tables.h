@@ -54,6 +54,9 @@ struct LostTable {
   bool matchedByLayout = false;
   // The table's object row is lost; its columns and storage stand.
   bool objectRowLost = false;
+  // Where such a table's name was found again, for the warning; empty
+  // while it is "Lost table <object id>".
+  std::string nameSource;
   int32_t objectId = 0;  // the id the catalog's rows give it
   int64_t unitId = 0;    // its allocation unit (2000 layout: its object id)
   uint32_t pageKey = 0;  // the object id its page headers carry
@@ -69,9 +72,9 @@ struct LostTable {
 
 // Tables whose object row is lost with every copy of their name, while
 // their column rows and storage stand: each gets an object row named
-// "Lost table <object id>" (in the 2000 layout the name its heap's
-// sysindexes row keeps, when there is one), so that it lists with its own
-// columns. Returns them, marked objectRowLost, for the warnings.
+// "Lost table <object id>" (in the 2000 layout the name its sysindexes
+// rows keep, or one the definitions that use it give, when there is one),
+// so that it lists with its own columns. Returns them, marked objectRowLost, for the warnings.
 std::vector<LostTable> AddOrphanObjects(const CDatabaseFile& file, SystemCatalog& catalog);
 
 // The lost tables of `catalog`, loaded from `file`. Reads a bounded sample

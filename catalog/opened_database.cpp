@@ -52,7 +52,10 @@ void OpenedDatabase::WarnAboutLostTables(ProgressSink& sink) const {
     const std::string records = std::to_string(table.recordsRead) + (table.recordsRead == 1 ? " record" : " records");
     const bool one = table.pages.size() == 1;
     if (table.objectRowLost) {
-      warning.what = "the table's object row and its name are lost; its columns and pages are found by its id";
+      warning.what = table.nameSource.empty()
+                         ? "the table's object row and its name are lost; its columns and pages are found by its id"
+                         : "the table's object row is lost; its name is " + table.nameSource +
+                               ", its columns and pages are found by its id";
       // Its constraints keep its id as their parent, and often its name in
       // theirs.
       std::string children;

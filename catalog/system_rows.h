@@ -10,6 +10,7 @@
 #include <limits>
 #include <string>
 
+#include "storage/bytes.h"
 #include "storage/page_types.h"
 
 namespace ravelin {
@@ -94,6 +95,16 @@ struct LegacyIndexKey {
   int16_t indexId = -1;
   std::string name{};
   std::vector<int16_t> columnIds{};
+};
+
+// syscomments (6), 2000 layout: one piece of a definition text, in
+// UTF-16 unless the row's status marks it encrypted or compressed.
+struct LegacyCommentRow {
+  int32_t objectId = 0;
+  int16_t number = 0;
+  int16_t pieceId = 0;
+  int16_t status = 0;
+  Bytes text{};
 };
 
 // syscolumns (3), 2000 layout.

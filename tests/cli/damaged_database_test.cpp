@@ -438,6 +438,37 @@ TEST(DamagedDatabase, LostColumnRowsAreInferredFromTheRecords) {
   EXPECT_EQ(RunInProcess({"rows", "/db/nocolumns.mdf", "Shippers", "--quiet"}, &env).out, "\n");
 }
 
+// The sample with every page of its object table zeroed, data and name
+// index: each table lists its rows under a name found again, that of its
+// heap's or its text and image data's index row, or one the view and
+// procedure texts use for it.
+TEST(DamagedDatabase, TablesWhoseNamesAreLostAreNamedAgain) {
+  Bytes bytes = testing::ReadFileBytes(kSample);
+  auto db = testing::OpenDatabaseFile(kSample);
+  ASSERT_TRUE(db);
+  for (const PageMapEntry& entry : db->file().systemPageMap[1])
+    std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(entry.pageIndex) * kPageSize, kPageSize, 0);
+  MemoryEnv env;
+  env.AddFile("/db/noobjects.mdf", bytes);
+
+  for (const char* table : {"Orders", "Order Details", "Products", "Customers", "Region", "Territories",
+                            "EmployeeTerritories", "Categories", "Employees", "Suppliers", "Shippers"}) {
+    auto rows = RunInProcess({"rows", "/db/noobjects.mdf", table, "--quiet"}, &env);
+    EXPECT_EQ(rows.exitCode, 3) << table << rows.err;
+    EXPECT_EQ(rows.out, RunInProcess({"rows", kSample, table, "--quiet"}).out) << table;
+  }
+  auto schema = RunInProcess({"schema", "/db/noobjects.mdf", "--quiet"}, &env);
+  for (const char* warning :
+       {"warning: Orders: the table's object row is lost; its name is guessed from 13 definitions that use it as a "
+        "table and name 14 of its columns, its columns and pages are found by its id, object id ",
+        "warning: Region: the table's object row is lost; its name is the one its heap's index row keeps, its "
+        "columns and pages are found by its id, object id ",
+        "warning: Categories: the table's object row is lost; its name is the one its text and image index row "
+        "keeps, its columns and pages are found by its id, object id "})
+    EXPECT_NE(schema.err.find(warning), std::string::npos) << warning << "\n" << schema.err;
+  EXPECT_EQ(schema.out.find("Lost table"), std::string::npos) << schema.out;
+}
+
 // The physical column rows of a table, damaged: two lost (a variable
 // column and a bit), one with its id changed. They are mended from the
 // catalog columns, and every row comes out as from the intact catalog.
