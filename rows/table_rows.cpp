@@ -573,9 +573,11 @@ std::vector<TableRow> TableRowReader::ReadRows(const PrimaryRecordPage& page, Pa
     // A compressed record is read as the ordinary record it rebuilds into.
     const RebuiltRow rebuilt = RebuildRow(*record);
     const CRecord& readable = rebuilt.record ? *rebuilt.record : *record;
-    // A stub whose record is lost is a row whose values are unreadable.
+    // A stub whose record is lost is a row whose values are unreadable; one
+    // whose address names no page is damage, not a row.
     const bool resolved = !(record->recordType == kRecordForwardingStub && !record->forwardTarget);
-    const bool fits = !noColumns && (!checkFit || !resolved || Fits(readable, rebuilt));
+    const bool impossible = !resolved && record->fixedLength == kImpossibleForward;
+    const bool fits = !noColumns && !impossible && (!checkFit || !resolved || Fits(readable, rebuilt));
     if (!fits) {
       ++misfits;
       if (!listSuspects || noColumns) continue;

@@ -231,6 +231,14 @@ std::optional<Bytes> CDatabaseFile::ReadPageBytes(PageRef ref, bool allowPageZer
   return buffer;
 }
 
+bool CDatabaseFile::HoldsPage(PageRef ref) const {
+  if (ref.pageNo <= 0) return false;
+  if (ref.fileId == 1) return static_cast<uint64_t>(ref.pageNo) < pageCount;
+  auto it = secondaryFiles.find(ref.fileId);
+  if (it == secondaryFiles.end()) return false;
+  return it->second.pageCount == 0 || static_cast<uint64_t>(ref.pageNo) < it->second.pageCount;
+}
+
 std::optional<Bytes> CDatabaseFile::ReadRawPage(PageRef ref) const {
   auto bytes = ReadPageBytes(ref, false);
   if (bytes) bytes->push_back(0);

@@ -136,6 +136,11 @@ class CDatabaseFile {
   // the file.
   std::optional<BootInfo> LoadDatabaseName() const;
 
+  // Whether `ref` names a page of the database: the primary file's pages
+  // as far as the file reaches, a secondary file's as far as its size
+  // recorded or found; any page of a secondary file whose size is unknown.
+  bool HoldsPage(PageRef ref) const;
+
   // The 8192 bytes of a page plus one zero byte; nothing when the reference
   // fails the address check. Page 0 is refused.
   std::optional<Bytes> ReadRawPage(PageRef ref) const;

@@ -272,10 +272,13 @@ void PrimaryRecordPage::MendSlotEntries() {
   if (page.size() < static_cast<size_t>(kPageSize)) return;
   const int recordEnd = kSlotArrayEnd - 2 * static_cast<int>(slotOffsets.size()) + 2;
   // The length of the uncompressed record starting at `offset`, 0 where
-  // none does.
+  // none does. A forwarding stub must name a page of the database.
   auto lengthAt = [&](int offset) -> int {
     if (offset < kPageHeaderSize || offset >= recordEnd) return 0;
     const int length = UncompressedRecordLengthAt(page, static_cast<size_t>(offset));
+    if (length == kForwardingStubLength && ((page[static_cast<size_t>(offset)] >> 1) & 7) == kRecordForwardingStub &&
+        file && !file->HoldsPage(ReadDiskPageRef(page, static_cast<size_t>(offset) + 1)))
+      return 0;
     return offset + length <= recordEnd ? length : 0;
   };
   std::vector<std::pair<int, int>> extents;  // the records the good entries point at

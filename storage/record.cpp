@@ -86,6 +86,8 @@ void CPrimaryRecord::Parse(ByteSpan bytes, bool followForwarding) {
   if (recordType == kRecordForwardingStub) {
     if (!followForwarding || !FollowForwardingStub(work, forwarded)) {
       fixedLength = kUnreadableForward;
+      if (page && page->file && work.size() >= 9 && !page->file->HoldsPage(ReadDiskPageRef(work, 1)))
+        fixedLength = kImpossibleForward;
       return;
     }
     // The forwarded record stands in for the stub; it is bounded by its own
@@ -152,6 +154,8 @@ void CPrimaryRecord::ParseCompressed(ByteSpan work, bool followForwarding) {
       // Only a compressed record is kept for a compressed stub.
       compressed.reset();
       fixedLength = kUnreadableForward;
+      if (page && page->file && cd.forwardPage && !page->file->HoldsPage(*cd.forwardPage))
+        fixedLength = kImpossibleForward;
     }
     return;
   }

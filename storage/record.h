@@ -39,6 +39,9 @@ constexpr uint8_t kStatusVarColumns = 0x20;
 
 // fixedLength of a forwarding stub whose forwarded record cannot be read.
 constexpr int16_t kUnreadableForward = -5;
+// fixedLength of a record that reads as a forwarding stub but whose address
+// names no page of the database: damaged bytes, not a row.
+constexpr int16_t kImpossibleForward = -6;
 
 // Where a record stands: a page and a slot of it.
 struct RecordLocation {

@@ -57,6 +57,45 @@ TEST(PrimaryRecordPage, ABadSlotCostsItsRecordAndABadSlotArrayIsWalked) {
   for (uint32_t v = 0; v < 3; ++v) EXPECT_EQ(*walked.records[v]->fixedData, LE32(v + 1));
 }
 
+// A slot entry with one byte damaged that points into another record, at
+// bytes reading as a forwarding stub: a stub whose address names no page of
+// the database is no record, and the entry is mended to the record it
+// lost; a stub into the file stays a row whose record is lost.
+TEST(PrimaryRecordPage, AStubThatNamesNoPageIsDamage) {
+  for (const bool impossible : {true, false}) {
+    DatabaseImage image(32);
+    image.Page(1).ObjectId(34);  // a catalog page, so that the file opens
+    PageBuilder& b = image.Page(20);
+    b.MinLen(16);
+    std::vector<uint16_t> offsets;
+    for (uint32_t v = 1; v <= 8; ++v) {
+      // The last record's fixed part holds the bytes of a stub.
+      Bytes fixed = LE32(v);
+      fixed.push_back(0x04);
+      for (uint8_t byte : LE32(impossible ? 0x7FFF0000u : 30u)) fixed.push_back(byte);
+      for (uint8_t byte : {static_cast<uint8_t>(impossible ? 0x61 : 1), uint8_t{0}, uint8_t{0}, uint8_t{0}})
+        fixed.push_back(byte);
+      offsets.push_back(b.AddRecord(RecordBuilder().Fixed(fixed).ColumnCount(1).Build()));
+    }
+    const uint16_t stub = static_cast<uint16_t>(offsets[7] + 8);
+    ASSERT_LT(stub, 0x100);  // one byte away from the entry it replaces
+    b.Slot(3, stub);
+    TestDatabase db(image);
+    ASSERT_TRUE(db.Open());
+    auto page = db.db().ReadDataPage({1, 20});
+    ASSERT_TRUE(page);
+    ASSERT_EQ(page->records.size(), 8u);
+    const CRecord& third = *page->records[3];
+    if (impossible) {
+      EXPECT_EQ(third.recordType, kRecordPrimary);
+      EXPECT_EQ(LoadLE<uint32_t>(*third.fixedData, 0), 4u);
+    } else {
+      EXPECT_EQ(third.recordType, kRecordForwardingStub);
+      EXPECT_EQ(third.fixedLength, kUnreadableForward);
+    }
+  }
+}
+
 // A page whose header was lost: the slot array at its end still names the
 // live records, emptied slots included, and leaves out a deleted record
 // standing in the free space; without a slot array the page is walked.
