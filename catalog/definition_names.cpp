@@ -68,8 +68,10 @@ std::vector<Token> Tokens(const std::string& text) {
         }
         body += text[i++];
       }
-      if (c != '\'') tokens.push_back({Token::kQuoted, std::move(body)});
-      else tokens.push_back({Token::kOther, {}});
+      if (c != '\'')
+        tokens.push_back({Token::kQuoted, std::move(body)});
+      else
+        tokens.push_back({Token::kOther, {}});
     } else if (WordStart(c)) {
       const size_t start = i;
       while (i < n && WordPart(static_cast<unsigned char>(text[i]))) ++i;
@@ -79,10 +81,14 @@ std::vector<Token> Tokens(const std::string& text) {
       tokens.push_back({Token::kOther, {}});
     } else {
       Token::Kind kind = Token::kOther;
-      if (c == '.') kind = Token::kDot;
-      else if (c == ',') kind = Token::kComma;
-      else if (c == '(') kind = Token::kOpen;
-      else if (c == ')') kind = Token::kClose;
+      if (c == '.')
+        kind = Token::kDot;
+      else if (c == ',')
+        kind = Token::kComma;
+      else if (c == '(')
+        kind = Token::kOpen;
+      else if (c == ')')
+        kind = Token::kClose;
       if (!(c == ' ' || c == '\t' || c == '\r' || c == '\n')) tokens.push_back({kind, {}});
       ++i;
     }
@@ -92,15 +98,15 @@ std::vector<Token> Tokens(const std::string& text) {
 
 const std::set<std::string>& Keywords() {
   static const std::set<std::string> words = {
-      "select", "from",     "where",   "join",     "inner",    "outer",     "left",    "right",     "full",
-      "cross",  "on",       "as",      "and",      "or",       "not",       "group",   "order",     "by",
-      "having", "union",    "all",     "set",      "values",   "insert",    "update",  "delete",    "into",
-      "create", "alter",    "view",    "procedure", "proc",    "function",  "trigger", "table",     "begin",
-      "end",    "if",       "else",    "return",   "returns",  "declare",   "exec",    "execute",   "with",
-      "top",    "distinct", "case",    "when",     "then",     "null",      "is",      "in",        "exists",
-      "between", "like",    "for",     "after",    "instead",  "of",        "while",   "print",     "raiserror",
-      "commit", "rollback", "transaction", "tran", "output",   "apply",     "except",  "intersect", "merge",
-      "using",  "matched",  "go",      "option",   "nolock",   "inserted",  "deleted", "truncate"};
+      "select",  "from",     "where",       "join",      "inner",   "outer",    "left",    "right",     "full",
+      "cross",   "on",       "as",          "and",       "or",      "not",      "group",   "order",     "by",
+      "having",  "union",    "all",         "set",       "values",  "insert",   "update",  "delete",    "into",
+      "create",  "alter",    "view",        "procedure", "proc",    "function", "trigger", "table",     "begin",
+      "end",     "if",       "else",        "return",    "returns", "declare",  "exec",    "execute",   "with",
+      "top",     "distinct", "case",        "when",      "then",    "null",     "is",      "in",        "exists",
+      "between", "like",     "for",         "after",     "instead", "of",       "while",   "print",     "raiserror",
+      "commit",  "rollback", "transaction", "tran",      "output",  "apply",    "except",  "intersect", "merge",
+      "using",   "matched",  "go",          "option",    "nolock",  "inserted", "deleted", "truncate"};
   return words;
 }
 
@@ -203,9 +209,9 @@ void Gather(const std::string& text, size_t textIndex, Evidence& evidence) {
 
 }  // namespace
 
-std::map<int32_t, NameFromDefinitions> NamesFromDefinitions(
-    const std::vector<std::string>& texts, const std::map<int32_t, std::vector<std::string>>& tables,
-    const std::vector<std::string>& knownNames) {
+std::map<int32_t, NameFromDefinitions> NamesFromDefinitions(const std::vector<std::string>& texts,
+                                                            const std::map<int32_t, std::vector<std::string>>& tables,
+                                                            const std::vector<std::string>& knownNames) {
   std::map<int32_t, NameFromDefinitions> found;
   if (tables.empty()) return found;
   Evidence evidence;
@@ -237,8 +243,10 @@ std::map<int32_t, NameFromDefinitions> NamesFromDefinitions(
       bool outside = false;
       for (const std::string& c : q->second) {
         if (c == "*") continue;
-        if (columns.count(c)) ++inside;
-        else outside = true;
+        if (columns.count(c))
+          ++inside;
+        else
+          outside = true;
       }
       if (!outside && inside >= std::min<int>(2, static_cast<int>(columns.size())) && inside > 0)
         fits.push_back({inside, name, id});

@@ -24,9 +24,9 @@ struct NameFromDefinitions {
 // `tables` maps each unnamed table's object id to its column names;
 // `knownNames` are the names objects of the catalog still have, which are
 // no other table's. Comparisons ignore case, as the default collations do.
-std::map<int32_t, NameFromDefinitions> NamesFromDefinitions(
-    const std::vector<std::string>& texts, const std::map<int32_t, std::vector<std::string>>& tables,
-    const std::vector<std::string>& knownNames);
+std::map<int32_t, NameFromDefinitions> NamesFromDefinitions(const std::vector<std::string>& texts,
+                                                            const std::map<int32_t, std::vector<std::string>>& tables,
+                                                            const std::vector<std::string>& knownNames);
 
 }  // namespace ravelin
 

@@ -261,6 +261,9 @@ struct Claims {
   }
   // Whether the pages of `key` that are not a system table's are claimed.
   bool Claimed(uint32_t key) const { return IsSystemObjectId(key) ? user.count(key) != 0 : any.count(key) != 0; }
+  // Keys of units whose rows stand while their rowset rows are lost: no
+  // table reads their pages unless their records' layout gives them one.
+  std::set<uint32_t> rowsetLost;
 };
 
 Claims ClaimedKeys(const SystemCatalog& catalog) {
@@ -302,7 +305,13 @@ Claims ClaimedKeys(const SystemCatalog& catalog) {
   for (const AllocUnitRow& unit : catalog.allocUnits) {
     auto owner = objectOfRowset.find(unit.ownerId);
     if (owner != objectOfRowset.end() && !readable(owner->second)) continue;
+    if (owner == objectOfRowset.end() && unit.type == 1 && (static_cast<uint64_t>(unit.allocUnitId) >> 48) >= 256)
+      claims.rowsetLost.insert(AllocUnitPageKey(unit.allocUnitId));
     claims.Add(AllocUnitPageKey(unit.allocUnitId), unit.allocUnitId);
+  }
+  for (uint32_t key : claims.rowsetLost) {
+    claims.any.erase(key);
+    claims.user.erase(key);
   }
   for (const RowsetRow& rowset : catalog.rowsets) {
     // A rowset without unit rows claims the pages its id names only where
@@ -473,7 +482,8 @@ void NameFromDefinitionTexts(SystemCatalog& catalog, std::vector<LostTable>& add
   for (const LegacyColumnRow& column : catalog.legacyColumns)
     if (auto it = unnamed.find(column.objectId); it != unnamed.end()) it->second.push_back(column.name);
   std::vector<std::string> known;
-  for (const ObjectRow& object : catalog.objects) known.push_back(object.baseName.empty() ? object.name : object.baseName);
+  for (const ObjectRow& object : catalog.objects)
+    known.push_back(object.baseName.empty() ? object.name : object.baseName);
   for (const LostTable& table : added)
     if (!table.nameSource.empty()) known.push_back(table.name);
   const std::map<int32_t, NameFromDefinitions> names =
@@ -484,9 +494,10 @@ void NameFromDefinitionTexts(SystemCatalog& catalog, std::vector<LostTable>& add
     table.name = it->second.name;
     const int d = it->second.definitions;
     const int c = it->second.columnsNamed;
-    table.nameSource = "guessed from " + std::to_string(d) +
-                       (d == 1 ? " definition that uses it as a table and names " : " definitions that use it as a table and name ") +
-                       std::to_string(c) + " of its columns";
+    table.nameSource =
+        "guessed from " + std::to_string(d) +
+        (d == 1 ? " definition that uses it as a table and names " : " definitions that use it as a table and name ") +
+        std::to_string(c) + " of its columns";
   }
 }
 
@@ -567,6 +578,7 @@ std::vector<LostTable> FindLostTables(const CDatabaseFile& file, const SystemCat
       for (const PageMapEntry& entry : it->second) systemPages.insert(entry.ToPageRef());
     LostTable table;
     table.pageKey = key;
+    table.rowsetLost = claims.rowsetLost.count(key) != 0;
     std::set<PageRef> seen;
     for (const PageMapEntry& entry : entries) {
       const PageRef ref = entry.ToPageRef();
@@ -651,6 +663,38 @@ std::vector<LostTable> FindLostTables(const CDatabaseFile& file, const SystemCat
 
 namespace {
 
+// The layout of the records of a table whose columns were never altered:
+// the fixed columns in column order from byte 4 (bits eight to a byte),
+// then the variable ones. Not known where a column's length is not.
+RecordShape UnalteredShape(const std::vector<ColumnDescriptor>& columns) {
+  RecordShape shape;
+  int32_t end = 4;
+  int32_t bits = 0;
+  int32_t variable = 0;
+  int32_t position = 0;
+  for (const ColumnDescriptor& d : columns) {
+    ++position;
+    if (d.statusBit24) return RecordShape();  // sparse columns share one
+    if (d.variableLength != 0 && d.typeCode != kTypeUniqueIdentifier) {
+      ++variable;
+    } else if (d.typeCode == kTypeBit) {
+      if (bits++ % 8 == 0) ++end;
+      shape.fixedColumns.push_back({position, end});
+    } else {
+      const int32_t length = LengthInParentheses(d.typeText);
+      if (length <= 0) return RecordShape();
+      end += length;
+      shape.fixedColumns.push_back({position, end});
+    }
+    if (d.nullable == 0) shape.notNullColumns.push_back({position, position - 1});
+  }
+  shape.known = true;
+  shape.fullFixedEnd = end;
+  shape.maxColumns = position;
+  shape.variableColumns = variable;
+  return shape;
+}
+
 // Whether records of `group`'s layout can be a table's of `table`'s: the
 // same fixed part, as many columns (or one fewer: a clustered table's
 // hidden uniquifier), no more variable columns.
@@ -718,10 +762,18 @@ std::vector<LostTable> MatchLostTables(SystemCatalog& catalog, std::vector<LostT
     if (catalog.currentObject.objectId != object.objectId) continue;  // a name held twice
     Candidate candidate{object, catalog.DescribeRecordShape(descriptors), catalog.currentRowset.rowsetId,
                         catalog.currentRowset.rowCount};
+    // Without physical column rows the records' layout is the one columns
+    // never altered have.
+    if (std::none_of(descriptors.begin(), descriptors.end(),
+                     [](const ColumnDescriptor& d) { return d.leafOffset != 0; }))
+      candidate.shape = UnalteredShape(descriptors);
     if (candidate.shape.known) candidates.push_back(std::move(candidate));
   }
   catalog.PrepareObject("", "U ", {});  // nothing of the last table prepared passes for another
-  if (candidates.empty()) return matched;
+  if (candidates.empty()) {
+    std::erase_if(lost, [](const LostTable& group) { return group.rowsetLost; });
+    return matched;
+  }
 
   // How well a group fits a candidate: 0 not at all, 1 by its layout, 2
   // also by its row count (every page read, as many records as the
@@ -760,14 +812,25 @@ std::vector<LostTable> MatchLostTables(SystemCatalog& catalog, std::vector<LostT
     for (size_t c = 0; c < candidates.size() && found == candidates.size(); ++c)
       if (onlyBest(g, c)) found = c;
     if (found == candidates.size()) {
-      rest.push_back(std::move(group));
+      if (!group.rowsetLost) rest.push_back(std::move(group));
       continue;
     }
     const Candidate& table = candidates[found];
     int64_t rowsetId = table.rowsetId;
     if (rowsetId == 0) {
-      rowsetId = group.unitId;
+      // The group's unit row still names the rowset whose row was lost:
+      // put that back, so that the unit and the table's other units (large
+      // values) and physical column rows are found by it again.
+      const AllocUnitRow* unit = nullptr;
+      for (const AllocUnitRow& row : catalog.allocUnits)
+        if (row.allocUnitId == group.unitId && row.ownerId > 0 && !rowsetsById.count(row.ownerId)) unit = &row;
+      rowsetId = unit ? unit->ownerId : group.unitId;
       AddHeapRowset(catalog, rowsetId, table.object.objectId);
+      if (unit) {
+        GiveTo(group, table.object);
+        matched.push_back(std::move(group));
+        continue;
+      }
     }
     AddInRowUnit(catalog, group.unitId, rowsetId, group.pages.front());
     GiveTo(group, table.object);

@@ -54,6 +54,9 @@ struct LostTable {
   bool matchedByLayout = false;
   // The table's object row is lost; its columns and storage stand.
   bool objectRowLost = false;
+  // The group's unit row stands but names a rowset whose row is lost: it
+  // is listed only where its layout gives it a table.
+  bool rowsetLost = false;
   // Where such a table's name was found again, for the warning; empty
   // while it is "Lost table <object id>".
   std::string nameSource;

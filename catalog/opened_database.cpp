@@ -69,7 +69,8 @@ void OpenedDatabase::WarnAboutLostTables(ProgressSink& sink) const {
     }
     if (table.matchedByLayout)
       warning.what = "the table's allocation rows are lost; " + pages +
-                     " that no other table claims and whose records have its layout are taken as its pages";
+                     " that no other table claims and whose records have its layout " +
+                     (one ? "is taken as its page" : "are taken as its pages");
     else if (table.columnsGiven) {
       warning.subject = ObjectNames(*catalog_).Qualified(table.objectId);
       warning.what = "the table's column rows are lost; its columns are inferred from " + records + " of its " + pages +

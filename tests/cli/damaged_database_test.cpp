@@ -360,11 +360,30 @@ TEST(DamagedDatabase, PagesWithoutCatalogRowsBecomeALostTable) {
   EXPECT_EQ(matched.exitCode, 3) << matched.err;
   EXPECT_EQ(matched.out, "Id\tQty\tName\tCode\tBlob\n7\t70\tGrüße\tX-7\t0x00FF\n8\t-80\t日本\tY8\t0x100200\n");
   EXPECT_NE(matched.err.find("warning: dbo.Gone: the table's allocation rows are lost; 1 page that no other table "
-                             "claims and whose records have its layout are taken as its pages, page 1:50\n"),
+                             "claims and whose records have its layout is taken as its page, page 1:50\n"),
             std::string::npos)
       << matched.err;
   auto none = RunInProcess({"schema", "/db/nounit.mdf", "--quiet"}, &env);
   EXPECT_EQ(none.out.find("Lost table"), std::string::npos) << none.out;
+
+  // With its rowset row lost, and its physical column rows with it, the
+  // unit row still names the rowset: the pages of the unit are the table's
+  // where their records have the layout of its columns in their order.
+  lost.allocUnitRow = true;
+  lost.rowsetRow = false;
+  for (const ColumnDescriptor& d : columns) lost.physicalRowsLost.push_back(d.columnId);
+  env.AddFile("/db/norowset.mdf", ImageWithTables({kept, lost}).Build());
+  auto unit = RunInProcess({"rows", "/db/norowset.mdf", "dbo.Gone", "--quiet"}, &env);
+  EXPECT_EQ(unit.exitCode, 3) << unit.err;
+  EXPECT_EQ(unit.out, matched.out);
+  EXPECT_NE(unit.err.find("warning: dbo.Gone: the table's allocation rows are lost; 1 page that no other table "
+                          "claims and whose records have its layout is taken as its page, page 1:50\n"),
+            std::string::npos)
+      << unit.err;
+  EXPECT_EQ(RunInProcess({"schema", "/db/norowset.mdf", "--quiet"}, &env).out.find("Lost table"), std::string::npos);
+  lost.rowsetRow = true;
+  lost.physicalRowsLost.clear();
+  lost.allocUnitRow = false;
 
   // A table whose rowset row counts no rows does not take records that
   // merely share its layout: they stay a lost table of their own.

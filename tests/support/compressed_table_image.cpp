@@ -310,7 +310,7 @@ DatabaseImage ImageWithTables(const std::vector<TableSpec>& tables, uint32_t pag
                        .rowCount = static_cast<int64_t>(table.rows.size()),
                        .compression = compression};
     if (table.rowsetDamage) table.rowsetDamage(heap);
-    rows[5].push_back(heap.Build());
+    if (table.rowsetRow) rows[5].push_back(heap.Build());
     if (table.indexRow)
       rows[54].push_back(
           SysIdxStatsRow{.objectId = table.objectId, .indexId = 0, .indexType = 0, .rowsetId = rowsetId}.Build());

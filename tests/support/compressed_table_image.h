@@ -38,6 +38,8 @@ struct TableSpec {
   bool allocUnitRow = true;
   // false: the table's object row is lost (its other catalog rows stand).
   bool objectRow = true;
+  // false: the table's rowset row is lost (its unit row still names it).
+  bool rowsetRow = true;
   // false: every column row of the table, catalog and physical, is lost.
   bool columnRows = true;
   // A nonclustered index on the first column, with its physical row, whose
