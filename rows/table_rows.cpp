@@ -374,6 +374,26 @@ size_t AddDamagedLinkedPages(const CDatabaseFile& file, TablePageList& list) {
   return added;
 }
 
+// The first page the catalog gives the table (its clustered index's first
+// leaf page, or its heap's first page) where its header is damaged: the
+// scan could not file it under the table and no walk starts from it, so
+// it is read by its records. Returns 1 when added.
+size_t AddDamagedFirstPage(const CDatabaseFile& file, const TableStorage& table, TablePageList& list) {
+  PageRef first = table.firstPage;
+  if (table.legacyLayout) {
+    if (!table.legacyRoot) return 0;
+    first = PageRef{table.legacyRoot->fileId, table.legacyRoot->firstPage};
+  }
+  if (!IsValidPageRef(file, first) || std::find(list.pages.begin(), list.pages.end(), first) != list.pages.end())
+    return 0;
+  const std::optional<Bytes> bytes = file.ReadPageBytes(first, false);
+  if (!bytes || IsZeroed(*bytes) || ReadDiskPageRef(*bytes, 32) == first) return 0;
+  if (file.allocation().StateOf(first) == AllocationState::kFree) return 0;
+  list.pages.push_back(first);
+  list.repairHeaders.insert(first);
+  return 1;
+}
+
 // Pages the allocation maps clearly mark as free are no longer the table's:
 // they go, or with the deleted-record options stay marked as free.
 void SetAsideFreePages(const CDatabaseFile& file, TablePageList& list) {
@@ -417,6 +437,7 @@ TablePageList CollectAllocatedListingPages(const CDatabaseFile& file, const Tabl
   if (file.options().IsAdvancedMode()) {
     TablePageList list = ScanPages(table);
     AddDamagedAllocatedPages(file, table, list);
+    AddDamagedFirstPage(file, table, list);
     AddDamagedLinkedPages(file, list);
     return list;
   }
@@ -425,6 +446,7 @@ TablePageList CollectAllocatedListingPages(const CDatabaseFile& file, const Tabl
   // pages the scan found under the table.
   if (!StopRequested(file) && !table.tablePages.empty() && (list.empty() || !ListsAnyRow(file, list))) {
     TablePageList scanned = ScanPages(table);
+    AddDamagedFirstPage(file, table, scanned);
     AddDamagedLinkedPages(file, scanned);
     return scanned;
   }
@@ -439,6 +461,7 @@ TablePageList CollectAllocatedListingPages(const CDatabaseFile& file, const Tabl
     }
     // Pages whose damaged headers the scan could not file under the table.
     list.completedFromMaps += AddDamagedAllocatedPages(file, table, list);
+    list.completedFromMaps += AddDamagedFirstPage(file, table, list);
     list.completedFromMaps += AddDamagedLinkedPages(file, list);
   } else if (!StopRequested(file) && AllocatedPages(file, table).empty()) {
     // Without the IAM pages a page whose header is damaged is the table's

@@ -233,6 +233,22 @@ TEST(DamagedDatabase, APageWithARandomHeaderKeepsItsRows) {
               std::count(intact.out.begin(), intact.out.end(), '\n'))
         << rows.err;
   }
+
+  // A table of one page, its header and IAM page overwritten: the first
+  // page its index row names is still its page.
+  const std::vector<PageRef> shippers = SampleTablePages("Shippers");
+  ASSERT_EQ(shippers.size(), 1u);
+  const auto shippersId = static_cast<uint32_t>(db->catalog()->FindObject("Shippers", "U ").objectId);
+  Scramble(bytes, shippers[0].pageNo, kPageHeaderSize);
+  for (const PageMapEntry& entry : db->file().iamPageMap.at(shippersId))
+    Scramble(bytes, static_cast<int32_t>(entry.pageIndex), kPageSize);
+  env.AddFile("/db/firstpage.mdf", bytes);
+  for (const char* mode : {"standard", "advanced"}) {
+    SCOPED_TRACE(mode);
+    auto rows = RunInProcess({"rows", "/db/firstpage.mdf", "Shippers", "--mode", mode, "--quiet"}, &env);
+    EXPECT_EQ(rows.exitCode, 3) << rows.err;
+    EXPECT_EQ(rows.out, RunInProcess({"rows", kSample, "Shippers", "--quiet"}).out) << rows.err;
+  }
 }
 
 // A small table's only page zeroed together with the page maps that cover
