@@ -313,7 +313,13 @@ void PrimaryRecordPage::MendSlotEntries() {
     return true;
   };
   // An entry one damaged byte moved: the one offset that differs from it
-  // in one byte and points at a record no other entry covers.
+  // in one byte and points at a record no other entry covers. Of several,
+  // the one alone between the records of the entry's intact neighbours:
+  // records are mostly stored in the order of their slots.
+  const std::set<size_t> damaged(bad.begin(), bad.end());
+  const auto neighbour = [&](size_t j) -> int {
+    return j < slotOffsets.size() && !damaged.count(j) && slotOffsets[j] != 0 ? slotOffsets[j] : -1;
+  };
   for (size_t j : bad) {
     const uint16_t stored = slotOffsets[j];
     // An entry pointing at free space between the records may point at a
@@ -321,8 +327,7 @@ void PrimaryRecordPage::MendSlotEntries() {
     // record it then lies inside.
     bool covered = stored < kPageHeaderSize || stored >= recordEnd;
     for (const auto& [start, end] : extents) covered = covered || (stored >= start && stored < end);
-    int found = 0;
-    int candidates = 0;
+    std::vector<int> candidates;
     for (int shift : {0, 8}) {
       for (int value = 0; value < 256; ++value) {
         const int offset = (stored & ~(0xFF << shift)) | (value << shift);
@@ -330,11 +335,17 @@ void PrimaryRecordPage::MendSlotEntries() {
         const int length = lengthAt(offset);
         if (!length || !free(offset, length)) continue;
         if (!covered && !(offset < stored && stored < offset + length)) continue;
-        found = offset;
-        ++candidates;
+        candidates.push_back(offset);
       }
     }
-    if (candidates != 1) continue;
+    if (candidates.size() > 1) {
+      const int before = j > 0 ? neighbour(j - 1) : -1;
+      const int after = neighbour(j + 1);
+      if (before < 0 || after < 0) continue;
+      std::erase_if(candidates, [&](int offset) { return offset <= before || offset >= after; });
+    }
+    if (candidates.size() != 1) continue;
+    const int found = candidates.front();
     slotOffsets[j] = static_cast<uint16_t>(found);
     extents.emplace_back(found, found + lengthAt(found));
   }

@@ -57,6 +57,24 @@ TEST(PrimaryRecordPage, ABadSlotCostsItsRecordAndABadSlotArrayIsWalked) {
   for (uint32_t v = 0; v < 3; ++v) EXPECT_EQ(*walked.records[v]->fixedData, LE32(v + 1));
 }
 
+// A slot entry whose high byte took damage, where the low byte it kept
+// fits both its record and a deleted one further on: the record between
+// its neighbours' records is the one.
+TEST(PrimaryRecordPage, ADamagedSlotEntryTakesTheRecordBetweenItsNeighbours) {
+  PageBuilder b;
+  b.MinLen(8);
+  std::vector<uint16_t> offsets;
+  for (uint32_t v = 1; v <= 8; ++v) offsets.push_back(b.AddRecord(Row(v)));
+  b.Put(static_cast<uint16_t>(offsets[3] + 0x100), Row(99));  // deleted, its slot gone
+  b.Slot(3, static_cast<uint16_t>(0xF500 | (offsets[3] & 0xFF)));
+  PrimaryRecordPage page(b.Build(), nullptr);
+  ASSERT_EQ(page.records.size(), 8u);
+  for (uint32_t v = 0; v < 8; ++v) {
+    ASSERT_TRUE(page.records[v]) << v;
+    EXPECT_EQ(*page.records[v]->fixedData, LE32(v + 1));
+  }
+}
+
 // A slot entry with one byte damaged that points into another record, at
 // bytes reading as a forwarding stub: a stub whose address names no page of
 // the database is no record, and the entry is mended to the record it
