@@ -71,16 +71,21 @@ LegacyCatalog ReadLegacyCatalog(const CDatabaseFile& file) {
     int16_t uid = 0;
     if (ReadLE(fixed, 0, id) && ReadLE(fixed, 8, uid) && id > 0) legacy.objectOwners[id] = uid;
   });
-  // syscolumns: id at 0, colid at 12, colstat at 18; autoval, the second
-  // variable column, holds an identity's last value, seed and increment.
+  // syscolumns: id at 0, colid at 12, xoffset at 14, colstat at 18;
+  // autoval, the second variable column, holds an identity's last value,
+  // seed and increment. A damaged colstat is checked against the rest of
+  // the row: only an identity column has an autoval, and a computed column
+  // is not stored, so it has no place in the record.
   ForEachRow(file, kSysColumns, [&](const CRecord& record, ByteSpan fixed) {
     int32_t id = 0;
-    int16_t columnId = 0, status = 0;
+    int16_t columnId = 0, status = 0, offset = 0;
     if (!ReadLE(fixed, 0, id) || !ReadLE(fixed, 12, columnId) || !ReadLE(fixed, 18, status)) return;
+    ReadLE(fixed, 14, offset);
     const ByteSpan name = VarBytes(record, 0);
     if (!name.empty()) legacy.columnNames[{id, columnId}] = Utf16ToUtf8(name);
-    if ((status & kIdentityColumn) != 0) legacy.identities[{id, columnId}] = IdentityText(VarBytes(record, 1));
-    if ((status & kComputedColumn) != 0) legacy.computedColumns.emplace(id, columnId);
+    const ByteSpan autoval = VarBytes(record, 1);
+    if ((status & kIdentityColumn) != 0 || !autoval.empty()) legacy.identities[{id, columnId}] = IdentityText(autoval);
+    if ((status & kComputedColumn) != 0 && offset == 0) legacy.computedColumns.emplace(id, columnId);
   });
   // sysreferences: constid, fkeyid, rkeyid at 0, 4, 8, keycnt at 14; the
   // key columns of both sides as 16-bit ids in the two variable columns.

@@ -62,15 +62,16 @@ DatabaseImage LegacyImage() {
   SystemTablePage(image, 11, 10, {user(1, "dbo"), user(5, "sales")});
   // An identity's autoval: last value, seed and increment, a flag byte.
   const Bytes autoval = Concat({LE32(300), LE32(10), LE32(5), Bytes{0x82}});
-  SystemTablePage(image, 12, 3,
-                  {RecordBuilder()
-                       .Fixed(SysColumnsRow{.objectId = 55, .columnId = 1, .columnStatus = 1}.Fixed())
-                       .Var(Utf16("OrderID"))
-                       .Var(autoval)
-                       .Build(),
-                   SysColumnsRow{.objectId = 55, .name = "CustomerID", .columnId = 2}.Build(),
-                   SysColumnsRow{.objectId = 55, .name = "Total", .columnId = 3, .columnStatus = 4}.Build(),
-                   SysColumnsRow{.objectId = 56, .name = "Id", .columnId = 1}.Build()});
+  SystemTablePage(
+      image, 12, 3,
+      {RecordBuilder()
+           .Fixed(SysColumnsRow{.objectId = 55, .columnId = 1, .columnStatus = 1}.Fixed())
+           .Var(Utf16("OrderID"))
+           .Var(autoval)
+           .Build(),
+       SysColumnsRow{.objectId = 55, .name = "CustomerID", .columnId = 2}.Build(),
+       SysColumnsRow{.objectId = 55, .name = "Total", .columnId = 3, .fixedOffset = 0, .columnStatus = 4}.Build(),
+       SysColumnsRow{.objectId = 56, .name = "Id", .columnId = 1}.Build()});
   const Bytes reference = Concat({LE32(78), LE32(55), LE32(56), LE16(1), LE16(1), Bytes(10, 0)});
   SystemTablePage(image, 13, 14, {RecordBuilder().Fixed(reference).Var(LE16(2)).Var(LE16(1)).Build()});
   return image;

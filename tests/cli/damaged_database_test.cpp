@@ -726,6 +726,27 @@ TEST(DamagedDatabase, CatalogRowsWithDamagedRecordHeadersAreStillRead) {
   EXPECT_EQ(rows.out, intact.out);
 }
 
+// The sample with the status byte of Orders.OrderID's column row inverted:
+// it reads as computed and no longer as an identity, but the column has its
+// place in the record and the identity's values in the row: it lists as
+// before, an identity.
+TEST(DamagedDatabase, AColumnStatusTheRestOfItsRowDeniesIsMended) {
+  Bytes bytes = testing::ReadFileBytes(kSample);
+  bool damaged = false;
+  ForEachOrdersColumnRecord([&](int colid, size_t at) {
+    if (colid != 1) return;
+    bytes[at + 4 + 18] = static_cast<uint8_t>(~bytes[at + 4 + 18]);
+    damaged = true;
+  });
+  ASSERT_TRUE(damaged);
+  MemoryEnv env;
+  env.AddFile("/db/colstat.mdf", bytes);
+  EXPECT_EQ(RunInProcess({"rows", "/db/colstat.mdf", "Orders", "--quiet"}, &env).out,
+            RunInProcess({"rows", kSample, "Orders", "--quiet"}).out);
+  auto schema = RunInProcess({"schema", "/db/colstat.mdf", "--quiet"}, &env);
+  EXPECT_NE(schema.out.find("    OrderID  int  NOT NULL  identity(1,1)"), std::string::npos) << schema.out;
+}
+
 // The sample with the column rows of Orders.ShipName and ShipAddress given
 // to another object (as damage to their ids does). One byte of the id
 // damaged: the rows are the table's again, no object having that id. Two
