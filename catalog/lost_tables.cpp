@@ -342,12 +342,12 @@ void AddTableObject(SystemCatalog& catalog, int32_t objectId, const std::string&
   catalog.objects.push_back(object);
 }
 
-void AddHeapRowset(SystemCatalog& catalog, int64_t rowsetId, int32_t objectId) {
+void AddHeapRowset(SystemCatalog& catalog, int64_t rowsetId, int32_t objectId, int32_t indexId = 0) {
   RowsetRow rowset;
   rowset.rowsetId = rowsetId;
   rowset.ownerType = 1;
   rowset.objectId = objectId;
-  rowset.indexId = 0;
+  rowset.indexId = indexId;
   rowset.partitionNumber = 1;
   rowset.status = 0;
   catalog.rowsets.push_back(rowset);
@@ -751,6 +751,7 @@ std::vector<LostTable> MatchLostTables(SystemCatalog& catalog, std::vector<LostT
     ObjectRow object;
     RecordShape shape;
     int64_t rowsetId = 0;
+    int32_t indexId = 0;
     int64_t rowCount = -1;  // as its rowset row recorded it
   };
   std::vector<Candidate> candidates;
@@ -761,7 +762,7 @@ std::vector<LostTable> MatchLostTables(SystemCatalog& catalog, std::vector<LostT
     if (!catalog.isTable || descriptors.empty() || !catalog.tablePages.empty()) continue;
     if (catalog.currentObject.objectId != object.objectId) continue;  // a name held twice
     Candidate candidate{object, catalog.DescribeRecordShape(descriptors), catalog.currentRowset.rowsetId,
-                        catalog.currentRowset.rowCount};
+                        catalog.currentRowset.indexId, catalog.currentRowset.rowCount};
     // Without physical column rows the records' layout is the one columns
     // never altered have.
     if (std::none_of(descriptors.begin(), descriptors.end(),
@@ -817,6 +818,10 @@ std::vector<LostTable> MatchLostTables(SystemCatalog& catalog, std::vector<LostT
     }
     const Candidate& table = candidates[found];
     int64_t rowsetId = table.rowsetId;
+    // A rowset only the table's index row names gets its row back, so that
+    // the unit below is found by it.
+    if (rowsetId != 0 && !rowsetsById.count(rowsetId))
+      AddHeapRowset(catalog, rowsetId, table.object.objectId, table.indexId);
     if (rowsetId == 0) {
       // The group's unit row still names the rowset whose row was lost:
       // put that back, so that the unit and the table's other units (large

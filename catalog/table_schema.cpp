@@ -87,6 +87,7 @@ RowsetRow SystemCatalog::SelectTableRowset(int32_t objectId) {
     if (index.rowsetId == 0 || index.indexId < 0 || index.indexId > 1) continue;
     derivedStorage = true;
     RowsetRow derived = last ? *last : RowsetRow{};
+    derived.rowCount = RowsetRow{}.rowCount;  // another index's count is not the table's
     derived.indexId = index.indexId;
     derived.rowsetId = index.rowsetId;
     derived.objectId = index.objectId;

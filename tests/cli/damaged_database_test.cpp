@@ -397,9 +397,20 @@ TEST(DamagedDatabase, PagesWithoutCatalogRowsBecomeALostTable) {
             std::string::npos)
       << unit.err;
   EXPECT_EQ(RunInProcess({"schema", "/db/norowset.mdf", "--quiet"}, &env).out.find("Lost table"), std::string::npos);
+  // Its rowset and unit rows both lost, its index row naming the rowset,
+  // an index's rowset row standing: the pages matched by their layout are
+  // found by the rowset the index row names.
+  lost.allocUnitRow = false;
+  lost.indexRow = true;
+  lost.damagedIndexRowset = true;
+  env.AddFile("/db/indexonly.mdf", ImageWithTables({kept, lost}).Build());
+  auto indexed = RunInProcess({"rows", "/db/indexonly.mdf", "dbo.Gone", "--quiet"}, &env);
+  EXPECT_EQ(indexed.exitCode, 3) << indexed.err;
+  EXPECT_EQ(indexed.out, matched.out) << indexed.err;
+  lost.indexRow = false;
+  lost.damagedIndexRowset = false;
   lost.rowsetRow = true;
   lost.physicalRowsLost.clear();
-  lost.allocUnitRow = false;
 
   // A table whose rowset row counts no rows does not take records that
   // merely share its layout: they stay a lost table of their own.
