@@ -1,5 +1,7 @@
 #include "catalog/object_names.h"
 
+#include <set>
+
 #include "catalog/system_catalog.h"
 
 namespace ravelin {
@@ -10,14 +12,23 @@ ObjectNames::ObjectNames(const SystemCatalog& catalog) : catalog_(catalog) {
 
 std::string ObjectNames::Schema(const ObjectRow& object) const {
   if (legacy_) return legacy_->OwnerOf(object.objectId);
-  // Later layouts prefix the name with the schema when its row was read.
-  for (const ClassObjectRow& schema : catalog_.classObjects) {
-    if (schema.id != object.schemaId || schema.status != 0) continue;
-    if (object.name.size() > schema.name.size() && object.name.compare(0, schema.name.size(), schema.name) == 0 &&
-        object.name[schema.name.size()] == '.')
-      return schema.name;
-  }
-  return {};
+  // Later layouts prefix the name with the schema when its row was read
+  // (the schemas every database has by their fixed ids).
+  const auto prefixes = [&](const std::string& schema) {
+    return !schema.empty() && object.name.size() > schema.size() &&
+           object.name.compare(0, schema.size(), schema) == 0 && object.name[schema.size()] == '.';
+  };
+  if (const char* fixed = FixedSchemaName(object.schemaId); fixed && prefixes(fixed)) return fixed;
+  for (const ClassObjectRow& schema : catalog_.classObjects)
+    if (schema.id == object.schemaId && schema.status == 0 && prefixes(schema.name)) return schema.name;
+  // A schema id damaged since the name was put together: the prefix still
+  // names the schema, where it is one schema's alone.
+  std::set<std::string> named;
+  for (int32_t id = 1; id <= 4; ++id)
+    if (prefixes(FixedSchemaName(id))) named.insert(FixedSchemaName(id));
+  for (const ClassObjectRow& schema : catalog_.classObjects)
+    if (schema.status == 0 && prefixes(schema.name)) named.insert(schema.name);
+  return named.size() == 1 ? *named.begin() : std::string();
 }
 
 std::string ObjectNames::Bare(const ObjectRow& object) const {

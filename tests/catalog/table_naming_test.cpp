@@ -127,6 +127,17 @@ TEST(ObjectNames, LaterLayoutsNameBySchema) {
   EXPECT_EQ(names.Qualified(orders), "sales.Orders");
   EXPECT_EQ(names.Schema(lost), "");
   EXPECT_EQ(names.Qualified(lost), "Orphan");
+
+  // The schema row of dbo lost, or the object's schema id damaged after
+  // its name was put together: the prefix still names the schema.
+  catalog.classObjects = {ClassObjectRow{.id = 5, .name = "sales", .status = 0}};
+  const ObjectRow customers{.objectId = 3, .name = "dbo.Customers", .schemaId = 1};
+  const ObjectRow damaged{.objectId = 4, .name = "sales.Invoices", .schemaId = 0x4005};
+  const ObjectNames again(catalog);
+  EXPECT_EQ(again.Schema(customers), "dbo");
+  EXPECT_EQ(again.Bare(customers), "Customers");
+  EXPECT_EQ(again.Schema(damaged), "sales");
+  EXPECT_EQ(again.Bare(damaged), "Invoices");
 }
 
 }  // namespace
