@@ -375,14 +375,25 @@ void CDataPage::ReadLegacyIndexKeys(std::vector<LegacyIndexKey>& keys) const {
     }
     if (!record.varValues[0].data) return;
     // The key description holds 32 bytes per column: the column's type,
-    // then at byte 16 its id. A nonclustered index goes on with the
-    // clustered key it carries to find its rows; byte 30 marks those.
+    // user type, length, precision, scale and collation, at byte 16 its
+    // id, at 24 its place in the record. A nonclustered index goes on with
+    // the clustered key it carries to find its rows; byte 30 marks those.
     const int16_t keyCount = LoadLE<int16_t>(*fixed, 24);
     const ByteSpan description(*record.varValues[0].data);
     for (int16_t k = 0; k < keyCount; ++k) {
       const size_t at = static_cast<size_t>(k) * 32;
       if (at + 32 > description.size() || description[at + 30] != 0) break;
       key.columnIds.push_back(LoadLE<int16_t>(description, at + 16));
+      LegacyKeyColumn column;
+      column.columnId = key.columnIds.back();
+      column.systemTypeId = description[at];
+      column.userTypeId = LoadLE<int16_t>(description, at + 2);
+      column.length = LoadLE<int16_t>(description, at + 4);
+      column.precision = description[at + 6];
+      column.scale = description[at + 7];
+      column.collationId = LoadLE<int32_t>(description, at + 8);
+      column.offset = LoadLE<int16_t>(description, at + 24);
+      key.keyColumns.push_back(column);
     }
     if (!key.columnIds.empty()) keys.push_back(std::move(key));
   });

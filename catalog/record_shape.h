@@ -33,9 +33,11 @@ struct RecordShape {
   // then read in the columns' declared order, which the records need not
   // follow (a clustered index puts its key columns first).
   bool layoutAssumed = false;
-  // Columns whose column rows were lost but whose physical rows still give
-  // their types: their values are read, under stand-in names.
+  // Columns whose column rows were lost but whose physical rows (in the
+  // 2000 layout the key descriptions of index rows) still give their
+  // types: their values are read, under stand-in names.
   std::vector<std::string> namesLost;
+  bool namesLostFromIndexRows = false;
 
   // A fixed-length column: its physical position (1-based; records with
   // fewer columns do not hold it) and where it ends in the record.

@@ -291,6 +291,9 @@ class SystemCatalog {
   // The same for SQL Server 2005, from the hobt column rows a rowset still
   // maps (a dropped column's row is no longer mapped).
   std::vector<ColumnRow> ColumnsFromHobtColumns() const;
+  // The same for the 2000 layout, from the key descriptions of the table's
+  // sysindexes rows: a key column keeps its type and place there.
+  std::vector<LegacyColumnRow> ColumnsFromIndexKeys() const;
   void MendRowsetColumns();
   // Puts back single fields of the prepared table's column rows that
   // disagree with their other copies.

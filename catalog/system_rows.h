@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "storage/bytes.h"
 #include "storage/page_types.h"
@@ -88,6 +89,19 @@ struct LegacyIndexRoot {
   int32_t firstIamPage = 0;
 };
 
+// One column of an index key as the key description of its sysindexes row
+// keeps it: its id, type and place in the record, as syscolumns has them.
+struct LegacyKeyColumn {
+  int16_t columnId = 0;
+  uint8_t systemTypeId = 0;
+  int16_t userTypeId = 0;
+  int16_t length = 0;
+  uint8_t precision = 0;
+  uint8_t scale = 0;
+  int32_t collationId = 0;
+  int16_t offset = 0;  // a fixed column's offset; -n for the n-th variable column
+};
+
 // sysindexes (2), 2000 layout: an index's name and the column ids of its
 // key, in key order.
 struct LegacyIndexKey {
@@ -95,6 +109,7 @@ struct LegacyIndexKey {
   int16_t indexId = -1;
   std::string name{};
   std::vector<int16_t> columnIds{};
+  std::vector<LegacyKeyColumn> keyColumns{};
 };
 
 // syscomments (6), 2000 layout: one piece of a definition text, in

@@ -597,6 +597,11 @@ std::vector<ColumnDescriptor> SystemCatalog::PrepareTable(const std::string& tab
   };
   if (sql2000) {
     for (const LegacyColumnRow& row : tableLegacyColumns) add(DescribeColumn(row));
+    for (const LegacyColumnRow& row : ColumnsFromIndexKeys()) {
+      const size_t before = descriptors.size();
+      add(DescribeColumn(row));
+      if (descriptors.size() > before) tableNamelessColumns.push_back(row.name);
+    }
   } else {
     for (const ColumnRow& row : tableColumns) add(DescribeColumn(row));
     // A column whose syscolpars row is lost still has its physical row,
@@ -754,6 +759,39 @@ std::vector<ColumnRow> SystemCatalog::ColumnsFromHobtColumns() const {
   return rows;
 }
 
+std::vector<LegacyColumnRow> SystemCatalog::ColumnsFromIndexKeys() const {
+  std::vector<LegacyColumnRow> rows;
+  if (tableLegacyColumns.empty()) return rows;  // nothing of the table's columns is known
+  std::set<int32_t> known;
+  for (const LegacyColumnRow& row : tableLegacyColumns) known.insert(row.columnId);
+  for (const LegacyIndexKey& index : legacyIndexKeys) {
+    if (index.objectId != currentObject.objectId) continue;
+    for (const LegacyKeyColumn& key : index.keyColumns) {
+      // A column an index or a statistic is kept on cannot have been
+      // dropped: its column row was lost.
+      if (key.columnId <= 0 || key.columnId > kMostColumns || known.count(key.columnId)) continue;
+      if (key.systemTypeId == 0 || key.length <= 0 || key.offset == 0) continue;
+      LegacyColumnRow row;
+      row.name = "Column" + std::to_string(key.columnId);
+      row.objectId = currentObject.objectId;
+      row.systemTypeId = key.systemTypeId;
+      row.typeStatus = 0;
+      row.userTypeId = key.systemTypeId;
+      row.length = key.length;
+      row.precision = key.precision;
+      row.scale = key.scale;
+      row.columnId = key.columnId;
+      row.fixedOffset = key.offset;
+      row.bitPosition = 0;
+      row.offset = key.offset;
+      row.collationId = key.collationId;
+      known.insert(key.columnId);
+      rows.push_back(std::move(row));
+    }
+  }
+  return rows;
+}
+
 std::vector<ColumnRow> SystemCatalog::ColumnsFromRowsetColumns() const {
   std::vector<ColumnRow> rows;
   std::set<int32_t> known;
@@ -813,6 +851,7 @@ RecordShape SystemCatalog::DescribeRecordShape(const std::vector<ColumnDescripto
   };
   shape.known = true;
   shape.namesLost = tableNamelessColumns;
+  shape.namesLostFromIndexRows = IsSql2000();
 
   if (!tableRowsetColumns.empty()) {
     // Every physical column has its row, dropped and hidden ones included,

@@ -44,11 +44,12 @@ void ReportColumnsWithoutRows(const RecordShape& shape, const std::string& table
     const size_t n = shape.namesLost.size();
     std::string names;
     for (const std::string& name : shape.namesLost) names += (names.empty() ? "" : ", ") + name;
-    sink->ReportWarning(Warning{table,
-                                std::to_string(n) + (n == 1 ? " column has" : " columns have") + " lost " +
-                                    (n == 1 ? "its column row and its name" : "their column rows and names") +
-                                    "; read with the types their physical rows give, listed as " + names,
-                                ""});
+    sink->ReportWarning(Warning{
+        table,
+        std::to_string(n) + (n == 1 ? " column has" : " columns have") + " lost " +
+            (n == 1 ? "its column row and its name" : "their column rows and names") + "; read with the types their " +
+            (shape.namesLostFromIndexRows ? "index rows" : "physical rows") + " give, listed as " + names,
+        ""});
   }
   if (shape.columnsWithoutRows <= 0) return;
   const int32_t n = shape.columnsWithoutRows;

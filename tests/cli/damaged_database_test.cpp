@@ -737,6 +737,35 @@ TEST(DamagedDatabase, CatalogRowsWithDamagedRecordHeadersAreStillRead) {
   EXPECT_EQ(rows.out, intact.out);
 }
 
+// The sample with the column rows of Orders.OrderID and EmployeeID given to
+// another object: both are index keys, whose descriptions in sysindexes
+// keep their types and places; they list with their values as before,
+// under stand-in names, and the warning names them.
+TEST(DamagedDatabase, KeyColumnsWithoutColumnRowsAreReadByTheirIndexRows) {
+  Bytes bytes = testing::ReadFileBytes(kSample);
+  int moved = 0;
+  ForEachOrdersColumnRecord([&](int colid, size_t at) {
+    if (colid != 1 && colid != 3) return;
+    bytes[at + 4 + 3] ^= 0x40;
+    bytes[at + 4 + 2] ^= 0x40;
+    ++moved;
+  });
+  ASSERT_EQ(moved, 2);
+  MemoryEnv env;
+  env.AddFile("/db/keys.mdf", bytes);
+  auto rows = RunInProcess({"rows", "/db/keys.mdf", "Orders", "--quiet"}, &env);
+  const std::string intact = RunInProcess({"rows", kSample, "Orders", "--quiet"}).out;
+  EXPECT_EQ(rows.exitCode, 3) << rows.err;
+  EXPECT_EQ(rows.out.substr(0, rows.out.find('\n')),
+            "Column1\tCustomerID\tColumn3\tOrderDate\tRequiredDate\tShippedDate\tShipVia\tFreight\tShipName\t"
+            "ShipAddress\tShipCity\tShipRegion\tShipPostalCode\tShipCountry");
+  EXPECT_EQ(rows.out.substr(rows.out.find('\n')), intact.substr(intact.find('\n')));
+  EXPECT_NE(rows.err.find("warning: dbo.Orders: 2 columns have lost their column rows and names; read with the types "
+                          "their index rows give, listed as Column1, Column3\n"),
+            std::string::npos)
+      << rows.err;
+}
+
 // The sample with the status byte of Orders.OrderID's column row inverted:
 // it reads as computed and no longer as an identity, but the column has its
 // place in the record and the identity's values in the row: it lists as
