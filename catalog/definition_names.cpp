@@ -11,6 +11,7 @@ namespace {
 // the first definitions as well as in all of them.
 constexpr size_t kMostTextBytes = size_t{64} << 20;
 constexpr size_t kLongestName = 128;
+constexpr size_t kMostFits = 4096;
 
 std::string Lower(std::string text) {
   for (char& c : text)
@@ -231,14 +232,15 @@ std::map<int32_t, NameFromDefinitions> NamesFromDefinitions(const std::vector<st
     std::string name;
     int32_t table;
   };
+  std::map<int32_t, std::set<std::string>> columnsOf;
+  for (const auto& [id, columnNames] : tables)
+    for (const std::string& c : columnNames) columnsOf[id].insert(Lower(c));
   std::vector<Fit> fits;
   for (const auto& [name, users] : evidence.usedAsTable) {
     if (taken.count(name)) continue;
     auto q = evidence.qualified.find(name);
     if (q == evidence.qualified.end()) continue;
-    for (const auto& [id, columnNames] : tables) {
-      std::set<std::string> columns;
-      for (const std::string& c : columnNames) columns.insert(Lower(c));
+    for (const auto& [id, columns] : columnsOf) {
       int inside = 0;
       bool outside = false;
       for (const std::string& c : q->second) {
@@ -251,6 +253,8 @@ std::map<int32_t, NameFromDefinitions> NamesFromDefinitions(const std::vector<st
       if (!outside && inside >= std::min<int>(2, static_cast<int>(columns.size())) && inside > 0)
         fits.push_back({inside, name, id});
     }
+    // So many fits say the texts tell these tables apart from nothing.
+    if (fits.size() > kMostFits) return found;
   }
   // The best fits first; a name or table whose best fit ties with another
   // of its fits is left alone.
