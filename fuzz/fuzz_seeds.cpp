@@ -846,6 +846,13 @@ int main(int argc, char** argv) {
     ++n;
   }
   out.Add("value_format", "variant", Concat({Bytes{1, 2, 167, 1}, LE16(30), LE32(53269), Bytes{0}, Ascii("text")}));
+  // Definition texts that name tables by the columns they qualify.
+  out.Add("definition_names", "views",
+          Concat({Ascii("create view \"Order Lines\" AS SELECT Orders.OrderID, [Lines].ProductID, [Lines].Quantity "
+                        "FROM Orders INNER JOIN [Lines] ON Orders.OrderID = [Lines].OrderID -- FROM x"),
+                  Bytes{0},
+                  Ascii("CREATE TRIGGER t ON dbo.Region FOR UPDATE AS UPDATE Region SET Region.RegionID = 1, "
+                        "Region.RegionDescription = 'a''b' FROM inserted /* [ */ WHERE (SELECT 1 FROM Orders), x")}));
 
   for (int i = 2; i < argc; ++i) WriteRealSeeds(out, argv[i]);
   std::printf("%d seeds in %s\n", out.count(), argv[1]);
