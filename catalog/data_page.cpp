@@ -383,11 +383,9 @@ void CDataPage::ReadLegacyIndexKeys(std::vector<LegacyIndexKey>& keys) const {
     for (int16_t k = 0; k < keyCount; ++k) {
       const size_t at = static_cast<size_t>(k) * 32;
       if (at + 32 > description.size() || description[at + 30] != 0) break;
-      key.columnIds.push_back(LoadLE<int16_t>(description, at + 16));
       LegacyKeyColumn column;
-      column.columnId = key.columnIds.back();
+      column.columnId = LoadLE<int16_t>(description, at + 16);
       column.systemTypeId = description[at];
-      column.userTypeId = LoadLE<int16_t>(description, at + 2);
       column.length = LoadLE<int16_t>(description, at + 4);
       column.precision = description[at + 6];
       column.scale = description[at + 7];
@@ -395,7 +393,7 @@ void CDataPage::ReadLegacyIndexKeys(std::vector<LegacyIndexKey>& keys) const {
       column.offset = LoadLE<int16_t>(description, at + 24);
       key.keyColumns.push_back(column);
     }
-    if (!key.columnIds.empty()) keys.push_back(std::move(key));
+    if (!key.keyColumns.empty()) keys.push_back(std::move(key));
   });
 }
 

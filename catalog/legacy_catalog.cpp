@@ -120,8 +120,8 @@ void ApplyLegacyKeys(const SystemCatalog& catalog, const LegacyCatalog& legacy, 
     if (object.parentId != objectId || (object.typeCode != "PK" && object.typeCode != "UQ")) continue;
     for (const LegacyIndexKey& key : catalog.legacyIndexKeys) {
       if (key.objectId != objectId || key.name != object.name) continue;
-      for (size_t k = 0; k < key.columnIds.size(); ++k) {
-        ColumnDescriptor* d = column(key.columnIds[k]);
+      for (size_t k = 0; k < key.keyColumns.size(); ++k) {
+        ColumnDescriptor* d = column(key.keyColumns[k].columnId);
         if (!d) continue;
         if (object.typeCode == "PK") {
           d->primaryKey = 1;

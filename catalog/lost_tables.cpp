@@ -309,6 +309,8 @@ Claims ClaimedKeys(const SystemCatalog& catalog) {
       claims.rowsetLost.insert(AllocUnitPageKey(unit.allocUnitId));
     claims.Add(AllocUnitPageKey(unit.allocUnitId), unit.allocUnitId);
   }
+  // Nor does another unit row that names the same pages claim them: their
+  // records' layout decides whose they are.
   for (uint32_t key : claims.rowsetLost) {
     claims.any.erase(key);
     claims.user.erase(key);
@@ -817,27 +819,21 @@ std::vector<LostTable> MatchLostTables(SystemCatalog& catalog, std::vector<LostT
       continue;
     }
     const Candidate& table = candidates[found];
-    int64_t rowsetId = table.rowsetId;
-    // A rowset only the table's index row names gets its row back, so that
-    // the unit below is found by it.
-    if (rowsetId != 0 && !rowsetsById.count(rowsetId))
-      AddHeapRowset(catalog, rowsetId, table.object.objectId, table.indexId);
-    if (rowsetId == 0) {
-      // The group's unit row still names the rowset whose row was lost:
-      // put that back, so that the unit and the table's other units (large
-      // values) and physical column rows are found by it again.
-      const AllocUnitRow* unit = nullptr;
+    // The group's unit row may stand, naming the rowset whose row was lost:
+    // that rowset is put back, so that the unit and the table's other units
+    // (large values) and physical column rows are found by it again.
+    const AllocUnitRow* standing = nullptr;
+    if (table.rowsetId == 0)
       for (const AllocUnitRow& row : catalog.allocUnits)
-        if (row.allocUnitId == group.unitId && row.ownerId > 0 && !rowsetsById.count(row.ownerId)) unit = &row;
-      rowsetId = unit ? unit->ownerId : group.unitId;
+        if (row.allocUnitId == group.unitId && row.ownerId > 0 && !rowsetsById.count(row.ownerId)) standing = &row;
+    const int64_t rowsetId = table.rowsetId != 0 ? table.rowsetId : standing ? standing->ownerId : group.unitId;
+    // A rowset without its row (only the table's index row names it, or
+    // none: a heap's) gets one, so that the unit is found by it.
+    if (table.rowsetId == 0)
       AddHeapRowset(catalog, rowsetId, table.object.objectId);
-      if (unit) {
-        GiveTo(group, table.object);
-        matched.push_back(std::move(group));
-        continue;
-      }
-    }
-    AddInRowUnit(catalog, group.unitId, rowsetId, group.pages.front());
+    else if (!rowsetsById.count(rowsetId))
+      AddHeapRowset(catalog, rowsetId, table.object.objectId, table.indexId);
+    if (!standing) AddInRowUnit(catalog, group.unitId, rowsetId, group.pages.front());
     GiveTo(group, table.object);
     matched.push_back(std::move(group));
   }

@@ -64,8 +64,8 @@ KeyColumns LegacyKeyColumns(const SystemCatalog& catalog, int32_t keyData, const
     if (row.objectId == keyData) names.emplace(row.columnId, row.name);
   for (const LegacyIndexKey& index : catalog.legacyIndexKeys) {
     if (index.objectId != keyData || !NamesKey(index.name, keyName)) continue;
-    for (int16_t id : index.columnIds)
-      if (auto it = names.find(id); it != names.end()) key.columns.push_back(it->second);
+    for (const LegacyKeyColumn& column : index.keyColumns)
+      if (auto it = names.find(column.columnId); it != names.end()) key.columns.push_back(it->second);
     if (!key.columns.empty()) return key;
   }
 

@@ -94,7 +94,6 @@ struct LegacyIndexRoot {
 struct LegacyKeyColumn {
   int16_t columnId = 0;
   uint8_t systemTypeId = 0;
-  int16_t userTypeId = 0;
   int16_t length = 0;
   uint8_t precision = 0;
   uint8_t scale = 0;
@@ -102,13 +101,12 @@ struct LegacyKeyColumn {
   int16_t offset = 0;  // a fixed column's offset; -n for the n-th variable column
 };
 
-// sysindexes (2), 2000 layout: an index's name and the column ids of its
+// sysindexes (2), 2000 layout: an index's name and the columns of its
 // key, in key order.
 struct LegacyIndexKey {
   int32_t objectId = 0;
   int16_t indexId = -1;
   std::string name{};
-  std::vector<int16_t> columnIds{};
   std::vector<LegacyKeyColumn> keyColumns{};
 };
 

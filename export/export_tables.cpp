@@ -78,8 +78,8 @@ void DescribePrimaryKey(const SystemCatalog& catalog, const ObjectRow& object,
   if (catalog.IsSql2000()) {
     for (const LegacyIndexKey& key : catalog.legacyIndexKeys) {
       if (!constraint || key.objectId != object.objectId || key.name != constraint->name) continue;
-      for (int16_t id : key.columnIds)
-        if (const std::string* name = ColumnName(prepared, id)) columns.push_back(*name);
+      for (const LegacyKeyColumn& keyColumn : key.keyColumns)
+        if (const std::string* name = ColumnName(prepared, keyColumn.columnId)) columns.push_back(*name);
       clustered = key.indexId == 1;
       break;
     }

@@ -29,7 +29,8 @@ TEST(SchemaScripts, LegacyKeyColumnsFromTheIndexOrByTypeStatus) {
     row.name = name;
     catalog.legacyColumns.push_back(row);
   }
-  catalog.legacyIndexKeys = {{7, 1, "PK_Orders", {3, 1}}, {8, 1, "PK_Other", {1}}};
+  catalog.legacyIndexKeys = {{7, 1, "PK_Orders", {{.columnId = 3}, {.columnId = 1}}},
+                             {8, 1, "PK_Other", {{.columnId = 1}}}};
 
   // The key's own index, in key order.
   KeyColumns primary = LegacyKeyColumns(catalog, 7, "PK_Orders", false);

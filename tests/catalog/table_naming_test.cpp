@@ -95,7 +95,8 @@ TEST(LegacyCatalog, OwnersIdentityKeysAndReferences) {
   catalog.objects = {ObjectRow{.objectId = 55, .name = "Orders", .typeCode = "U "},
                      ObjectRow{.objectId = 56, .name = "Customers", .typeCode = "U "},
                      ObjectRow{.objectId = 77, .name = "PK_Orders", .typeCode = "PK", .parentId = 55}};
-  catalog.legacyIndexKeys = {LegacyIndexKey{.objectId = 55, .indexId = 1, .name = "PK_Orders", .columnIds = {1}}};
+  catalog.legacyIndexKeys = {
+      LegacyIndexKey{.objectId = 55, .indexId = 1, .name = "PK_Orders", .keyColumns = {{.columnId = 1}}}};
   const ObjectNames names(catalog);
   EXPECT_EQ(names.Qualified(catalog.objects[0]), "sales.Orders");
   EXPECT_EQ(names.Schema(catalog.objects[1]), "dbo");
