@@ -12,7 +12,9 @@
 #include "catalog/system_catalog.h"
 #include "storage/allocation_map.h"
 #include "storage/database_file.h"
+#include "storage/lob.h"
 #include "storage/page.h"
+#include "storage/record.h"
 #include "storage/text_codec.h"
 
 namespace ravelin {
@@ -23,6 +25,9 @@ namespace {
 constexpr size_t kPagesSampled = 64;
 constexpr size_t kRecordsSampled = 2000;
 constexpr size_t kMaxLostTables = 2000;
+// Large values read of a column, and bytes of each, to tell text from binary.
+constexpr size_t kLargeValuesSampled = 16;
+constexpr uint64_t kLargeBytesSampled = 8192;
 // Records a table's inferred columns must come from to stand in for its own.
 constexpr size_t kRecordsForConfidence = 8;
 // Object ids given to the lost tables of the 2005+ layout, from here on.
@@ -114,6 +119,41 @@ uint8_t TextOrBinary(const std::vector<ByteSpan>& values, bool fixed) {
   return fixed ? kBinary : kVarBinary;
 }
 
+// The type of a column whose values are stored outside the row: text or
+// UTF-16 text where the bytes of every value read say so (a value cut at
+// the sample's limit ends on a whole character), binary otherwise.
+// `pointers` are the complex entries the rows hold.
+uint8_t LargeValueType(const CDatabaseFile& file, const std::vector<ByteSpan>& pointers) {
+  constexpr size_t kTextPointerSize = 16;
+  constexpr int kInRowRoot = 2;
+  constexpr int kLargeInRowRoot = 4;
+  std::vector<Bytes> values;
+  for (ByteSpan pointer : pointers) {
+    if (values.size() >= kLargeValuesSampled || file.stop().requested()) break;
+    const bool textPointer = pointer.size() == kTextPointerSize;
+    if (!textPointer) {
+      const int kind = ComplexKind(pointer);
+      // Anything else (a sparse column set) is not a value of its own.
+      if (kind != kInRowRoot && kind != kLargeInRowRoot) return kVarBinary;
+    }
+    LobReadOptions options;
+    options.collect = true;
+    options.byteLimit = kLargeBytesSampled;
+    LobReadOutcome outcome;
+    if (textPointer)
+      ReadTextPointerValue(pointer, file, options, &outcome);
+    else
+      ReadInRowRootValue(pointer, file, options, &outcome);
+    if (outcome.incomplete) continue;
+    Bytes value;
+    for (const Bytes& piece : outcome.pieces) value.insert(value.end(), piece.begin(), piece.end());
+    if (!value.empty()) values.push_back(std::move(value));
+  }
+  if (values.empty()) return kVarBinary;
+  std::vector<ByteSpan> spans(values.begin(), values.end());
+  return TextOrBinary(spans, false);
+}
+
 void ReadSample(const CDatabaseFile& file, const std::vector<PageRef>& pages, Sample& sample) {
   // Pages spread over the group: the first ones and then every n-th.
   const size_t step = std::max<size_t>(1, pages.size() / kPagesSampled);
@@ -153,8 +193,8 @@ std::vector<ByteSpan> FixedParts(const std::vector<const Sample::Record*>& recor
 
 // The columns of records of `fixedLength` data bytes and `columnCount`
 // columns, `variableCount` of them variable.
-std::vector<InferredColumn> InferColumns(const Sample& sample, int16_t fixedLength, int16_t columnCount,
-                                         int variableCount, bool* typed = nullptr) {
+std::vector<InferredColumn> InferColumns(const CDatabaseFile& file, const Sample& sample, int16_t fixedLength,
+                                         int16_t columnCount, int variableCount, bool* typed = nullptr) {
   if (typed) *typed = true;
   std::vector<const Sample::Record*> records;
   for (const Sample::Record& r : sample.records)
@@ -191,19 +231,28 @@ std::vector<InferredColumn> InferColumns(const Sample& sample, int16_t fixedLeng
   const int firstVariable = std::max(fixedCount, columns.empty() ? 0 : 1);
   for (int j = 0; j < variableCount; ++j) {
     std::vector<ByteSpan> values;
+    std::vector<ByteSpan> pointers;
     bool large = false;
     for (const Sample::Record* r : records) {
       if (static_cast<size_t>(j) >= r->variable.size()) continue;
       const ColumnValue& v = *r->variable[static_cast<size_t>(j)];
       if (v.complex) {
         large = true;
+        if (v.data && !v.data->empty()) pointers.emplace_back(*v.data);
         continue;
       }
       if (!v.data) continue;
       values.emplace_back(*v.data);
     }
     InferredColumn column;
-    column.systemTypeId = large ? kVarBinary : TextOrBinary(values, false);
+    // A large column's short values may stay in the row: they count too.
+    if (large) {
+      const uint8_t type = LargeValueType(file, pointers);
+      column.systemTypeId = type == kVarBinary || values.empty() ? type : TextOrBinary(values, false);
+      if (type != column.systemTypeId) column.systemTypeId = kVarBinary;
+    } else {
+      column.systemTypeId = TextOrBinary(values, false);
+    }
     // As long as a value kept in the row can be: the sample's longest
     // need not be the table's.
     column.length = large ? int16_t{-1} : int16_t{8000};
@@ -609,7 +658,7 @@ std::vector<LostTable> FindLostTables(const CDatabaseFile& file, const SystemCat
     for (const Sample::Record& r : sample.records)
       if (r.fixedLength == fixedLength && r.columnCount == columnCount) table.nullBitmaps.push_back(r.nullBitmap);
     bool typed = false;
-    table.columns = InferColumns(sample, fixedLength, columnCount, variableCount, &typed);
+    table.columns = InferColumns(file, sample, fixedLength, columnCount, variableCount, &typed);
     // Inferred columns stand in for a named table's own only where they
     // are likely right: every fixed column typed, records enough to tell,
     // and the variable columns' NULLs where the null bitmap puts them.

@@ -437,6 +437,55 @@ TEST(DamagedDatabase, PagesWithoutCatalogRowsBecomeALostTable) {
       << orphan.err;
 }
 
+// A lost table's large values are typed by their bytes like those kept in
+// the row: UTF-16 text, 8-bit text behind a text pointer, binary.
+TEST(DamagedDatabase, LargeValuesOfALostTableAreTypedByTheirBytes) {
+  using namespace testing;
+  std::vector<ColumnDescriptor> columns = {
+      SqlColumn("Id", "int(4)", kTypeInt), SqlColumn("Notes", "nvarchar(-1)", kTypeNVarChar),
+      SqlColumn("Memo", "varchar(-1)", kTypeVarChar), SqlColumn("Pic", "varbinary(-1)", kTypeVarBinary)};
+  LayOutColumns(columns);
+  constexpr uint32_t kTextPage = 60;
+  const Bytes notes = Utf16("Grüße aus Köln, 日本");
+  const Bytes picture = {0x47, 0x49, 0x46, 0x00, 0x01, 0x02, 0xFF};
+  const auto row = [&](int id, uint16_t slot) {
+    return CompressedRow{
+        {Value(SqlIntBytes(id, 4)),
+         Value(InRowRoot({{{1, kTextPage}, slot, static_cast<uint32_t>(notes.size())}}), true),
+         Value(TextPointer(PageRef{1, kTextPage}, static_cast<uint16_t>(slot + 1)), true),
+         Value(InRowRoot({{{1, kTextPage}, static_cast<uint16_t>(slot + 2), static_cast<uint32_t>(picture.size())}}),
+               true)}};
+  };
+  TableSpec lost;
+  lost.objectId = 501;
+  lost.name = "Gone";
+  lost.columns = columns;
+  lost.firstPage = 50;
+  lost.catalogRows = false;
+  lost.rows = {row(1, 0), row(2, 3)};
+  DatabaseImage image = ImageWithTables({lost});
+  for (const std::string memo : {"first memo", "second memo"}) {
+    image.Page(kTextPage).PageType(3).AddRecord(TextRecordBytes(DataStructure(notes)));
+    image.Page(kTextPage).AddRecord(TextRecordBytes(SmallRootStructure(Ascii(memo))));
+    image.Page(kTextPage).AddRecord(TextRecordBytes(DataStructure(picture)));
+  }
+  MemoryEnv env;
+  env.AddFile("/db/lob.mdf", image.Build());
+
+  const std::string name = "Lost table " + std::to_string((int64_t{256} << 48) | (int64_t{300} << 16));
+  auto schema = RunInProcess({"schema", "/db/lob.mdf", "--quiet"}, &env);
+  EXPECT_NE(schema.out.find("  " + name +
+                            "  (1 data page)\n    c1  int  NULL\n    c2  nvarchar(max)  NULL\n"
+                            "    c3  varchar(max)  NULL\n    c4  varbinary(max)  NULL\n"),
+            std::string::npos)
+      << schema.out;
+  auto rows = RunInProcess({"rows", "/db/lob.mdf", name, "--quiet"}, &env);
+  EXPECT_EQ(rows.out,
+            "c1\tc2\tc3\tc4\n1\tGrüße aus Köln, 日本\tfirst memo\t0x474946000102FF\n"
+            "2\tGrüße aus Köln, 日本\tsecond memo\t0x474946000102FF\n")
+      << rows.err;
+}
+
 // The sample with every page of its column table zeroed: a table keeps its
 // name and lists its rows with columns inferred from its records, the
 // fixed parts split into typed columns where the bytes tell (Orders: ints,
