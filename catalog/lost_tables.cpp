@@ -552,6 +552,36 @@ void NameFromDefinitionTexts(SystemCatalog& catalog, std::vector<LostTable>& add
   }
 }
 
+// Whether the physical column rows of `rowsetId` (their ids `ids`) are all
+// there: user columns numbered 1 on without a gap, and as many rows as the
+// records of the rowset's first pages have columns.
+bool PhysicalRowsComplete(const CDatabaseFile& file, const SystemCatalog& catalog, int64_t rowsetId,
+                          const std::set<int32_t>& ids) {
+  int32_t expected = 1;
+  for (int32_t id : ids) {
+    if (id <= 0 || id >= 0x4000000) continue;  // the uniquifier, dropped columns
+    if (id != expected++) return false;
+  }
+  if (expected == 1) return false;
+  std::vector<PageRef> pages;
+  const auto addPages = [&](int64_t unitId) {
+    auto it = file.dataPageMap.find(AllocUnitPageKey(unitId));
+    if (it == file.dataPageMap.end()) return;
+    for (const PageMapEntry& entry : it->second)
+      if (entry.pageType == kPageTypeData && pages.size() < 4) pages.push_back(entry.ToPageRef());
+  };
+  for (const AllocUnitRow& unit : catalog.allocUnits)
+    if (unit.type == 1 && unit.ownerId == rowsetId) addPages(unit.allocUnitId);
+  if (pages.empty() && catalog.RowsetIdNamesUnit(rowsetId)) addPages(rowsetId);
+  Sample sample;
+  ReadSample(file, pages, sample);
+  if (sample.shapes.empty()) return false;
+  auto best = sample.shapes.begin();
+  for (auto it = sample.shapes.begin(); it != sample.shapes.end(); ++it)
+    if (it->second > best->second) best = it;
+  return best->first.second == static_cast<int16_t>(ids.size());
+}
+
 }  // namespace
 
 std::vector<LostTable> AddOrphanObjects(const CDatabaseFile& file, SystemCatalog& catalog) {
@@ -563,6 +593,17 @@ std::vector<LostTable> AddOrphanObjects(const CDatabaseFile& file, SystemCatalog
     for (const LegacyColumnRow& column : catalog.legacyColumns) withColumns.insert(column.objectId);
   } else {
     for (const ColumnRow& column : catalog.columns) withColumns.insert(column.objectId);
+    // The physical column rows of a table's heap or clustered rowset carry
+    // its columns' types and places, though not their names: they stand in
+    // where every one of them is there, as many as its records have.
+    std::map<int64_t, std::set<int32_t>> physical;
+    for (const RowsetColumnRow& column : catalog.rowsetColumns) physical[column.rowsetId].insert(column.rowsetColumnId);
+    for (const RowsetRow& rowset : catalog.rowsets) {
+      if (rowset.indexId != 0 && rowset.indexId != 1) continue;
+      auto it = physical.find(rowset.rowsetId);
+      if (it != physical.end() && PhysicalRowsComplete(file, catalog, rowset.rowsetId, it->second))
+        withColumns.insert(rowset.objectId);
+    }
   }
   // Ids that hold rows: the 2000 layout's page keys, the later layouts'
   // heap and clustered rowsets.

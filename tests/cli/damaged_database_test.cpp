@@ -437,6 +437,42 @@ TEST(DamagedDatabase, PagesWithoutCatalogRowsBecomeALostTable) {
       << orphan.err;
 }
 
+// A table whose object row and catalog column rows are lost, its physical
+// column rows standing, is read with the types and order those give; with
+// one of them lost too, its records' columns are inferred instead.
+TEST(DamagedDatabase, PhysicalColumnRowsDescribeATableWhoseObjectRowIsLost) {
+  using namespace testing;
+  std::vector<ColumnDescriptor> columns = {
+      SqlColumn("Id", "int(4)", kTypeInt), SqlColumn("Name", "nvarchar(40)", kTypeNVarChar),
+      SqlColumn("Price", "money(8)", kTypeMoney), SqlColumn("Qty", "smallint(2)", kTypeSmallInt)};
+  LayOutColumns(columns);
+  TableSpec table;
+  table.objectId = 501;
+  table.name = "Gone";
+  table.columns = columns;
+  table.objectRow = false;
+  table.catalogColumnRows = false;
+  table.rows = {CompressedRow{{Value(SqlIntBytes(1, 4)), Value(Utf16("Chai")), Value(SqlIntBytes(180000, 8)),
+                               Value(SqlIntBytes(-3, 2))}},
+                CompressedRow{{Value(SqlIntBytes(2, 4)), Null(), Value(SqlIntBytes(5, 8)), Value(SqlIntBytes(7, 2))}}};
+  MemoryEnv env;
+  env.AddFile("/db/physical.mdf", ImageWithTables({table}).Build());
+  auto rows = RunInProcess({"rows", "/db/physical.mdf", "Lost table 501", "--quiet"}, &env);
+  EXPECT_EQ(rows.exitCode, 3) << rows.err;
+  EXPECT_EQ(rows.out, "Column1\tColumn2\tColumn3\tColumn4\n1\tChai\t18.0000\t-3\n2\t\\N\t0.0005\t7\n") << rows.err;
+  EXPECT_NE(rows.err.find("warning: Lost table 501: 4 columns have lost their column rows and names; read with the "
+                          "types their physical rows give, listed as Column1, Column2, Column3, Column4\n"),
+            std::string::npos)
+      << rows.err;
+
+  table.physicalRowsLost = {3};
+  env.AddFile("/db/partial.mdf", ImageWithTables({table}).Build());
+  auto schema = RunInProcess({"schema", "/db/partial.mdf", "--quiet"}, &env);
+  EXPECT_EQ(schema.out.find("Lost table 501"), std::string::npos) << schema.out;
+  const std::string name = "Lost table " + std::to_string((int64_t{256} << 48) | (int64_t{300} << 16));
+  EXPECT_NE(schema.out.find("  " + name + "  (1 data page)\n"), std::string::npos) << schema.out;
+}
+
 // A lost table's large values are typed by their bytes like those kept in
 // the row: UTF-16 text, 8-bit text behind a text pointer, binary.
 TEST(DamagedDatabase, LargeValuesOfALostTableAreTypedByTheirBytes) {

@@ -348,7 +348,7 @@ DatabaseImage ImageWithTables(const std::vector<TableSpec>& tables, uint32_t pag
                                .maxInRowLength = length};
       if (auto damage = table.catalogColumnDamage.find(d.columnId); damage != table.catalogColumnDamage.end())
         damage->second(catalogRow);
-      rows[41].push_back(catalogRow.Build());
+      if (table.catalogColumnRows) rows[41].push_back(catalogRow.Build());
       if (std::find(table.physicalRowsLost.begin(), table.physicalRowsLost.end(), d.columnId) !=
           table.physicalRowsLost.end())
         continue;

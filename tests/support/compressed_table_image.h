@@ -42,6 +42,8 @@ struct TableSpec {
   bool rowsetRow = true;
   // false: every column row of the table, catalog and physical, is lost.
   bool columnRows = true;
+  // false: the table's catalog column rows are lost, its physical ones stand.
+  bool catalogColumnRows = true;
   // A nonclustered index on the first column, with its physical row, whose
   // rowset row's index id damage made negative.
   bool damagedIndexRowset = false;
