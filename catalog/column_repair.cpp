@@ -334,7 +334,10 @@ void SystemCatalog::RepairRowsetPlaces(const std::set<int32_t>& catalogIds) {
 
 void SystemCatalog::RepairColumnIdsAndTypes(std::set<int32_t>& catalogIds) {
   const std::vector<PhysicalColumn> physicals = PhysicalColumns(tableRowsetColumns, tableHobtColumns);
-  if (physicals.empty()) return;
+  if (physicals.empty()) {
+    RepairImpossibleColumnIds(catalogIds);
+    return;
+  }
   // A catalog row whose id damage changed: the one physical row without a
   // catalog row whose id differs from it in one byte and whose type is the
   // row's gives the id back (of several, the one whose length is the row's
@@ -378,6 +381,9 @@ void SystemCatalog::RepairColumnIdsAndTypes(std::set<int32_t>& catalogIds) {
     taker->columnId = physical->id;
     catalogIds.insert(taker->columnId);
   }
+  // A physical row whose type took damage as well leaves the id to the
+  // run of ids.
+  RepairImpossibleColumnIds(catalogIds);
 
   // The type of a catalog row: its system type is written twice in the
   // row (the user type of a built-in type is the type itself) and once in
@@ -429,6 +435,43 @@ void SystemCatalog::WidenToTheRecords(RecordShape& shape) const {
   shape.maxColumns = columns;
   shape.fullFixedEnd = std::max(shape.fullFixedEnd, fixedEnd);
   shape.variableColumns = std::max(shape.variableColumns, variables);
+}
+
+void SystemCatalog::RepairImpossibleColumnIds(std::set<int32_t>& catalogIds) {
+  // Without physical rows to compare with, a catalog row whose id no column
+  // can have takes the one id missing from the table's run of ids that is
+  // one byte from its own, where no other such row could take it.
+  const auto impossibleId = [](int32_t id) { return id <= 0 || id > kMostColumns; };
+  std::vector<ColumnRow*> damaged;
+  int32_t highest = 0;
+  for (ColumnRow& column : tableColumns) {
+    if (impossibleId(column.columnId))
+      damaged.push_back(&column);
+    else
+      highest = std::max(highest, column.columnId);
+  }
+  if (damaged.empty()) return;
+  const int32_t last = std::min<int32_t>(kMostColumns, highest + static_cast<int32_t>(damaged.size()));
+  std::map<int32_t, std::vector<ColumnRow*>> takers;
+  std::map<ColumnRow*, int32_t> choice;
+  for (ColumnRow* column : damaged) {
+    int32_t match = 0;
+    int matches = 0;
+    for (int32_t id = 1; id <= last; ++id) {
+      if (catalogIds.count(id) || !DifferInOneByte(id, column->columnId)) continue;
+      match = id;
+      ++matches;
+    }
+    if (matches != 1) continue;
+    choice[column] = match;
+    takers[match].push_back(column);
+  }
+  for (auto& [id, columns] : takers) {
+    if (columns.size() != 1) continue;
+    catalogIds.erase(columns.front()->columnId);
+    columns.front()->columnId = id;
+    catalogIds.insert(id);
+  }
 }
 
 }  // namespace ravelin

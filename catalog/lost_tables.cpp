@@ -674,7 +674,9 @@ std::vector<LostTable> FindLostTables(const CDatabaseFile& file, const SystemCat
     std::set<PageRef> seen;
     for (const PageMapEntry& entry : entries) {
       const PageRef ref = entry.ToPageRef();
-      if (entry.pageType != kPageTypeData || systemPages.count(ref) || !seen.insert(ref).second) continue;
+      if (entry.pageType != kPageTypeData || systemPages.count(ref) || catalog.IsMisfiledCatalogPage(ref) ||
+          !seen.insert(ref).second)
+        continue;
       // A page the maps mark free is history, not a table's data.
       if (maps.StateOf(ref) == AllocationState::kFree) continue;
       table.pages.push_back(ref);

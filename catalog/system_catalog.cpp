@@ -3,6 +3,7 @@
 
 #include "catalog/system_catalog.h"
 
+#include <algorithm>
 #include <set>
 
 #include "catalog/catalog_lookups.h"
@@ -18,6 +19,9 @@ namespace {
 // Pages a system table's page chain leads to whose header damage hid them
 // from the scan, at most this many per table.
 constexpr size_t kMaxChainedPages = 64;
+// Pages read to find those of a system table whose header names another
+// object or index by one damaged byte, at most this many per table.
+constexpr size_t kMaxMisfiledReads = 256;
 
 // The slots a page's slot array holds, counted from the page end while
 // each entry points where a record can start; 0 when none does.
@@ -59,11 +63,11 @@ std::vector<std::unique_ptr<CDataPage>> CatalogLoader::ReadPages(uint32_t object
   std::vector<std::unique_ptr<CDataPage>> pages;
   const PageMap& map = file_.systemPageMap;
   auto it = map.find(objectId);
-  if (it == map.end()) return pages;
+  static const std::vector<PageMapEntry> kNone;
   ReadOptions catalogReading;
   catalogReading.showDeleted = true;
   std::set<PageRef> known;
-  for (const PageMapEntry& entry : it->second) {
+  for (const PageMapEntry& entry : it == map.end() ? kNone : it->second) {
     known.insert(entry.ToPageRef());
     if (filter == PageFilter::kDataPagesByEntry && entry.pageType != kPageTypeData) continue;
     std::optional<Bytes> bytes = file_.ReadPageBytes(entry.ToPageRef(), true);
@@ -85,14 +89,81 @@ std::vector<std::unique_ptr<CDataPage>> CatalogLoader::ReadPages(uint32_t object
       std::optional<Bytes> bytes = file_.ReadPageBytes(next, false);
       if (!bytes || bytes->size() < static_cast<size_t>(kPageSize)) continue;
       const CPage_Header header(std::span<uint8_t>(bytes->data(), bytes->size()));
-      if (header.thisPage == next) continue;  // an intact page of something else
+      // A page that names its own place is no page whose header is lost;
+      // one whose ids took a damaged byte is looked at below.
+      if (header.thisPage == next) {
+        known.erase(next);
+        continue;
+      }
       std::unique_ptr<CDataPage> page = RepairedPage(std::move(*bytes), next, objectId, catalogReading);
       if (!page) continue;
       pages.push_back(std::move(page));
       ++chained;
     }
   }
+  AddMisfiledPages(objectId, pages, known, catalogReading);
   return pages;
+}
+
+// A header byte damaged in the object id files the page under an id no
+// table has; one damaged in the index id files it among user pages. Such a
+// page still names its own place, and most of its records have the layouts
+// the table's other pages show; where the table has no other page, its key
+// must be no allocation unit's (no IAM page is filed under it).
+void CatalogLoader::AddMisfiledPages(uint32_t objectId, std::vector<std::unique_ptr<CDataPage>>& pages,
+                                     std::set<PageRef>& known, const ReadOptions& reading) const {
+  std::set<std::pair<int16_t, int16_t>> shapes;
+  std::set<uint16_t> indexIds;
+  for (const auto& page : pages) {
+    if (!page->header || page->header->pageType != kPageTypeData || page->header->level != 0) continue;
+    indexIds.insert(page->header->indexId);
+    for (const auto& record : page->records)
+      if (record && record->recordType == kRecordPrimary && !record->hasError)
+        shapes.emplace(record->fixedLength, record->columnCount);
+  }
+  if (indexIds.empty()) indexIds = {0, 1};
+  const auto nearIndexId = [&](uint16_t indexId) {
+    return std::any_of(indexIds.begin(), indexIds.end(),
+                       [&](uint16_t own) { return DifferInOneByte(uint64_t{own}, uint64_t{indexId}); });
+  };
+
+  size_t reads = 0;
+  const auto consider = [&](uint32_t key, const PageMapEntry& entry) {
+    const PageRef ref = entry.ToPageRef();
+    if (entry.pageType != kPageTypeData || known.count(ref) || reads >= kMaxMisfiledReads) return;
+    ++reads;
+    std::optional<Bytes> bytes = file_.ReadPageBytes(ref, true);
+    if (!bytes || bytes->size() < static_cast<size_t>(kPageSize)) return;
+    {
+      const CPage_Header header(std::span<uint8_t>(bytes->data(), bytes->size()));
+      if (header.thisPage != ref || header.pageType != kPageTypeData || header.level != 0) return;
+      // The object id damaged, the index id not; or the other way round
+      // (an index id of a user unit is no damage).
+      if (key != objectId ? !indexIds.count(header.indexId)
+                          : header.indexId == 256 || !nearIndexId(header.indexId) || shapes.empty())
+        return;
+    }
+    MendImpossibleHeaderFields(*bytes, ref);
+    auto page = std::make_unique<CDataPage>(std::move(*bytes), &file_, &reading);
+    size_t records = 0;
+    size_t fitting = 0;
+    for (const auto& record : page->records) {
+      if (!record || record->recordType != kRecordPrimary || record->hasError) continue;
+      ++records;
+      fitting += shapes.count({record->fixedLength, record->columnCount});
+    }
+    if (records == 0) return;
+    // Damage that changed the header changes some records too.
+    if (shapes.empty() ? file_.iamPageMap.count(key) != 0 : fitting * 3 < records * 2) return;
+    known.insert(ref);
+    misfiledPages_.insert(ref);
+    pages.push_back(std::move(page));
+  };
+  for (const auto& [key, entries] : file_.dataPageMap) {
+    if (key == 0 || (key != objectId && (IsSystemObjectId(key) || !DifferInOneByte(uint64_t{key}, uint64_t{objectId}))))
+      continue;
+    for (const PageMapEntry& entry : entries) consider(key, entry);
+  }
 }
 
 void CatalogLoader::ReadSystemTable(uint32_t objectId, PageFilter filter, const std::function<void(CDataPage&)>& read) {

@@ -87,15 +87,24 @@ class CatalogLoader {
   const CDatabaseFile& file() const { return file_; }
   uint64_t repairCounter = 0;
 
+  // Pages read as a system table's whose headers name another object or
+  // index by one damaged byte (see ReadPages): they are no user table's.
+  const std::set<PageRef>& MisfiledPages() const { return misfiledPages_; }
+
  private:
   // The pages of ReadSystemTable, read and kept: the pages filed under the
   // table, and pages of its chain that header damage hid from the scan.
   std::vector<std::unique_ptr<CDataPage>> ReadPages(uint32_t objectId, PageFilter filter) const;
   std::unique_ptr<CDataPage> RepairedPage(Bytes bytes, PageRef where, uint32_t objectId,
                                           const ReadOptions& reading) const;
+  // Adds to `pages` the data pages of system table `objectId` whose header
+  // carries one wrong byte in its object id or index id.
+  void AddMisfiledPages(uint32_t objectId, std::vector<std::unique_ptr<CDataPage>>& pages, std::set<PageRef>& known,
+                        const ReadOptions& reading) const;
   static void SelectRecords(CDataPage& page, bool live);
 
   const CDatabaseFile& file_;
+  mutable std::set<PageRef> misfiledPages_;
 };
 
 template <typename Row, typename Read, typename Key>
@@ -210,6 +219,10 @@ class SystemCatalog {
   std::optional<ColumnDescriptor> DescribeColumn(const ColumnRow& row);
   std::optional<ColumnDescriptor> DescribeColumn(const LegacyColumnRow& row);
 
+  // Whether the loader read `page` as a system table's though its header
+  // names another object or index (see CatalogLoader::MisfiledPages).
+  bool IsMisfiledCatalogPage(PageRef page) const { return loader && loader->MisfiledPages().count(page) != 0; }
+
   // `baseName` with the prefix of schema `schemaId`, or alone when the
   // schema is not known.
   std::string SchemaPrefixed(int32_t schemaId, const std::string& baseName) const;
@@ -300,6 +313,7 @@ class SystemCatalog {
   void RepairColumnFields();
   void RepairRowsetPlaces(const std::set<int32_t>& catalogIds);
   void RepairColumnIdsAndTypes(std::set<int32_t>& catalogIds);
+  void RepairImpossibleColumnIds(std::set<int32_t>& catalogIds);
   // Puts back the place of a column whose stored offset fits none of the
   // gaps its neighbours leave, where one gap alone fits it.
   void RepairColumnPlaces();

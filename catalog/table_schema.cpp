@@ -173,7 +173,7 @@ void SystemCatalog::AppendDataPages(uint32_t key, int64_t unitId) {
     // Units that share a page key (the indexes of a system table, a unit
     // read twice) must not list a page twice.
     const PageRef ref = entry.ToPageRef();
-    if (!seenPages.insert(ref).second) continue;
+    if (IsMisfiledCatalogPage(ref) || !seenPages.insert(ref).second) continue;
     tablePages.push_back(ref);
   }
 }
@@ -210,7 +210,8 @@ void SystemCatalog::CollectLegacyPages(int32_t objectId) {
   const std::vector<PageMapEntry>* entries = PagesUnder(dataPages_, key);
   if (!entries) return;
   for (const PageMapEntry& entry : *entries)
-    if (entry.pageType == kPageTypeData) tablePages.push_back(entry.ToPageRef());
+    if (entry.pageType == kPageTypeData && !IsMisfiledCatalogPage(entry.ToPageRef()))
+      tablePages.push_back(entry.ToPageRef());
 }
 
 void SystemCatalog::SelectTableColumns(int32_t objectId) {

@@ -800,6 +800,14 @@ TEST(DamagedDatabase, DamagedColumnFieldsAreTakenFromTheirOtherCopies) {
   EXPECT_EQ(RunInProcess({"rows", "/db/index.mdf", "dbo.Voted", "--quiet"}, &env).out, intact.out);
   auto schema = RunInProcess({"schema", "/db/damaged.mdf"}, &env);
   EXPECT_NE(schema.out.find("    Qty  int  NULL\n"), std::string::npos) << schema.out;
+
+  // A column id no column can have, whose physical row lost its type: the
+  // one id missing from the run that is one byte away is the column's.
+  table.damagedIndexRowset = false;
+  table.catalogColumnDamage = {{4, [&](SysColParsRow& r) { r.columnId = inverted(r.columnId, 3); }}};
+  table.physicalColumnDamage = {{4, [&](SysRsColsRow& r) { r.typeInfo = inverted(r.typeInfo, 0); }}};
+  env.AddFile("/db/impossible.mdf", ImageWithTables({table}).Build());
+  EXPECT_EQ(RunInProcess({"rows", "/db/impossible.mdf", "dbo.Voted", "--quiet"}, &env).out, intact.out);
 }
 
 // Rows of the sample's column table whose record headers took damage (a
@@ -943,6 +951,41 @@ TEST(DamagedDatabase, ACatalogPageWithADamagedHeaderIsFoundByItsChain) {
   EXPECT_EQ(withoutColumnTable(damaged.out), withoutColumnTable(intact.out));
   auto rows = RunInProcess({"rows", "/db/header.mdf", "Orders", "--quiet"}, &env);
   EXPECT_EQ(rows.out, RunInProcess({"rows", kSample, "Orders", "--quiet"}).out);
+}
+
+// Pages of the sample's column table whose headers took one damaged byte:
+// one in the object id (filed under an id no table has), one in the index
+// id (filed among user pages). Both are still read as the column table's,
+// and neither becomes a table of its own.
+TEST(DamagedDatabase, CatalogPagesWithADamagedIdByteAreStillRead) {
+  Bytes bytes = testing::ReadFileBytes(kSample);
+  auto db = testing::OpenDatabaseFile(kSample);
+  ASSERT_TRUE(db);
+  std::vector<int32_t> pages;
+  for (const PageMapEntry& entry : db->file().systemPageMap[3])
+    if (entry.pageType == kPageTypeData) pages.push_back(static_cast<int32_t>(entry.pageIndex));
+  ASSERT_GE(pages.size(), 3u);
+  const auto at = [&](int32_t page, size_t offset) { return static_cast<size_t>(page) * kPageSize + offset; };
+  bytes[at(pages[0], 26)] ^= 0xFF;  // object id 3 -> 0x00FF0003
+  bytes[at(pages[1], 24)] ^= 0xFF;  // object id 3 -> 252
+  bytes[at(pages[2], 7)] ^= 0xFF;   // index id 0 -> 0xFF00
+  MemoryEnv env;
+  env.AddFile("/db/ids.mdf", bytes);
+
+  const auto withoutColumnTable = [](std::string text) {
+    const size_t at = text.find("  dbo.syscolumns  (");
+    if (at != std::string::npos) text.erase(at, text.find('\n', at) - at);
+    return text;
+  };
+  auto intact = RunInProcess({"schema", kSample, "--quiet"});
+  auto damaged = RunInProcess({"schema", "/db/ids.mdf", "--quiet"}, &env);
+  EXPECT_EQ(damaged.exitCode, 0) << damaged.err;
+  EXPECT_EQ(withoutColumnTable(damaged.out), withoutColumnTable(intact.out));
+  EXPECT_EQ(damaged.out.find("Lost table"), std::string::npos);
+  for (const char* table : {"Orders", "Employees", "Order Details"})
+    EXPECT_EQ(RunInProcess({"rows", "/db/ids.mdf", table, "--quiet"}, &env).out,
+              RunInProcess({"rows", kSample, table, "--quiet"}).out)
+        << table;
 }
 
 // A heap's rowset row with one field damaged, in the ways one byte can
