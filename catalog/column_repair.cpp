@@ -209,6 +209,19 @@ bool IsVariableSystemType(uint8_t systemTypeId) {
 void SystemCatalog::RepairColumnPlaces() {
   std::vector<Place> places;
   if (IsSql2000()) {
+    // syscolumns keeps a column's id twice, as its id and its order: an id
+    // one byte from its order, where no row has that order as its id, took
+    // damage.
+    std::set<int32_t> ids;
+    for (const LegacyColumnRow& row : tableLegacyColumns) ids.insert(row.columnId);
+    for (LegacyColumnRow& row : tableLegacyColumns) {
+      if (row.columnOrder <= 0 || row.columnOrder == row.columnId || ids.count(row.columnOrder) ||
+          !DifferInOneByte(int32_t{row.columnId}, int32_t{row.columnOrder}))
+        continue;
+      ids.erase(row.columnId);
+      row.columnId = row.columnOrder;
+      ids.insert(row.columnId);
+    }
     // syscolumns keeps a built-in column's type twice (its user type is
     // the type itself), and a fixed type has one length.
     for (LegacyColumnRow& row : tableLegacyColumns) {

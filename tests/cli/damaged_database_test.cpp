@@ -830,6 +830,24 @@ TEST(DamagedDatabase, CatalogRowsWithDamagedRecordHeadersAreStillRead) {
   EXPECT_EQ(rows.out, intact.out);
 }
 
+// A column row of the 2000 layout whose id took a damaged byte: its order
+// keeps the id once more, and the column keeps its place and its null bit.
+TEST(DamagedDatabase, A2000ColumnIdIsTakenBackFromItsOrder) {
+  Bytes bytes = testing::ReadFileBytes(kSample);
+  int damaged = 0;
+  ForEachOrdersColumnRecord([&](int colid, size_t at) {
+    if (colid != 3 && colid != 13) return;
+    bytes[at + 16] ^= 0xFF;  // colid, low byte
+    ++damaged;
+  });
+  ASSERT_EQ(damaged, 2);
+  MemoryEnv env;
+  env.AddFile("/db/colid.mdf", bytes);
+  auto rows = RunInProcess({"rows", "/db/colid.mdf", "Orders", "--quiet"}, &env);
+  EXPECT_EQ(rows.exitCode, 0) << rows.err;
+  EXPECT_EQ(rows.out, RunInProcess({"rows", kSample, "Orders", "--quiet"}).out);
+}
+
 // The sample with the column rows of Orders.OrderID and EmployeeID given to
 // another object: both are index keys, whose descriptions in sysindexes
 // keep their types and places; they list with their values as before,
