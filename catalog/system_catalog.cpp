@@ -108,8 +108,8 @@ std::vector<std::unique_ptr<CDataPage>> CatalogLoader::ReadPages(uint32_t object
 // A header byte damaged in the object id files the page under an id no
 // table has; one damaged in the index id files it among user pages. Such a
 // page still names its own place, and most of its records have the layouts
-// the table's other pages show; where the table has no other page, its key
-// must be no allocation unit's (no IAM page is filed under it).
+// the table's other pages show; where the table has no other page, the
+// unit its ids name must have no IAM page.
 void CatalogLoader::AddMisfiledPages(uint32_t objectId, std::vector<std::unique_ptr<CDataPage>>& pages,
                                      std::set<PageRef>& known, const ReadOptions& reading) const {
   std::set<std::pair<int16_t, int16_t>> shapes;
@@ -128,10 +128,24 @@ void CatalogLoader::AddMisfiledPages(uint32_t objectId, std::vector<std::unique_
   };
 
   size_t reads = 0;
+  // Whether an IAM page names the unit of page key `key` and index id
+  // `indexId`: a unit that exists.
+  const auto unitHasIamPage = [&](uint32_t key, uint16_t indexId) {
+    auto it = file_.iamPageMap.find(key);
+    if (it == file_.iamPageMap.end()) return false;
+    size_t looked = 0;
+    for (const PageMapEntry& entry : it->second) {
+      if (++looked > kMaxMisfiledReads) return true;  // too many to tell: taken as a unit's
+      auto header = file_.ReadPageHeader(entry.ToPageRef());
+      if (header && header->indexId == indexId) return true;
+    }
+    return false;
+  };
   const auto consider = [&](uint32_t key, const PageMapEntry& entry) {
     const PageRef ref = entry.ToPageRef();
     if (entry.pageType != kPageTypeData || known.count(ref) || reads >= kMaxMisfiledReads) return;
     ++reads;
+    uint16_t indexId = 0;
     std::optional<Bytes> bytes = file_.ReadPageBytes(ref, true);
     if (!bytes || bytes->size() < static_cast<size_t>(kPageSize)) return;
     {
@@ -139,9 +153,9 @@ void CatalogLoader::AddMisfiledPages(uint32_t objectId, std::vector<std::unique_
       if (header.thisPage != ref || header.pageType != kPageTypeData || header.level != 0) return;
       // The object id damaged, the index id not; or the other way round
       // (an index id of a user unit is no damage).
-      if (key != objectId ? !indexIds.count(header.indexId)
-                          : header.indexId == 256 || !nearIndexId(header.indexId) || shapes.empty())
+      if (key != objectId ? !indexIds.count(header.indexId) : header.indexId == 256 || !nearIndexId(header.indexId))
         return;
+      indexId = header.indexId;
     }
     MendImpossibleHeaderFields(*bytes, ref);
     auto page = std::make_unique<CDataPage>(std::move(*bytes), &file_, &reading);
@@ -154,7 +168,7 @@ void CatalogLoader::AddMisfiledPages(uint32_t objectId, std::vector<std::unique_
     }
     if (records == 0) return;
     // Damage that changed the header changes some records too.
-    if (shapes.empty() ? file_.iamPageMap.count(key) != 0 : fitting * 3 < records * 2) return;
+    if (shapes.empty() ? unitHasIamPage(key, indexId) : fitting * 3 < records * 2) return;
     known.insert(ref);
     misfiledPages_.insert(ref);
     pages.push_back(std::move(page));

@@ -1004,6 +1004,31 @@ TEST(DamagedDatabase, CatalogPagesWithADamagedIdByteAreStillRead) {
     EXPECT_EQ(RunInProcess({"rows", "/db/ids.mdf", table, "--quiet"}, &env).out,
               RunInProcess({"rows", kSample, table, "--quiet"}).out)
         << table;
+
+  // Every page of a column table with its index id damaged: no allocation
+  // unit has the ids they name, so they are the table's still.
+  using namespace testing;
+  std::vector<ColumnDescriptor> columns = {SqlColumn("Id", "int(4)", kTypeInt),
+                                           SqlColumn("Name", "nvarchar(20)", kTypeNVarChar)};
+  LayOutColumns(columns);
+  TableSpec table;
+  table.objectId = 500;
+  table.name = "Kept";
+  table.columns = columns;
+  table.rows = {CompressedRow{{Value(SqlIntBytes(7, 4)), Value(Utf16("seven"))}}};
+  Bytes image = ImageWithTables({table}).Build();
+  int columnPages = 0;
+  for (size_t page = 1; page < image.size() / kPageSize; ++page) {
+    const size_t at = page * kPageSize;
+    if (image[at + 1] != kPageTypeData || image[at + 24] != 41 || image[at + 25] != 0) continue;
+    image[at + 7] ^= 0xFF;
+    ++columnPages;
+  }
+  ASSERT_GE(columnPages, 1);
+  env.AddFile("/db/index.mdf", image);
+  auto kept = RunInProcess({"rows", "/db/index.mdf", "dbo.Kept", "--quiet"}, &env);
+  EXPECT_EQ(kept.exitCode, 0) << kept.err;
+  EXPECT_EQ(kept.out, "Id\tName\n7\tseven\n");
 }
 
 // A heap's rowset row with one field damaged, in the ways one byte can
