@@ -210,13 +210,15 @@ void SystemCatalog::RepairColumnPlaces() {
   std::vector<Place> places;
   if (IsSql2000()) {
     // syscolumns keeps a column's id twice, as its id and its order: an id
-    // one byte from its order, where no row has that order as its id, took
-    // damage.
+    // past the table's run of ids, one byte from an order inside it that no
+    // row has as its id, took damage (where the order took it, the id is
+    // the one inside the run).
     std::set<int32_t> ids;
     for (const LegacyColumnRow& row : tableLegacyColumns) ids.insert(row.columnId);
+    const auto run = static_cast<int32_t>(tableLegacyColumns.size());
     for (LegacyColumnRow& row : tableLegacyColumns) {
-      if (row.columnOrder <= 0 || row.columnOrder == row.columnId || ids.count(row.columnOrder) ||
-          !DifferInOneByte(int32_t{row.columnId}, int32_t{row.columnOrder}))
+      if ((row.columnId > 0 && row.columnId <= run) || row.columnOrder <= 0 || row.columnOrder > run ||
+          ids.count(row.columnOrder) || !DifferInOneByte(int32_t{row.columnId}, int32_t{row.columnOrder}))
         continue;
       ids.erase(row.columnId);
       row.columnId = row.columnOrder;
