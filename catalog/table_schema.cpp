@@ -772,6 +772,14 @@ std::vector<LegacyColumnRow> SystemCatalog::ColumnsFromIndexKeys() const {
       // dropped: its column row was lost.
       if (key.columnId <= 0 || key.columnId > kMostColumns || known.count(key.columnId)) continue;
       if (key.systemTypeId == 0 || key.length <= 0 || key.offset == 0) continue;
+      // A key whose column id took a damaged byte names a column the table
+      // has: one of the same type and place.
+      const bool copy =
+          std::any_of(tableLegacyColumns.begin(), tableLegacyColumns.end(), [&](const LegacyColumnRow& c) {
+            return c.systemTypeId == key.systemTypeId && c.fixedOffset == key.offset &&
+                   DifferInOneByte(int32_t{c.columnId}, int32_t{key.columnId});
+          });
+      if (copy) continue;
       LegacyColumnRow row;
       row.name = "Column" + std::to_string(key.columnId);
       row.objectId = currentObject.objectId;

@@ -878,6 +878,40 @@ TEST(DamagedDatabase, KeyColumnsWithoutColumnRowsAreReadByTheirIndexRows) {
       << rows.err;
 }
 
+// The sample with the column id of a key in Orders' sysindexes rows
+// damaged: the key names a column the table has (the same type and place,
+// its id one byte away), so no stand-in column is added for it.
+TEST(DamagedDatabase, AKeyWhoseColumnIdTookDamageAddsNoColumn) {
+  Bytes bytes = testing::ReadFileBytes(kSample);
+  auto db = testing::OpenDatabaseFile(kSample);
+  ASSERT_TRUE(db);
+  const int32_t orders = db->catalog()->FindObject("Orders", "U ").objectId;
+  int damaged = 0;
+  for (const PageMapEntry& entry : db->file().systemPageMap[2]) {
+    auto page = db->file().ReadDataPage(entry.ToPageRef());
+    if (!page || !page->header || page->header->pageType != kPageTypeData) continue;
+    const size_t start = static_cast<size_t>(entry.pageIndex) * kPageSize;
+    for (const auto& record : page->records) {
+      if (!record || !record->fixedData || record->fixedData->size() < 4 || record->varValues.empty()) continue;
+      const Bytes& fixed = *record->fixedData;
+      if ((fixed[0] | (fixed[1] << 8) | (fixed[2] << 16) | (fixed[3] << 24)) != orders) continue;
+      const std::optional<Bytes>& keys = record->varValues[0].data;
+      if (!keys || keys->size() < 24) continue;
+      auto at = std::search(bytes.begin() + static_cast<std::ptrdiff_t>(start),
+                            bytes.begin() + static_cast<std::ptrdiff_t>(start + kPageSize), keys->begin(), keys->end());
+      if (at == bytes.begin() + static_cast<std::ptrdiff_t>(start + kPageSize)) continue;
+      at[16] ^= 0xFF;  // the first key's column id, low byte
+      ++damaged;
+    }
+  }
+  ASSERT_GT(damaged, 0);
+  MemoryEnv env;
+  env.AddFile("/db/keyid.mdf", bytes);
+  auto rows = RunInProcess({"rows", "/db/keyid.mdf", "Orders", "--quiet"}, &env);
+  EXPECT_EQ(rows.exitCode, 0) << rows.err;
+  EXPECT_EQ(rows.out, RunInProcess({"rows", kSample, "Orders", "--quiet"}).out);
+}
+
 // The sample with the status byte of Orders.OrderID's column row inverted:
 // it reads as computed and no longer as an identity, but the column has its
 // place in the record and the identity's values in the row: it lists as
