@@ -281,7 +281,15 @@ void SystemCatalog::RepairColumnFields() {
       continue;
     }
     if (!DifferInOneByte(row.hobtColumnId, row.nullBit)) continue;
-    if (row.hobtColumnId > kMostColumns && hobtPlaces.count(row.nullBit) == 0) {
+    // An id no column can have, or one no catalog column has while the
+    // null bit names a catalog column that no other physical row takes.
+    const auto catalogHas = [&](int32_t id) {
+      return std::any_of(tableColumns.begin(), tableColumns.end(),
+                         [&](const ColumnRow& column) { return column.columnId == id; });
+    };
+    const bool idDamaged =
+        row.hobtColumnId > kMostColumns || (!catalogHas(row.hobtColumnId) && catalogHas(row.nullBit));
+    if (idDamaged && hobtPlaces.count(row.nullBit) == 0) {
       // The id put back maps as the map rows say.
       row.hobtColumnId = row.nullBit;
       for (const RowsetColumnMapRow& map : tableRowsetColumnMap)

@@ -309,13 +309,20 @@ TEST_P(TableSchema, Sql2005ColumnIdsAndTypesAreTakenFromThePhysicalRows) {
   hobt(2, 175, 12, 8);
   hobt(3, 52, 2, 20);
 
+  AddColumn(1, 4, "d", 56, 4);
+  hobt(4, 56, 4, 22);
+  catalog.hobtColumns.back().hobtColumnId = 4 ^ 0x20;  // a possible id no column has; the null bit keeps 4
+
   auto d = Prepare("T");
-  ASSERT_EQ(d.size(), 3u);
+  ASSERT_EQ(d.size(), 4u);
   EXPECT_EQ(d[1].name, "b");
   EXPECT_EQ(d[1].columnId, 2);
   EXPECT_EQ(d[1].leafOffset, 8);
   EXPECT_EQ(d[2].name, "c");
   EXPECT_EQ(d[2].typeCode, kTypeSmallInt);
+  EXPECT_EQ(d[3].name, "d");
+  EXPECT_EQ(d[3].columnId, 4);
+  EXPECT_EQ(d[3].leafOffset, 22);
 }
 
 // The physical rows of a table's first columns lost: the variable column
