@@ -187,6 +187,9 @@ Place MakePlace(int32_t offset, uint8_t systemTypeId, int32_t length, size_t col
   return place;
 }
 
+// An id no column of a table can have.
+bool ImpossibleColumnId(int32_t id) { return id <= 0 || id > kMostColumns; }
+
 }  // namespace
 
 bool IsVariableSystemType(uint8_t systemTypeId) {
@@ -273,6 +276,8 @@ void SystemCatalog::RepairColumnFields() {
     hobtPlaces.insert(row.hobtColumnId);
     hobtBits.insert(row.nullBit);
   }
+  std::set<int32_t> catalogColumnIds;
+  for (const ColumnRow& column : tableColumns) catalogColumnIds.insert(column.columnId);
   for (HobtColumnRow& row : tableHobtColumns) {
     if (row.hobtColumnId == row.nullBit || row.nullBit <= 0 || row.hobtColumnId <= 0) {
       if (row.nullBit <= 0 && row.hobtColumnId > 0 && DifferInOneByte(row.nullBit, row.hobtColumnId) &&
@@ -283,12 +288,8 @@ void SystemCatalog::RepairColumnFields() {
     if (!DifferInOneByte(row.hobtColumnId, row.nullBit)) continue;
     // An id no column can have, or one no catalog column has while the
     // null bit names a catalog column that no other physical row takes.
-    const auto catalogHas = [&](int32_t id) {
-      return std::any_of(tableColumns.begin(), tableColumns.end(),
-                         [&](const ColumnRow& column) { return column.columnId == id; });
-    };
-    const bool idDamaged =
-        row.hobtColumnId > kMostColumns || (!catalogHas(row.hobtColumnId) && catalogHas(row.nullBit));
+    const bool idDamaged = row.hobtColumnId > kMostColumns ||
+                           (!catalogColumnIds.count(row.hobtColumnId) && catalogColumnIds.count(row.nullBit));
     if (idDamaged && hobtPlaces.count(row.nullBit) == 0) {
       // The id put back maps as the map rows say.
       row.hobtColumnId = row.nullBit;
@@ -370,7 +371,6 @@ void SystemCatalog::RepairColumnIdsAndTypes(std::set<int32_t>& catalogIds) {
   std::unordered_map<int32_t, const PhysicalColumn*> physicalById;
   for (const PhysicalColumn& row : physicals) physicalById.emplace(row.id, &row);
   std::map<const PhysicalColumn*, std::vector<ColumnRow*>> takers;
-  std::map<ColumnRow*, const PhysicalColumn*> choice;
   for (ColumnRow& column : tableColumns) {
     if (physicalById.count(column.columnId)) continue;
     const PhysicalColumn* match = nullptr;
@@ -388,16 +388,14 @@ void SystemCatalog::RepairColumnIdsAndTypes(std::set<int32_t>& catalogIds) {
     }
     if (matches > 1 && sameLengths == 1) match = sameLength, matches = 1;
     if (matches != 1) continue;
-    choice[&column] = match;
     takers[match].push_back(&column);
   }
-  const auto impossibleId = [](int32_t id) { return id <= 0 || id > kMostColumns; };
   for (auto& [physical, columns] : takers) {
     ColumnRow* taker = columns.size() == 1 ? columns.front() : nullptr;
     if (!taker) {
       int impossible = 0;
       for (ColumnRow* column : columns)
-        if (impossibleId(column->columnId)) taker = column, ++impossible;
+        if (ImpossibleColumnId(column->columnId)) taker = column, ++impossible;
       if (impossible != 1) continue;
     }
     catalogIds.erase(taker->columnId);
@@ -464,11 +462,10 @@ void SystemCatalog::RepairImpossibleColumnIds(std::set<int32_t>& catalogIds) {
   // Without physical rows to compare with, a catalog row whose id no column
   // can have takes the one id missing from the table's run of ids that is
   // one byte from its own, where no other such row could take it.
-  const auto impossibleId = [](int32_t id) { return id <= 0 || id > kMostColumns; };
   std::vector<ColumnRow*> damaged;
   int32_t highest = 0;
   for (ColumnRow& column : tableColumns) {
-    if (impossibleId(column.columnId))
+    if (ImpossibleColumnId(column.columnId))
       damaged.push_back(&column);
     else
       highest = std::max(highest, column.columnId);
@@ -476,7 +473,6 @@ void SystemCatalog::RepairImpossibleColumnIds(std::set<int32_t>& catalogIds) {
   if (damaged.empty()) return;
   const int32_t last = std::min<int32_t>(kMostColumns, highest + static_cast<int32_t>(damaged.size()));
   std::map<int32_t, std::vector<ColumnRow*>> takers;
-  std::map<ColumnRow*, int32_t> choice;
   for (ColumnRow* column : damaged) {
     int32_t match = 0;
     int matches = 0;
@@ -486,7 +482,6 @@ void SystemCatalog::RepairImpossibleColumnIds(std::set<int32_t>& catalogIds) {
       ++matches;
     }
     if (matches != 1) continue;
-    choice[column] = match;
     takers[match].push_back(column);
   }
   for (auto& [id, columns] : takers) {

@@ -124,9 +124,6 @@ uint8_t TextOrBinary(const std::vector<ByteSpan>& values, bool fixed) {
 // the sample's limit ends on a whole character), binary otherwise.
 // `pointers` are the complex entries the rows hold.
 uint8_t LargeValueType(const CDatabaseFile& file, const std::vector<ByteSpan>& pointers) {
-  constexpr size_t kTextPointerSize = 16;
-  constexpr int kInRowRoot = 2;
-  constexpr int kLargeInRowRoot = 4;
   std::vector<Bytes> values;
   for (ByteSpan pointer : pointers) {
     if (values.size() >= kLargeValuesSampled || file.stop().requested()) break;
@@ -248,8 +245,7 @@ std::vector<InferredColumn> InferColumns(const CDatabaseFile& file, const Sample
     // A large column's short values may stay in the row: they count too.
     if (large) {
       const uint8_t type = LargeValueType(file, pointers);
-      column.systemTypeId = type == kVarBinary || values.empty() ? type : TextOrBinary(values, false);
-      if (type != column.systemTypeId) column.systemTypeId = kVarBinary;
+      column.systemTypeId = values.empty() || TextOrBinary(values, false) == type ? type : kVarBinary;
     } else {
       column.systemTypeId = TextOrBinary(values, false);
     }

@@ -4,15 +4,10 @@
 
 #include "rows/value_format.h"
 #include "storage/lob.h"
+#include "storage/record.h"
 
 namespace ravelin {
 namespace {
-
-constexpr size_t kTextPointerSize = 16;
-// Complex column types that lead to large-value structures.
-constexpr int kInRowRoot = 2;
-constexpr int kLargeInRowRoot = 4;
-constexpr int kSparseVector = 5;
 
 RecordFlags FlagsFor(int32_t kind) {
   RecordFlags flags;
@@ -76,9 +71,6 @@ std::string ReadComplexEntry(const ColumnValue& entry, const ColumnDescriptor& d
   }
   const ByteSpan bytes(*entry.data);
   const bool xml = d.typeCode == kTypeXml;
-  // No other complex entry is 16 bytes long (an in-row root needs 24), so a
-  // text pointer is known by its length: its timestamp may start with any
-  // byte.
   const bool textPointer = bytes.size() == kTextPointerSize;
   bool placeholder = false;
   if (!textPointer) {

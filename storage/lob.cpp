@@ -10,6 +10,7 @@
 #include "storage/database_file.h"
 #include "storage/page_header.h"
 #include "storage/page_protection.h"
+#include "storage/record.h"
 #include "storage/text_codec.h"
 #include "storage/text_page.h"
 
@@ -31,7 +32,6 @@ constexpr size_t kInternalEntrySize = 16;
 constexpr size_t kLargeRootEntriesOffset = 20;
 constexpr size_t kLinkSize = 12;
 constexpr size_t kInRowHeaderSize = 12;
-constexpr size_t kTextPointerSize = 16;
 // In-row roots name file ids above this only when damaged; such links are
 // read from the primary file.
 constexpr uint16_t kMaxPlausibleFileId = 1000;

@@ -8,6 +8,7 @@
 #ifndef RAVELIN_STORAGE_RECORD_H_
 #define RAVELIN_STORAGE_RECORD_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -130,6 +131,15 @@ std::optional<std::vector<ColumnValue>> ParseSparseVector(ByteSpan column);
 // The kind of a complex column (2 in-row root, 5 sparse vector, ...): its
 // first byte, or its first 16-bit word when that byte is zero.
 int ComplexKind(ByteSpan column);
+// Kinds of complex columns: those that lead to large-value structures, and
+// the sparse column set.
+constexpr int kInRowRoot = 2;
+constexpr int kLargeInRowRoot = 4;
+constexpr int kSparseVector = 5;
+// A text pointer (text, ntext and image) is 16 bytes; no other complex
+// column is that long (an in-row root needs 24), so it is known by its
+// length: its timestamp may start with any byte.
+constexpr size_t kTextPointerSize = 16;
 
 }  // namespace ravelin
 

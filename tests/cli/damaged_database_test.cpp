@@ -71,6 +71,24 @@ void ForEachOrdersColumnRecord(Damage damage) {
   }
 }
 
+// `schema` output without the column table's line: that table counts the
+// pages the scan filed under it.
+std::string WithoutColumnTable(std::string text) {
+  const size_t at = text.find("  dbo.syscolumns  (");
+  if (at != std::string::npos) text.erase(at, text.find('\n', at) - at);
+  return text;
+}
+
+// The sample as damaged in `bytes` lists Orders as the intact sample does,
+// and says nothing is lost.
+void ExpectOrdersAsTheSample(const Bytes& bytes) {
+  MemoryEnv env;
+  env.AddFile("/db/damaged.mdf", bytes);
+  auto rows = RunInProcess({"rows", "/db/damaged.mdf", "Orders", "--quiet"}, &env);
+  EXPECT_EQ(rows.exitCode, 0) << rows.err;
+  EXPECT_EQ(rows.out, RunInProcess({"rows", kSample, "Orders", "--quiet"}).out);
+}
+
 // A table emptied and refilled: its old pages are free but intact and still
 // carry its id. Without the deleted-record options only the live rows are
 // the table's, in both modes; with them the old rows come too, marked.
@@ -822,12 +840,7 @@ TEST(DamagedDatabase, CatalogRowsWithDamagedRecordHeadersAreStillRead) {
     if (colid == 4 || colid == 9) ++damaged;
   });
   ASSERT_EQ(damaged, 2);
-  MemoryEnv env;
-  env.AddFile("/db/headers.mdf", bytes);
-  auto intact = RunInProcess({"rows", kSample, "Orders", "--quiet"});
-  auto rows = RunInProcess({"rows", "/db/headers.mdf", "Orders", "--quiet"}, &env);
-  EXPECT_EQ(rows.exitCode, 0) << rows.err;
-  EXPECT_EQ(rows.out, intact.out);
+  ExpectOrdersAsTheSample(bytes);
 }
 
 // A column row of the 2000 layout whose id took a damaged byte: its order
@@ -842,11 +855,7 @@ TEST(DamagedDatabase, A2000ColumnIdIsTakenBackFromItsOrder) {
     ++damaged;
   });
   ASSERT_EQ(damaged, 2);
-  MemoryEnv env;
-  env.AddFile("/db/colid.mdf", bytes);
-  auto rows = RunInProcess({"rows", "/db/colid.mdf", "Orders", "--quiet"}, &env);
-  EXPECT_EQ(rows.exitCode, 0) << rows.err;
-  EXPECT_EQ(rows.out, RunInProcess({"rows", kSample, "Orders", "--quiet"}).out);
+  ExpectOrdersAsTheSample(bytes);
 }
 
 // The sample with the column rows of Orders.OrderID and EmployeeID given to
@@ -905,11 +914,7 @@ TEST(DamagedDatabase, AKeyWhoseColumnIdTookDamageAddsNoColumn) {
     }
   }
   ASSERT_GT(damaged, 0);
-  MemoryEnv env;
-  env.AddFile("/db/keyid.mdf", bytes);
-  auto rows = RunInProcess({"rows", "/db/keyid.mdf", "Orders", "--quiet"}, &env);
-  EXPECT_EQ(rows.exitCode, 0) << rows.err;
-  EXPECT_EQ(rows.out, RunInProcess({"rows", kSample, "Orders", "--quiet"}).out);
+  ExpectOrdersAsTheSample(bytes);
 }
 
 // The sample with the status byte of Orders.OrderID's column row inverted:
@@ -992,16 +997,10 @@ TEST(DamagedDatabase, ACatalogPageWithADamagedHeaderIsFoundByItsChain) {
   MemoryEnv env;
   env.AddFile("/db/header.mdf", bytes);
 
-  // The column table itself counts the pages the scan filed under it.
-  const auto withoutColumnTable = [](std::string text) {
-    const size_t at = text.find("  dbo.syscolumns  (");
-    if (at != std::string::npos) text.erase(at, text.find('\n', at) - at);
-    return text;
-  };
   auto intact = RunInProcess({"schema", kSample, "--quiet"});
   auto damaged = RunInProcess({"schema", "/db/header.mdf", "--quiet"}, &env);
   EXPECT_EQ(damaged.exitCode, 0) << damaged.err;
-  EXPECT_EQ(withoutColumnTable(damaged.out), withoutColumnTable(intact.out));
+  EXPECT_EQ(WithoutColumnTable(damaged.out), WithoutColumnTable(intact.out));
   auto rows = RunInProcess({"rows", "/db/header.mdf", "Orders", "--quiet"}, &env);
   EXPECT_EQ(rows.out, RunInProcess({"rows", kSample, "Orders", "--quiet"}).out);
 }
@@ -1025,15 +1024,10 @@ TEST(DamagedDatabase, CatalogPagesWithADamagedIdByteAreStillRead) {
   MemoryEnv env;
   env.AddFile("/db/ids.mdf", bytes);
 
-  const auto withoutColumnTable = [](std::string text) {
-    const size_t at = text.find("  dbo.syscolumns  (");
-    if (at != std::string::npos) text.erase(at, text.find('\n', at) - at);
-    return text;
-  };
   auto intact = RunInProcess({"schema", kSample, "--quiet"});
   auto damaged = RunInProcess({"schema", "/db/ids.mdf", "--quiet"}, &env);
   EXPECT_EQ(damaged.exitCode, 0) << damaged.err;
-  EXPECT_EQ(withoutColumnTable(damaged.out), withoutColumnTable(intact.out));
+  EXPECT_EQ(WithoutColumnTable(damaged.out), WithoutColumnTable(intact.out));
   EXPECT_EQ(damaged.out.find("Lost table"), std::string::npos);
   for (const char* table : {"Orders", "Employees", "Order Details"})
     EXPECT_EQ(RunInProcess({"rows", "/db/ids.mdf", table, "--quiet"}, &env).out,
